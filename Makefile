@@ -1,0 +1,35 @@
+# Two commands for a fresh Debian/Ubuntu machine:
+#   make demo   installs what is missing, builds, renders a picture through Tessivar
+#   make test   installs what is missing, builds, runs the whole suite
+# Other targets: build, bench, sanitize, clean. PRESET selects the CMake preset.
+
+PRESET ?= default
+
+.PHONY: all deps configure build test demo bench sanitize clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+test: build
+	ctest --preset $(PRESET)
+
+demo: build
+	./scripts/demo.sh build/$(PRESET)
+
+bench:
+	$(MAKE) build PRESET=release
+	./scripts/bench.sh build/release
+
+sanitize:
+	$(MAKE) test PRESET=sanitize
+
+clean:
+	rm -rf build demo

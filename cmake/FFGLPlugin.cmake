@@ -1,0 +1,34 @@
+# add_ffgl_plugin(NAME SOURCES src... [LIBRARIES lib...])
+#
+# Makes one loadable FFGL module the way every host expects it:
+#   - Linux: NAME.so with no "lib" prefix; macOS: NAME.bundle for x86_64 and arm64;
+#   - hidden visibility, and only the host-facing entry points exported
+#     (plugMain, SetLogCallback and the global operations);
+#   - linked so that an undefined symbol fails the build, not the host's load.
+# The entry point (plugMain) comes from the tessivar_entry object library, so a
+# module needs nothing but its plugin class and its information record.
+function(add_ffgl_plugin name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES} $<TARGET_OBJECTS:tessivar_entry>)
+  target_link_libraries(${name} PRIVATE tessivar_host ${ARG_LIBRARIES})
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(APPLE)
+    set_target_properties(${name} PROPERTIES
+      BUNDLE TRUE
+      BUNDLE_EXTENSION bundle
+      OSX_ARCHITECTURES "x86_64;arm64")
+    # Visibility attributes alone decide the exports there.
+    target_link_options(${name} PRIVATE -Wl,-undefined,error)
+  else()
+    target_link_options(${name} PRIVATE
+      -Wl,-z,defs
+      -Wl,--version-script=${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
+  endif()
+  tessivar_warnings(${name})
+endfunction()
+set(TESSIVAR_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")

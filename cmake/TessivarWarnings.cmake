@@ -1,0 +1,12 @@
+# Warnings are errors on our own code (never on third-party headers, which
+# come in through SYSTEM include paths from find_package).
+function(tessivar_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE
+      -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+      -Wunused -Woverloaded-virtual -Wnull-dereference -Wdouble-promotion
+      -Wformat=2 -Werror)
+  endif()
+endfunction()

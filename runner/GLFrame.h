@@ -1,0 +1,107 @@
+// GLFrame -- the host side of a frame: images, input textures, output targets
+// and a snapshot of the GL state a host expects a plugin to leave alone.
+//
+// Images are RGBA8, top row first (as PNG stores them). Textures follow the
+// FFGL convention: the image sits in the bottom-left corner of a texture that
+// may be larger ("hardware" size), rows bottom-up as GL stores them.
+#pragma once
+
+#include "host/FFGLABI.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessivar {
+
+struct Image {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> rgba;  // width * height * 4, top row first
+
+    Image() = default;
+    Image(uint32_t w, uint32_t h) : width(w), height(h), rgba(size_t(w) * h * 4, 0) {}
+    uint8_t* At(uint32_t x, uint32_t y) { return rgba.data() + (size_t(y) * width + x) * 4; }
+    const uint8_t* At(uint32_t x, uint32_t y) const { return rgba.data() + (size_t(y) * width + x) * 4; }
+};
+
+// An input texture owned by the host. The padding outside the image is filled
+// with `pad` so a plugin that samples beyond MaxUV shows it.
+class InputTexture {
+public:
+    InputTexture() = default;
+    ~InputTexture();
+    InputTexture(const InputTexture&) = delete;
+    InputTexture& operator=(const InputTexture&) = delete;
+    InputTexture(InputTexture&& other) noexcept;
+    InputTexture& operator=(InputTexture&& other) noexcept;
+
+    // hardwareWidth/Height of 0 mean "the image size". Leaves texture 0 bound.
+    bool Create(const Image& image, uint32_t hardwareWidth = 0, uint32_t hardwareHeight = 0,
+                uint32_t padRGBA = 0xFF00FFFFu);
+    // Replaces the image (same size) without reallocating.
+    void Upload(const Image& image);
+    void Release();
+
+    FFGLTextureStruct& Desc() { return desc; }
+    const FFGLTextureStruct& Desc() const { return desc; }
+
+private:
+    FFGLTextureStruct desc{};
+};
+
+// An RGBA8 colour target the host renders the plugin's output into.
+class RenderTarget {
+public:
+    RenderTarget() = default;
+    ~RenderTarget();
+    RenderTarget(const RenderTarget&) = delete;
+    RenderTarget& operator=(const RenderTarget&) = delete;
+
+    bool Create(uint32_t width, uint32_t height);
+    void Release();
+    // Binds the target for drawing and reading and sets the viewport to it.
+    void Bind() const;
+    // Clears to the colour (straight floats) while bound; restores nothing.
+    void Clear(float r = 0, float g = 0, float b = 0, float a = 0) const;
+    // Reads the whole target back, top row first. Binds the target for reading
+    // and puts the previous read framebuffer back.
+    Image Read() const;
+
+    unsigned Framebuffer() const { return fbo; }
+    unsigned Texture() const { return texture; }
+    uint32_t Width() const { return width; }
+    uint32_t Height() const { return height; }
+
+private:
+    unsigned fbo = 0;
+    unsigned texture = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+// The host-visible GL state a plugin call must leave as it found it.
+struct GLStateSnapshot {
+    int drawFramebuffer = 0;
+    int readFramebuffer = 0;
+    int viewport[4] = {0, 0, 0, 0};
+    bool blend = false;
+    bool scissorTest = false;
+    int scissorBox[4] = {0, 0, 0, 0};
+    int program = 0;
+    int activeTexture = 0;  // GL_TEXTUREi enum
+    int texture2DUnit0 = 0;
+    int vertexArray = 0;
+    int arrayBuffer = 0;
+
+    static GLStateSnapshot Capture();
+    bool operator==(const GLStateSnapshot& o) const { return Diff(o).empty(); }
+    bool operator!=(const GLStateSnapshot& o) const { return !(*this == o); }
+    // Empty when equal; otherwise one "name: before -> after" per difference.
+    std::string Diff(const GLStateSnapshot& after) const;
+};
+
+// Counts GL errors queued since the last call and clears them.
+unsigned DrainGLErrors();
+
+}  // namespace tessivar

@@ -1,0 +1,46 @@
+#include "tests/support/GLTest.h"
+
+#include "gl/GLIncludes.h"
+
+namespace testhost {
+namespace {
+
+struct Shared {
+    std::unique_ptr<tessivar::HeadlessGL> gl;
+    std::string error;
+    bool tried = false;
+};
+
+Shared& shared() {
+    static Shared s;
+    if (!s.tried) {
+        s.tried = true;
+        s.gl = tessivar::HeadlessGL::Create(s.error);
+        if (s.gl) {
+            s.gl->SetDebugSink([](unsigned type, unsigned severity, const std::string& message) {
+                if (type == GL_DEBUG_TYPE_ERROR) {
+                    ADD_FAILURE() << "KHR_debug error (severity 0x" << std::hex << severity << "): " << message;
+                }
+            });
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+tessivar::HeadlessGL* GLTest::Context() { return shared().gl.get(); }
+const std::string& GLTest::ContextError() { return shared().error; }
+
+void GLTest::SetUp() {
+    ASSERT_NE(Context(), nullptr) << "no headless OpenGL context: " << ContextError();
+    tessivar::DrainGLErrors();
+}
+
+void GLTest::TearDown() {
+    if (Context()) {
+        EXPECT_EQ(tessivar::DrainGLErrors(), 0u) << "the test left GL errors queued";
+    }
+}
+
+}  // namespace testhost
