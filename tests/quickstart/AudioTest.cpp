@@ -1,0 +1,123 @@
+// Audio levels: bands, gain, smoothing, and what short or bad spectra do.
+#include "quickstart/FFGLAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+using ffglqs::Audio;
+using ffglqs::SmoothValue;
+
+namespace {
+
+void ExpectLevels(const Audio& audio, float volume, float bass, float med, float high) {
+    EXPECT_FLOAT_EQ(audio.GetVolume(), volume);
+    EXPECT_FLOAT_EQ(audio.GetBass(), bass);
+    EXPECT_FLOAT_EQ(audio.GetMed(), med);
+    EXPECT_FLOAT_EQ(audio.GetHigh(), high);
+}
+
+}  // namespace
+
+TEST(Audio, SilentUntilGainIsSet) {
+    Audio audio;
+    audio.Update(std::vector<float>(2048, 0.5f));
+    ExpectLevels(audio, 0, 0, 0, 0);
+
+    audio.SetGain(0.0f);  // unity
+    audio.Update(std::vector<float>(2048, 0.5f));
+    ExpectLevels(audio, 0.1f, 0.1f, 0.1f, 0.1f);  // 0.8 * 0 + 0.2 * 0.5
+}
+
+TEST(Audio, GainIsInDecibels) {
+    Audio audio;
+    audio.SetGain(20.0f);
+    EXPECT_NEAR(audio.GetGain(), 10.0f, 1e-5f);
+    audio.SetGain(-20.0f);
+    EXPECT_NEAR(audio.GetGain(), 0.1f, 1e-7f);
+}
+
+TEST(Audio, ToDBMapsMinus96To0Decibels) {
+    EXPECT_FLOAT_EQ(Audio::ToDB(1.0f), 1.0f);
+    EXPECT_FLOAT_EQ(Audio::ToDB(0.001f), 0.375f);
+    EXPECT_EQ(Audio::ToDB(0.0f), 0.0f);
+    EXPECT_EQ(Audio::ToDB(10.0f), 1.0f);
+    EXPECT_EQ(Audio::ToDB(std::numeric_limits<float>::quiet_NaN()), 0.0f);
+}
+
+TEST(Audio, BandBoundariesCountOnlyTowardsVolume) {
+    // 9 bins: bass 0..2, med 4..5, high 7..8; bins 3 and 6 are the boundaries.
+    Audio audio;
+    audio.SetGain(0.0f);
+    audio.SetSmoothness(0.0f);
+    audio.Update({ 1, 1, 1, 100, 2, 2, 100, 3, 3 });
+    const float volume = std::sqrt((3 * 1.0f + 2 * 4.0f + 2 * 9.0f + 2 * 10000.0f) / 9.0f);
+    ExpectLevels(audio, volume, 1.0f, 2.0f, 3.0f);
+}
+
+TEST(Audio, SmoothnessZeroFollowsTheLatestFrame) {
+    Audio audio;
+    audio.SetGain(0.0f);
+    audio.SetSmoothness(0.0f);
+    audio.Update(std::vector<float>(12, 0.25f));
+    audio.Update(std::vector<float>(12, 0.75f));
+    ExpectLevels(audio, 0.75f, 0.75f, 0.75f, 0.75f);
+
+    SmoothValue smooth(0.5f);
+    smooth.Update(1.0f);
+    smooth.Update(1.0f);
+    EXPECT_FLOAT_EQ(smooth.GetValue(), 0.75f);
+}
+
+TEST(Audio, BandsWithoutBinsReadZeroAndRecover) {
+    // Sizes where some band (or every level) receives no bin at all.
+    for (size_t n : { 0u, 1u, 2u, 3u, 4u, 5u }) {
+        Audio audio;
+        audio.SetGain(0.0f);
+        audio.SetSmoothness(0.0f);
+        audio.Update(std::vector<float>(n, 1.0f));
+        for (float level : { audio.GetVolume(), audio.GetBass(), audio.GetMed(), audio.GetHigh() })
+            EXPECT_FALSE(std::isnan(level)) << n;
+        EXPECT_EQ(audio.GetMed(), 0.0f) << n;  // no med bin below six bins
+        if (n == 0)
+            ExpectLevels(audio, 0, 0, 0, 0);
+
+        // The smoothed values are not stuck: a full spectrum reads normally.
+        audio.Update(std::vector<float>(9, 1.0f));
+        ExpectLevels(audio, 1, 1, 1, 1);
+    }
+}
+
+TEST(Audio, NonFiniteBinsCountAsSilence) {
+    Audio audio;
+    audio.SetGain(0.0f);
+    audio.SetSmoothness(0.5f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    audio.Update({ nan, 0, 0, 0, inf, 0, 0, 0, 1e30f });
+    for (float level : { audio.GetVolume(), audio.GetBass(), audio.GetMed(), audio.GetHigh() })
+        EXPECT_TRUE(std::isfinite(level));
+
+    audio.SetSmoothness(0.0f);
+    audio.Update(std::vector<float>(9, 0.5f));
+    ExpectLevels(audio, 0.5f, 0.5f, 0.5f, 0.5f);
+
+    // An infinite gain times a silent bin is NaN too.
+    audio.SetGain(1e30f);
+    audio.Update(std::vector<float>(9, 0.0f));
+    EXPECT_EQ(audio.GetVolume(), 0.0f);
+}
+
+TEST(Audio, SampleRateGivesBinSpacing) {
+    Audio audio;
+    audio.SetSampleRate(48000);  // no spectrum yet: no bins to divide by
+    EXPECT_EQ(audio.GetMaxFrequency(), 24000.0f);
+    EXPECT_EQ(audio.GetBinFrequencyStep(), 0.0f);
+
+    audio.Update(std::vector<float>(2048, 0.0f));
+    audio.SetSampleRate(48000);
+    EXPECT_EQ(audio.GetSampleRate(), 48000);
+    EXPECT_EQ(audio.GetBinFrequencyStep(), 11.71875f);
+}

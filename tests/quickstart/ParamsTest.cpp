@@ -1,0 +1,129 @@
+// Parameter objects: factories, option selection, ranges, triggers, buffers.
+#include "quickstart/FFGLParams.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+using namespace ffglqs;
+
+namespace {
+
+ParamOption::Options ThreeOptions() { return { { "Low", 10.0f }, { "Mid", 20.0f }, { "High", 30.0f } }; }
+
+}  // namespace
+
+TEST(Params, FactoriesSetTypeAndValue) {
+    auto plain = Param::Create();
+    EXPECT_EQ(plain->GetName(), "");
+    EXPECT_EQ(plain->GetType(), FF_TYPE_STANDARD);
+    EXPECT_EQ(Param::Create("red", FF_TYPE_RED, 0.5f)->GetType(), FF_TYPE_RED);
+
+    auto on = ParamBool::Create("on", true);
+    EXPECT_EQ(on->GetValue(), 1.0f);
+    EXPECT_EQ(on->GetType(), FF_TYPE_BOOLEAN);
+    EXPECT_EQ(ParamBool::Create("off")->GetValue(), 0.0f);
+
+    EXPECT_EQ(ParamEvent::Create("e")->GetType(), FF_TYPE_EVENT);
+    EXPECT_EQ(ParamTrigger::Create("t")->GetType(), FF_TYPE_EVENT);
+
+    auto text = ParamText::create("label", "hello");
+    EXPECT_EQ(text->GetType(), FF_TYPE_TEXT);
+    EXPECT_EQ(text->text, "hello");
+    EXPECT_TRUE(ParamText::create("empty")->text.empty());
+}
+
+TEST(Params, RangesNormaliseAndClamp) {
+    auto count = ParamRange::CreateInteger("count", 5, { 0.0f, 10.0f });
+    EXPECT_EQ(count->GetValue(), 5.0f);
+    EXPECT_EQ(count->GetType(), FF_TYPE_INTEGER);
+    EXPECT_FLOAT_EQ(count->GetNormalizedValue(), 0.5f);
+
+    auto scale = ParamRange::Create("scale", 1.0f, { 0.5f, 4.0f });
+    EXPECT_EQ(scale->GetType(), FF_TYPE_STANDARD);
+    EXPECT_EQ(scale->GetRange().min, 0.5f);
+    EXPECT_EQ(scale->GetRange().max, 4.0f);
+    scale->SetValue(0.0f);
+    EXPECT_EQ(scale->GetNormalizedValue(), 0.0f);
+    scale->SetValue(9.0f);
+    EXPECT_EQ(scale->GetNormalizedValue(), 1.0f);
+
+    // An empty range divides 0 by 0: the result must still be a number.
+    auto flat = ParamRange::Create("flat", 2.0f, { 2.0f, 2.0f });
+    EXPECT_EQ(flat->GetNormalizedValue(), 0.0f);
+}
+
+TEST(Params, OptionSelectsByTruncatedIndex) {
+    auto option = ParamOption::Create("mode", ThreeOptions(), 2);
+    EXPECT_EQ(option->GetType(), FF_TYPE_OPTION);
+    EXPECT_EQ(option->GetValue(), 2.0f);
+    EXPECT_TRUE(option->IsCurrentOption("High"));
+    EXPECT_EQ(option->GetRealValue(), 30.0f);
+
+    option->SetValue(1.7f);
+    EXPECT_EQ(option->GetValue(), 1.7f);
+    EXPECT_TRUE(option->IsCurrentOption("Mid"));
+    EXPECT_EQ(option->GetRealValue(), 20.0f);
+
+    // Byte for byte: neither case nor a prefix matches.
+    EXPECT_FALSE(option->IsCurrentOption("mid"));
+    EXPECT_FALSE(option->IsCurrentOption("Mi"));
+    EXPECT_FALSE(option->IsCurrentOption("Mid "));
+
+    EXPECT_TRUE(ParamOption::Create("m", ThreeOptions())->IsCurrentOption("Low"));
+}
+
+TEST(Params, OptionOutsideItsListFallsBackToTheFirst) {
+    const float outside[] = { 3.0f,
+                              5.0f,
+                              -0.5f,
+                              -1.0f,
+                              1e30f,
+                              -1e30f,
+                              std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN() };
+    for (float v : outside) {
+        auto option = ParamOption::Create("mode", ThreeOptions(), 1);
+        option->SetValue(v);
+        EXPECT_EQ(option->GetValue(), 0.0f) << v;
+        EXPECT_TRUE(option->IsCurrentOption("Low")) << v;
+        EXPECT_EQ(option->GetRealValue(), 10.0f) << v;
+    }
+    auto pastEnd = ParamOption::Create("mode", ThreeOptions(), 7);
+    EXPECT_EQ(pastEnd->GetValue(), 0.0f);
+    EXPECT_TRUE(pastEnd->IsCurrentOption("Low"));
+}
+
+TEST(Params, EmptyOptionListSelectsNothing) {
+    auto none = ParamOption::Create("none", {});
+    EXPECT_EQ(none->GetValue(), 0.0f);
+    EXPECT_EQ(none->GetRealValue(), 0.0f);
+    EXPECT_TRUE(none->IsCurrentOption(""));
+    none->SetValue(0.0f);
+    none->SetValue(2.0f);
+    EXPECT_EQ(none->GetValue(), 0.0f);
+    EXPECT_TRUE(none->GetCurrentOption().empty());
+}
+
+TEST(Params, TriggerConsumeResets) {
+    auto trigger = ParamTrigger::Create("go");
+    trigger->SetValue(1.0f);
+    trigger->Consume();
+    EXPECT_EQ(trigger->GetValue(), 0.0f);
+}
+
+TEST(Params, FFTBuffersHoldZeroedBins) {
+    auto spectrum = ParamFFT::Create("fft");
+    EXPECT_EQ(spectrum->GetType(), FF_TYPE_BUFFER);
+    ASSERT_EQ(spectrum->fftData.size(), size_t(DEFAULT_BUFFER_SIZE));
+    for (float bin : spectrum->fftData)
+        ASSERT_EQ(bin, 0.0f);
+
+    auto empty = ParamFFT::Create("none", 0);
+    EXPECT_TRUE(empty->fftData.empty());
+    EXPECT_EQ(empty->GetType(), FF_TYPE_BUFFER);
+
+    EXPECT_THROW(ParamFFT::Create("huge", std::numeric_limits<uint64_t>::max()), std::length_error);
+}

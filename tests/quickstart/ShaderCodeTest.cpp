@@ -1,0 +1,83 @@
+// Shader text from parameters and snippets, and the CPU random generator.
+#include "quickstart/FFGLRandom.h"
+#include "quickstart/FFGLShaderBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace ffglqs;
+
+namespace {
+
+std::shared_ptr<Param> Typed(const char* name, unsigned int type) { return Param::Create(name, type, 0.0f); }
+
+}  // namespace
+
+TEST(ShaderCode, ColourGroupsAreFoundWhereverTheirTypesStand) {
+    // Added one by one, not through a group helper: still one vec3.
+    ParamList params = { Typed("tint", FF_TYPE_RED), Typed("g", FF_TYPE_GREEN), Typed("b", FF_TYPE_BLUE),
+                         Typed("h", FF_TYPE_HUE), Typed("s", FF_TYPE_SATURATION), Typed("v", FF_TYPE_BRIGHTNESS),
+                         Typed("a", FF_TYPE_ALPHA) };
+    EXPECT_EQ(UniformDeclarations(params), "uniform vec3 tint;\nuniform vec4 h;\n");
+}
+
+TEST(ShaderCode, BrokenOrTruncatedGroupsAreSingleFloats) {
+    ParamList broken = { Typed("r", FF_TYPE_RED), Typed("g", FF_TYPE_GREEN), Typed("x", FF_TYPE_STANDARD) };
+    EXPECT_EQ(UniformDeclarations(broken), "uniform float r;\nuniform float g;\nuniform float x;\n");
+
+    ParamList trailing = { Typed("x", FF_TYPE_STANDARD), Typed("r", FF_TYPE_RED) };
+    EXPECT_FALSE(IsRGBColorAt(trailing, 1));
+    EXPECT_EQ(UniformDeclarations(trailing), "uniform float x;\nuniform float r;\n");
+
+    ParamList shortHue = { Typed("h", FF_TYPE_HUE), Typed("s", FF_TYPE_SATURATION), Typed("v", FF_TYPE_BRIGHTNESS) };
+    EXPECT_FALSE(IsHueColorAt(shortHue, 0));
+    EXPECT_FALSE(IsHueColorAt(shortHue, 7));
+    EXPECT_EQ(UniformDeclarations(shortHue), "uniform float h;\nuniform float s;\nuniform float v;\n");
+}
+
+TEST(ShaderCode, UniformTypesFollowParameterKinds) {
+    ParamList params = { ParamBool::Create("flag"), ParamTrigger::Create("go"), ParamFFT::Create("fft", 4),
+                         ParamText::create("label"), ParamRange::CreateInteger("n", 2, { 0, 4 }),
+                         ParamOption::Create("mode", { { "a", 1 } }) };
+    EXPECT_EQ(UniformDeclarations(params),
+              "uniform bool flag;\nuniform bool go;\nuniform float label;\nuniform float n;\nuniform float mode;\n");
+}
+
+TEST(ShaderCode, IncludeAddsDependenciesOneLevelDeep) {
+    SnippetSet included;
+    IncludeSnippet(included, shader::noise);
+    EXPECT_EQ(included, SnippetSet{ shader::noise });
+    EXPECT_TRUE(shader::dependencies.at(shader::noise).empty());
+    for (auto id : { shader::random, shader::map, shader::noise })
+        EXPECT_EQ(shader::snippets.count(id), 1u);
+}
+
+TEST(ShaderCode, SnippetsFollowDeclarationsInIdOrderOnce) {
+    SnippetSet included;
+    IncludeSnippet(included, shader::noise);
+    IncludeSnippet(included, shader::random);
+    IncludeSnippet(included, shader::noise);
+    ParamList params = { Param::Create("amount") };
+    const std::string source = BuildFragmentSource("BASE", params, included, "CODE");
+    EXPECT_EQ(source, "BASEuniform float amount;\n" + shader::snippets.at(shader::random) +
+                          shader::snippets.at(shader::noise) + "CODE");
+}
+
+TEST(Random, StaysInsideItsBounds) {
+    Random random;
+    bool seen[2] = { false, false };
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(random.GetRandomInt(3, 3), 3);
+        const int bit = random.GetRandomInt(0, 1);
+        ASSERT_TRUE(bit == 0 || bit == 1);
+        seen[bit] = true;
+        const float f = random.GetRandomFloat(2.0f, 4.0f);
+        EXPECT_GE(f, 2.0f);
+        EXPECT_LE(f, 4.0f);
+        const int reversed = random.GetRandomInt(5, -5);
+        EXPECT_GE(reversed, -5);
+        EXPECT_LE(reversed, 5);
+    }
+    EXPECT_TRUE(seen[0] && seen[1]);
+}
