@@ -1,4 +1,4 @@
-# add_ffgl_plugin(NAME SOURCES src... [LIBRARIES lib...])
+# add_ffgl_plugin(NAME SOURCES src... [LIBRARIES lib...] [EXTRA_EXPORTS symbol...])
 #
 # Makes one loadable FFGL module the way every host expects it:
 #   - Linux: NAME.so with no "lib" prefix; macOS: NAME.bundle for x86_64 and arm64;
@@ -7,8 +7,9 @@
 #   - linked so that an undefined symbol fails the build, not the host's load.
 # The entry point (plugMain) comes from the tessivar_entry object library, so a
 # module needs nothing but its plugin class and its information record.
+# EXTRA_EXPORTS (test modules only) exports further C symbols by plain name.
 function(add_ffgl_plugin name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;EXTRA_EXPORTS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES} $<TARGET_OBJECTS:tessivar_entry>)
   target_link_libraries(${name} PRIVATE tessivar_host ${ARG_LIBRARIES})
   set_target_properties(${name} PROPERTIES
@@ -24,10 +25,16 @@ function(add_ffgl_plugin name)
     # Visibility attributes alone decide the exports there.
     target_link_options(${name} PRIVATE -Wl,-undefined,error)
   else()
-    target_link_options(${name} PRIVATE
-      -Wl,-z,defs
-      -Wl,--version-script=${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
-    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
+    set(map ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
+    if(ARG_EXTRA_EXPORTS)
+      file(READ ${map} text)
+      list(JOIN ARG_EXTRA_EXPORTS ";\n    " extra)
+      string(REPLACE "SetLogCallback;" "SetLogCallback;\n    ${extra};" text "${text}")
+      set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.map)
+      file(CONFIGURE OUTPUT ${map} CONTENT "${text}" @ONLY)
+    endif()
+    target_link_options(${name} PRIVATE -Wl,-z,defs -Wl,--version-script=${map})
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
   endif()
   tessivar_warnings(${name})
 endfunction()

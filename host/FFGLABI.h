@@ -110,6 +110,9 @@ typedef union FFMixed {
 
 typedef void* FFInstanceID;
 
+/* A result code (FF_SUCCESS / FF_FAIL) as the plugin's operations return it. */
+typedef uint32_t FFResult;
+
 static inline FFMixed ffMixedU32(uint32_t v) {
     FFMixed m;
     m.Bits = v;
