@@ -1,0 +1,172 @@
+// The quick-start plugin base without GL: registration, generated shader
+// text and the host-facing value operations.
+#include "quickstart/FFGLQuickstart.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using namespace ffglqs;
+
+namespace {
+
+const std::string kHeader =
+    "\n\t\t#version 410 core\n\t\tout vec4 fragColor;\n\t\tuniform vec2 resolution;\n\t\tuniform float time;\n\t\tuniform "
+    "float deltaTime;\n\t\tuniform int frame;\n\t\tuniform float bpm;\n\t\tuniform float phase;\n\t";
+const std::string kEffectInputs = "\n\t\tin vec2 i_uv;\n\t\tuniform sampler2D inputTexture;\n\t";
+
+char* Fail() { return reinterpret_cast<char*>(static_cast<uintptr_t>(FF_FAIL)); }
+
+// Exposes what a concrete plugin sees.
+class Probe : public Effect {
+public:
+    using Effect::audioParams;
+};
+
+std::string RegisteredName(const CFFGLPluginManager& registry, unsigned int index) {
+    const auto* info = registry.FindParamInfo(index);
+    return info ? std::string(info->name, strnlen(info->name, sizeof info->name)) : "<none>";
+}
+
+}  // namespace
+
+TEST(QuickstartPlugin, ParametersGetDenseIndicesAndOneDeclarationPerItem) {
+    Probe plugin;
+    plugin.AddParam(Param::Create("a", 0.5f));
+    plugin.AddRGBColorParam("c");
+    plugin.AddParam(ParamBool::Create("b"));
+    plugin.AddParam(ParamFFT::Create("f", 16));
+    plugin.AddParam(ParamOption::Create("o", { { "x", 5.0f }, { "y", 6.0f } }));
+
+    const char* expected[] = { "a", "c", "c_green", "c_blue", "b", "f", "o" };
+    ASSERT_EQ(plugin.GetNumParams(), 7u);
+    for (unsigned int i = 0; i < 7; ++i)
+        EXPECT_EQ(RegisteredName(plugin, i), expected[i]) << i;
+    EXPECT_EQ(plugin.GetParamType(5), FF_TYPE_BUFFER);
+    EXPECT_EQ(plugin.GetParamUsage(5), FF_USAGE_FFT);
+    EXPECT_EQ(plugin.GetNumParamElements(5), 16u);
+
+    EXPECT_EQ(plugin.CreateFragmentShader("CODE"),
+              kHeader + kEffectInputs + "uniform float a;\nuniform vec3 c;\nuniform bool b;\nuniform float o;\nCODE");
+    EXPECT_TRUE(plugin.IsRGBColor(1));
+    EXPECT_FALSE(plugin.IsRGBColor(2));
+    EXPECT_FALSE(plugin.IsRGBColor(-1));
+}
+
+TEST(QuickstartPlugin, VariantsSetInputsAndDeclarations) {
+    Effect effect;
+    EXPECT_EQ(effect.CreateFragmentShader("X"), kHeader + kEffectInputs + "X");
+    EXPECT_EQ(effect.GetMinInputs(), 1u);
+    EXPECT_EQ(effect.GetMaxInputs(), 1u);
+
+    Source source;
+    EXPECT_EQ(source.GetMinInputs(), 0u);
+    EXPECT_EQ(source.GetMaxInputs(), 0u);
+    EXPECT_EQ(source.CreateFragmentShader(""), kHeader + "\n\t\tin vec2 i_uv;\n\t");
+
+    Mixer mixer;
+    mixer.AddParam(Param::Create("own", 0.25f));
+    EXPECT_EQ(mixer.GetMaxInputs(), 2u);
+    EXPECT_EQ(RegisteredName(mixer, 0), "mixVal");
+    EXPECT_EQ(mixer.GetFloatParameter(0), 0.0f);
+    EXPECT_EQ(RegisteredName(mixer, 1), "own");
+    EXPECT_NE(mixer.CreateFragmentShader("").find("uniform float mixVal;\nuniform float own;\n"), std::string::npos);
+}
+
+TEST(QuickstartPlugin, RegistrationCarriesRangesOptionsAndTexts) {
+    Probe plugin;
+    plugin.AddParam(ParamRange::Create("scale", 2.0f, { 0.5f, 4.0f }));
+    plugin.AddParam(ParamOption::Create("mode", { { "Low", 10.0f }, { "High", 30.0f } }, 1));
+    plugin.AddParam(ParamText::create("caption", "hello"));
+
+    // A new instance starts from the registered defaults, so they must be the
+    // plugin's own: 2.0 in 0.5..4 is not cut to 1, and the text is the text.
+    const float scaleDefault = ffMixedToFloat(plugin.GetParamDefault(0));
+    EXPECT_EQ(scaleDefault, 2.0f);
+    EXPECT_EQ(plugin.GetParamRange(0).min, 0.5f);
+    EXPECT_EQ(plugin.GetParamRange(0).max, 4.0f);
+
+    EXPECT_EQ(plugin.GetParamType(1), FF_TYPE_OPTION);
+    EXPECT_EQ(ffMixedToFloat(plugin.GetParamDefault(1)), 1.0f);
+    ASSERT_EQ(plugin.GetNumParamElements(1), 2u);
+    EXPECT_STREQ(plugin.GetParamElementName(1, 1), "High");
+    EXPECT_EQ(ffMixedToFloat(plugin.GetParamElementDefault(1, 1)), 1.0f);  // the index, not 30
+
+    EXPECT_STREQ(static_cast<const char*>(plugin.GetParamDefault(2).PointerValue), "hello");
+}
+
+TEST(QuickstartPlugin, HostValuesReachTheParameterObjects) {
+    Probe plugin;
+    auto mode = ParamOption::Create("mode", { { "a", 1.0f }, { "b", 2.0f }, { "c", 3.0f } });
+    auto caption = ParamText::create("caption", "x");
+    plugin.AddParam(mode);
+    plugin.AddParam(caption);
+
+    EXPECT_EQ(plugin.SetFloatParameter(0, 2.0f), FF_SUCCESS);
+    EXPECT_TRUE(mode->IsCurrentOption("c"));
+    EXPECT_EQ(plugin.SetFloatParameter(0, 5.0f), FF_SUCCESS);
+    EXPECT_EQ(plugin.GetFloatParameter(0), 0.0f);
+    EXPECT_EQ(plugin.SetFloatParameter(2, 1.0f), FF_FAIL);
+    EXPECT_EQ(plugin.GetFloatParameter(2), 0.0f);
+
+    EXPECT_EQ(plugin.SetTextParameter(1, "words"), FF_SUCCESS);
+    EXPECT_STREQ(plugin.GetTextParameter(1), "words");
+    EXPECT_EQ(plugin.SetTextParameter(1, nullptr), FF_SUCCESS);
+    EXPECT_EQ(caption->text, "");
+    EXPECT_EQ(plugin.SetTextParameter(0, "no"), FF_FAIL);
+    EXPECT_EQ(plugin.SetTextParameter(9, "no"), FF_FAIL);
+    EXPECT_EQ(plugin.GetTextParameter(0), Fail());
+
+    EXPECT_EQ(plugin.GetParamOption("mode"), mode);
+    EXPECT_EQ(plugin.GetParamText("caption"), caption);
+    EXPECT_EQ(plugin.GetParamText("mode"), nullptr);
+    EXPECT_EQ(plugin.GetParam("missing"), nullptr);
+
+    plugin.AddParam(std::shared_ptr<Param>());  // ignored: no slot, no record
+    EXPECT_EQ(plugin.GetNumParams(), 2u);
+}
+
+TEST(QuickstartPlugin, DisplayTextsEndInsideTheirField) {
+    Probe plugin;
+    auto value = Param::Create("v", 0.25f);
+    plugin.AddParam(value);
+    plugin.AddParam(ParamText::create("t"));
+
+    EXPECT_STREQ(plugin.GetParameterDisplay(0), "0.250000");
+    EXPECT_EQ(plugin.GetParameterDisplay(1), Fail());
+    EXPECT_EQ(plugin.GetParameterDisplay(2), Fail());
+
+    // "123456789.000000" is 16 characters: it must not fill the field.
+    for (float big : { 123456789.0f, -12345678.0f, 3e38f }) {
+        value->SetValue(big);
+        const char* text = plugin.GetParameterDisplay(0);
+        ASSERT_NE(text, nullptr);
+        EXPECT_LT(strnlen(text, 16), 16u) << big;
+    }
+}
+
+TEST(QuickstartPlugin, SampleRateReachesEveryAnalyser) {
+    Probe plugin;
+    auto fft = ParamFFT::Create("fft");
+    plugin.AddParam(fft);
+    EXPECT_EQ(fft->index, 0u);
+    plugin.SetSampleRate(48000);
+    plugin.audioParams.at(fft).Update(fft->fftData);
+    plugin.SetSampleRate(48000);
+    EXPECT_EQ(plugin.audioParams.at(fft).GetMaxFrequency(), 24000.0f);
+    EXPECT_EQ(plugin.audioParams.at(fft).GetBinFrequencyStep(), 11.71875f);
+}
+
+TEST(QuickstartPlugin, IncludeTakesSetsInIdOrder) {
+    Effect plugin;
+    plugin.Include({ shader::noise, shader::map });
+    const std::string source = plugin.CreateFragmentShader("");
+    const size_t map = source.find(shader::snippets.at(shader::map));
+    const size_t noise = source.find(shader::snippets.at(shader::noise));
+    ASSERT_NE(map, std::string::npos);
+    ASSERT_NE(noise, std::string::npos);
+    EXPECT_LT(map, noise);
+    EXPECT_EQ(source.find("random( uvec2"), std::string::npos);
+}
