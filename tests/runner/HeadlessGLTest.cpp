@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 using testhost::GLTest;
@@ -82,3 +86,21 @@ TEST_F(GLTest, SnapshotSeesEveryWatchedBinding) {
 }
 
 }  // namespace
+
+// Asking for a context the driver cannot give fails with one readable line.
+// It runs in a fresh child process: a second EGL initialisation in this
+// process would share (and on failure terminate) the fixture's display.
+TEST(HeadlessGLDeathTest, ImpossibleVersionFailsWithAClearMessageAndNoCrash) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            tessivar::HeadlessGL::Options options;
+            options.major = 9;
+            options.minor = 9;
+            std::string error;
+            auto gl = tessivar::HeadlessGL::Create(error, options);
+            std::fprintf(stderr, "[%s]\n", error.c_str());
+            std::exit(gl == nullptr && error.find('\n') == std::string::npos ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "\\[cannot create an OpenGL 9\\.9 core context \\(EGL_BAD_[A-Z]+\\).*\\]");
+}
