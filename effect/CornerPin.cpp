@@ -1,0 +1,512 @@
+#include "effect/CornerPin.h"
+
+#include "effect/Homography.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace ffglex;
+
+namespace {
+
+enum : unsigned int {
+    kPoint1X = 0,
+    kPoint4Y = 7,
+    kShowGuides = 8,
+    kAutoBounds = 9,
+    kInputAspect = 10,
+};
+
+// Default corners in parameter order: the input shown unchanged. Also the
+// reset value of a refit and the test for points nobody has moved.
+const float kDefaultCorners[8] = {0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f};
+
+const char* const kPointNames[8] = {"Point 1 X", "Point 1 Y", "Point 2 X", "Point 2 Y",
+                                    "Point 3 X", "Point 3 Y", "Point 4 X", "Point 4 Y"};
+
+constexpr float kMinInputAspect = 0.1f;
+constexpr float kMaxInputAspect = 4.0f;
+
+constexpr GLsizei kAnalysisSize = 256;
+constexpr int kOpaqueThreshold = 12;          // red byte above this counts as opaque
+constexpr float kWholeFrame = 0.98f;          // a detection this large is the whole frame
+constexpr uint32_t kMaxDetectAttempts = 30;   // then fall back to the aspect fit
+constexpr double kSameAspect = 0.001;
+
+bool isOn(float value) { return value >= 0.5f; }
+
+float clampTo(float value, float lo, float hi) { return value < lo ? lo : (value > hi ? hi : value); }
+
+// Both programs share this vertex stage. With the unflipped quad canvasUV runs
+// from (0, 0) at the top-left of the viewport to (1, 1) at the bottom-right,
+// the convention of the corner points.
+const char VertexShader[] = R"GLSL(#version 410 core
+layout(location = 0) in vec4 vPosition;
+layout(location = 1) in vec2 vUV;
+out vec2 canvasUV;
+void main()
+{
+    gl_Position = vPosition;
+    canvasUV = vec2(vUV.x, 1.0 - vUV.y);
+}
+)GLSL";
+
+// Texture coordinate of a source position (0..1, bottom-up). MaxUV limits the
+// lookup to the used part of a larger texture, and the clamp keeps linear
+// filtering half a texel inside it, so the padding never bleeds into a pixel.
+#define TESSIVAR_INPUT_COORD                                         \
+    "vec2 inputCoord(vec2 uv)\n"                                     \
+    "{\n"                                                            \
+    "    vec2 halfTexel = 0.5 / vec2(textureSize(InputTexture, 0));\n" \
+    "    return clamp(uv * MaxUV, halfTexel, MaxUV - halfTexel);\n"  \
+    "}\n"
+
+const char FragmentShader[] = "#version 410 core\n"
+                              "uniform sampler2D InputTexture;\n"
+                              "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
+uniform vec2 Resolution;
+uniform vec2 SourceMin;
+uniform vec2 SourceMax;
+uniform mat3 InverseHomography;
+uniform vec2 Corner1;
+uniform vec2 Corner2;
+uniform vec2 Corner3;
+uniform vec2 Corner4;
+uniform bool ShowGuides;
+in vec2 canvasUV;
+out vec4 fragColor;
+
+// Distance from p to the segment ab. A segment of length zero (a label that
+// sits on its point) is measured as the point itself, never as 0 / 0.
+float segmentDistance(vec2 p, vec2 a, vec2 b)
+{
+    vec2 pa = p - a;
+    vec2 ba = b - a;
+    float lengthSquared = dot(ba, ba);
+    float t = lengthSquared > 0.0 ? clamp(dot(pa, ba) / lengthSquared, 0.0, 1.0) : 0.0;
+    return length(pa - ba * t);
+}
+
+// Distance to the strokes of a digit centred at the origin, in pixels, y down.
+float digitDistance(vec2 p, int digit)
+{
+    const vec2 tl = vec2(-8.0, -12.0);
+    const vec2 tr = vec2(8.0, -12.0);
+    const vec2 ml = vec2(-8.0, 0.0);
+    const vec2 mr = vec2(8.0, 0.0);
+    const vec2 bl = vec2(-8.0, 12.0);
+    const vec2 br = vec2(8.0, 12.0);
+    float d = 1000.0;
+    if (digit == 1) {
+        d = min(d, segmentDistance(p, vec2(0.0, -12.0), vec2(0.0, 12.0)));
+        d = min(d, segmentDistance(p, vec2(-5.0, -7.5), vec2(0.0, -12.0)));
+    } else if (digit == 2) {
+        d = min(d, segmentDistance(p, tl, tr));
+        d = min(d, segmentDistance(p, tr, mr));
+        d = min(d, segmentDistance(p, ml, mr));
+        d = min(d, segmentDistance(p, ml, bl));
+        d = min(d, segmentDistance(p, bl, br));
+    } else if (digit == 3) {
+        d = min(d, segmentDistance(p, tl, tr));
+        d = min(d, segmentDistance(p, tr, br));
+        d = min(d, segmentDistance(p, ml, mr));
+        d = min(d, segmentDistance(p, bl, br));
+    } else {
+        d = min(d, segmentDistance(p, tl, ml));
+        d = min(d, segmentDistance(p, tr, br));
+        d = min(d, segmentDistance(p, ml, mr));
+    }
+    return d;
+}
+
+// A straight colour with coverage alpha over a premultiplied base.
+vec4 compositeStraight(vec4 base, vec3 rgb, float alpha)
+{
+    return vec4(rgb * alpha, alpha) + base * (1.0 - alpha);
+}
+
+vec4 drawMarker(vec4 base, vec2 pixel, vec2 pointUV, vec4 colour, int number)
+{
+    vec2 point = pointUV * Resolution;
+    // The bubble is pulled at least 28 pixels inside every edge.
+    vec2 label = clamp(point, vec2(28.0), Resolution - vec2(28.0));
+
+    float connector = 1.0 - smoothstep(1.2, 2.2, segmentDistance(pixel, point, label));
+    float anchor = 1.0 - smoothstep(5.0, 6.5, length(pixel - point));
+    float bubble = 1.0 - smoothstep(25.0, 27.0, length(pixel - label));
+    float ring = smoothstep(21.5, 23.0, length(pixel - label)) * bubble;
+
+    vec4 result = compositeStraight(base, colour.rgb, connector * colour.a * 0.75);
+    result = compositeStraight(result, colour.rgb, anchor * colour.a);
+    result = compositeStraight(result, colour.rgb, bubble * colour.a * 0.96);
+    result = compositeStraight(result, vec3(1.0), ring * 0.8);
+
+    float mask = 1.0 - smoothstep(2.3, 3.5, digitDistance(pixel - label, number));
+    float luminance = dot(colour.rgb, vec3(0.299, 0.587, 0.114));
+    vec3 ink = luminance > 0.58 ? vec3(0.02) : vec3(1.0);
+    return compositeStraight(result, ink, mask);
+}
+
+void main()
+{
+    vec4 colour = vec4(0.0);
+    vec3 projected = InverseHomography * vec3(canvasUV, 1.0);
+    if (abs(projected.z) >= 1e-7) {
+        vec2 sourceUV = projected.xy / projected.z;
+        if (sourceUV.x >= 0.0 && sourceUV.x <= 1.0 && sourceUV.y >= 0.0 && sourceUV.y <= 1.0) {
+            vec2 croppedUV = mix(SourceMin, SourceMax, sourceUV);
+            colour = texture(InputTexture, inputCoord(vec2(croppedUV.x, 1.0 - croppedUV.y)));
+        }
+    }
+    if (ShowGuides) {
+        vec2 pixel = canvasUV * Resolution;
+        colour = drawMarker(colour, pixel, Corner1, vec4(1.000, 0.231, 0.188, 1.0), 1);
+        colour = drawMarker(colour, pixel, Corner2, vec4(0.204, 0.780, 0.349, 1.0), 2);
+        colour = drawMarker(colour, pixel, Corner3, vec4(0.039, 0.518, 1.000, 1.0), 3);
+        colour = drawMarker(colour, pixel, Corner4, vec4(1.000, 0.839, 0.039, 1.0), 4);
+    }
+    fragColor = colour;
+}
+)GLSL";
+
+// Resamples the input's alpha over the 256 x 256 analysis target, bottom row
+// first, so the CPU can find the opaque region.
+const char AnalysisFragmentShader[] = "#version 410 core\n"
+                                      "uniform sampler2D InputTexture;\n"
+                                      "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
+in vec2 canvasUV;
+out vec4 fragColor;
+void main()
+{
+    float alpha = texture(InputTexture, inputCoord(vec2(canvasUV.x, 1.0 - canvasUV.y))).a;
+    fragColor = vec4(alpha, alpha, alpha, 1.0);
+}
+)GLSL";
+
+#undef TESSIVAR_INPUT_COORD
+
+void setMaxUV(FFGLShader& shader, const FFGLTextureStruct& input) {
+    shader.Set("MaxUV", float(input.Width) / float(input.HardwareWidth),
+               float(input.Height) / float(input.HardwareHeight));
+}
+
+// The client-side pack state that decides where glReadPixels writes. A host
+// may leave any of it set; the read-back needs tightly packed rows in client
+// memory, so it is forced for the read and put back afterwards.
+class ScopedTightPacking {
+public:
+    ScopedTightPacking() {
+        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
+        glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+        glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
+        glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
+        glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    }
+    ~ScopedTightPacking() {
+        glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
+        glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
+        glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
+        glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(packBuffer));
+    }
+    ScopedTightPacking(const ScopedTightPacking&) = delete;
+    ScopedTightPacking& operator=(const ScopedTightPacking&) = delete;
+
+private:
+    GLint packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+};
+
+}  // namespace
+
+CornerPin::CornerPin()
+    : CFFGLPlugin(false),
+      paramValues{},
+      sourceMin{0.0f, 0.0f},
+      sourceMax{1.0f, 1.0f},
+      fittedRect{0.0f, 0.0f, 1.0f, 1.0f},
+      pointsFitted(false),
+      fitPending(true),
+      detectAttempts(0),
+      analysisFBO(0),
+      analysisTexture(0) {
+    SetMinInputs(1);
+    SetMaxInputs(1);
+
+    std::copy(kDefaultCorners, kDefaultCorners + 8, paramValues);
+    paramValues[kShowGuides] = 1.0f;
+    paramValues[kAutoBounds] = 1.0f;
+    paramValues[kInputAspect] = 1.0f;
+
+    for (unsigned int i = kPoint1X; i <= kPoint4Y; ++i) SetParamInfo(i, kPointNames[i], FF_TYPE_STANDARD, paramValues[i]);
+    SetParamInfo(kShowGuides, "Show Guides", FF_TYPE_BOOLEAN, true);
+    SetParamInfo(kAutoBounds, "Auto Bounds", FF_TYPE_BOOLEAN, true);
+    SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.0f);
+    SetParamRange(kInputAspect, kMinInputAspect, kMaxInputAspect);
+}
+
+CornerPin::~CornerPin() = default;
+
+FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
+    if (!viewport || !warpShader.Compile(VertexShader, FragmentShader) ||
+        !analysisShader.Compile(VertexShader, AnalysisFragmentShader) || !quad.Initialise(false)) {
+        ReleaseGL();
+        return FF_FAIL;
+    }
+
+    glGenTextures(1, &analysisTexture);
+    {
+        Scoped2DTextureBinding texture(analysisTexture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kAnalysisSize, kAnalysisSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+
+    glGenFramebuffers(1, &analysisFBO);
+    GLenum status = 0;
+    {
+        ScopedFBOBinding fbo(analysisFBO, ScopedFBOBinding::RestorePrevious);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, analysisTexture, 0);
+        status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    }
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        ReleaseGL();
+        return FF_FAIL;
+    }
+
+    currentViewport = *viewport;
+    return FF_SUCCESS;
+}
+
+FFResult CornerPin::DeInitGL() {
+    ReleaseGL();
+    return FF_SUCCESS;
+}
+
+void CornerPin::ReleaseGL() {
+    warpShader.FreeGLResources();
+    analysisShader.FreeGLResources();
+    quad.Release();
+    if (analysisFBO != 0) glDeleteFramebuffers(1, &analysisFBO);
+    if (analysisTexture != 0) glDeleteTextures(1, &analysisTexture);
+    analysisFBO = 0;
+    analysisTexture = 0;
+}
+
+FFResult CornerPin::SetFloatParameter(unsigned int index, float value) {
+    if (index >= kParamCount) return FF_FAIL;
+
+    if (index <= kPoint4Y) {
+        // A host that writes a point's default back after an auto-fit (say,
+        // when it restores a preset) keeps the fitted position.
+        if (pointsFitted && std::fabs(value - kDefaultCorners[index]) < 1e-6f) {
+            static const int kEdgeOfIndex[8] = {0, 1, 2, 1, 2, 3, 0, 3};
+            value = fittedRect[kEdgeOfIndex[index]];
+        }
+        paramValues[index] = clampTo(value, 0.0f, 1.0f);
+        return FF_SUCCESS;
+    }
+    if (index == kShowGuides) {
+        paramValues[index] = clampTo(value, 0.0f, 1.0f);
+        return FF_SUCCESS;
+    }
+
+    const float previous = paramValues[index];
+    paramValues[index] = index == kAutoBounds ? clampTo(value, 0.0f, 1.0f)
+                                              : clampTo(value, kMinInputAspect, kMaxInputAspect);
+    if (std::fabs(paramValues[index] - previous) > 1e-6f) RequestRefit();
+    return FF_SUCCESS;
+}
+
+void CornerPin::RequestRefit() {
+    // The reset points raise no events: the fit raises one per point when it
+    // places them on the next frame.
+    std::copy(kDefaultCorners, kDefaultCorners + 8, paramValues);
+    detectAttempts = 0;
+    pointsFitted = false;
+    fitPending = true;
+    sourceMin[0] = sourceMin[1] = 0.0f;
+    sourceMax[0] = sourceMax[1] = 1.0f;
+}
+
+float CornerPin::GetFloatParameter(unsigned int index) {
+    return index < kParamCount ? paramValues[index] : 0.0f;
+}
+
+bool CornerPin::CalculateInverseHomography(float* out) const {
+    return tessivar::inverseHomography(paramValues, out);
+}
+
+FFResult CornerPin::ProcessOpenGL(ProcessOpenGLStruct* pGL) {
+    if (!pGL || pGL->numInputTextures == 0 || !pGL->inputTextures || !pGL->inputTextures[0]) return FF_FAIL;
+    const FFGLTextureStruct& input = *pGL->inputTextures[0];
+
+    FitPointsToInput(input);
+
+    float inverse[9];
+    if (!CalculateInverseHomography(inverse)) std::fill(inverse, inverse + 9, 0.0f);
+
+    ScopedShaderBinding program(warpShader.GetGLID());
+    ScopedSamplerActivation unit(0);
+    Scoped2DTextureBinding texture(input.Handle);
+
+    warpShader.Set("InputTexture", 0);
+    setMaxUV(warpShader, input);
+    warpShader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
+    warpShader.Set("SourceMin", sourceMin[0], sourceMin[1]);
+    warpShader.Set("SourceMax", sourceMax[0], sourceMax[1]);
+    glUniformMatrix3fv(warpShader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
+    SendGuideUniforms();
+
+    quad.Draw();
+    return FF_SUCCESS;
+}
+
+void CornerPin::SendGuideUniforms() {
+    warpShader.Set("Corner1", paramValues[0], paramValues[1]);
+    warpShader.Set("Corner2", paramValues[2], paramValues[3]);
+    warpShader.Set("Corner3", paramValues[4], paramValues[5]);
+    warpShader.Set("Corner4", paramValues[6], paramValues[7]);
+    warpShader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
+}
+
+void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
+    if (!fitPending || input.Width == 0 || input.Height == 0 || currentViewport.width == 0 ||
+        currentViewport.height == 0)
+        return;
+
+    // Points the host has already moved (a restored preset, say) stay put.
+    for (int i = 0; i < 8; ++i) {
+        if (std::fabs(paramValues[i] - kDefaultCorners[i]) > 1e-6f) {
+            fitPending = false;
+            return;
+        }
+    }
+
+    const double inputAspect = double(input.Width) / double(input.Height);
+    const double outputAspect = double(currentViewport.width) / double(currentViewport.height);
+    const bool autoBounds = isOn(paramValues[kAutoBounds]);
+    const bool sameShape = std::fabs(inputAspect - outputAspect) < kSameAspect;
+
+    if (autoBounds && sameShape) {
+        ++detectAttempts;
+        float rect[4];
+        if (DetectAlphaBounds(input, rect)) {
+            if (rect[2] - rect[0] < kWholeFrame || rect[3] - rect[1] < kWholeFrame) {
+                // The visible part of the input becomes the source, and the
+                // points frame exactly that part of the output.
+                sourceMin[0] = rect[0];
+                sourceMin[1] = rect[1];
+                sourceMax[0] = rect[2];
+                sourceMax[1] = rect[3];
+                SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
+                fitPending = false;
+                return;
+            }
+        } else if (detectAttempts < kMaxDetectAttempts) {
+            return;  // an input fading in from transparent gets another chance
+        }
+    }
+
+    const double aspect = autoBounds ? inputAspect : double(paramValues[kInputAspect]);
+    float rect[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    if (aspect > outputAspect) {
+        const float r = float(outputAspect / aspect);
+        const float m = (1.0f - r) * 0.5f;
+        rect[1] = m;
+        rect[3] = 1.0f - m;
+    } else if (aspect < outputAspect) {
+        const float r = float(aspect / outputAspect);
+        const float m = (1.0f - r) * 0.5f;
+        rect[0] = m;
+        rect[2] = 1.0f - m;
+    }
+
+    // An input delivered in the output's shape is taken to carry a picture of
+    // the "Input Aspect" ratio centred in it: that region becomes the source.
+    if (!autoBounds && sameShape) {
+        sourceMin[0] = rect[0];
+        sourceMin[1] = rect[1];
+        sourceMax[0] = rect[2];
+        sourceMax[1] = rect[3];
+    }
+    SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
+    fitPending = false;
+}
+
+bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
+    if (analysisFBO == 0 || analysisTexture == 0) return false;
+
+    // The target is never cleared, so the quad must overwrite every pixel:
+    // no blending and no host scissor box.
+    GLint savedViewport[4];
+    glGetIntegerv(GL_VIEWPORT, savedViewport);
+    const bool blend = glIsEnabled(GL_BLEND) == GL_TRUE;
+    const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
+
+    std::vector<uint8_t> pixels(size_t(kAnalysisSize) * kAnalysisSize * 4, 0);
+    {
+        ScopedFBOBinding fbo(analysisFBO, ScopedFBOBinding::RestorePrevious);
+        glViewport(0, 0, kAnalysisSize, kAnalysisSize);
+        ScopedShaderBinding program(analysisShader.GetGLID());
+        ScopedSamplerActivation unit(0);
+        Scoped2DTextureBinding texture(input.Handle);
+        analysisShader.Set("InputTexture", 0);
+        setMaxUV(analysisShader, input);
+        quad.Draw();
+
+        ScopedTightPacking packing;
+        glReadPixels(0, 0, kAnalysisSize, kAnalysisSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    }
+
+    glViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
+    if (blend) glEnable(GL_BLEND);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+
+    // Rows arrive bottom row first; the red byte carries the alpha sample.
+    int minX = kAnalysisSize, minY = kAnalysisSize, maxX = -1, maxY = -1;
+    for (int y = 0; y < kAnalysisSize; ++y) {
+        const uint8_t* row = pixels.data() + size_t(y) * kAnalysisSize * 4;
+        for (int x = 0; x < kAnalysisSize; ++x) {
+            if (row[x * 4] > kOpaqueThreshold) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+        }
+    }
+    if (maxX < minX || maxY < minY) return false;
+
+    // Edges enclose the opaque target pixels whole; flipping y turns the
+    // bottom-up rows into the top-left convention of the points.
+    const float size = float(kAnalysisSize);
+    rect[0] = float(minX) / size;
+    rect[1] = 1.0f - float(maxY + 1) / size;
+    rect[2] = float(maxX + 1) / size;
+    rect[3] = 1.0f - float(minY) / size;
+    return true;
+}
+
+void CornerPin::SetFittedRectangle(float left, float top, float right, float bottom) {
+    fittedRect[0] = left;
+    fittedRect[1] = top;
+    fittedRect[2] = right;
+    fittedRect[3] = bottom;
+    pointsFitted = true;
+
+    const float values[8] = {left, top, right, top, right, bottom, left, bottom};
+    for (unsigned int i = kPoint1X; i <= kPoint4Y; ++i) {
+        paramValues[i] = values[i];
+        RaiseParamEvent(i, FF_EVENT_FLAG_VALUE);
+    }
+}
