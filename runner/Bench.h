@@ -1,0 +1,44 @@
+// Bench -- frame timing for `ffglrun bench`.
+//
+// A frame is timed from the host's first call to the end of the GPU work
+// (glFinish), so a software renderer and a real GPU are measured alike.
+// The floor is the cheapest useful frame a host could draw: one full-screen
+// triangle that copies the input. Its time, measured in the same run at the
+// same size, says what the machine costs before any effect does anything.
+#pragma once
+
+#include "host/FFGLABI.h"
+
+#include <functional>
+#include <string>
+
+namespace tessivar {
+
+struct FrameStats {
+    size_t frames = 0;
+    double minMs = 0, medianMs = 0, meanMs = 0;
+    double FramesPerSecond() const { return meanMs > 0 ? 1000.0 / meanMs : 0.0; }
+};
+
+// Runs `frame` `warmup` times untimed, then `frames` times timed.
+FrameStats TimeFrames(const std::function<bool()>& frame, size_t frames, size_t warmup, bool& ok);
+
+// The trivial full-screen shader that copies an input texture.
+class FloorShader {
+public:
+    FloorShader() = default;
+    ~FloorShader();
+    FloorShader(const FloorShader&) = delete;
+    FloorShader& operator=(const FloorShader&) = delete;
+
+    bool Create(std::string& error);
+    // Draws into the bound framebuffer with the current viewport.
+    void Draw(const FFGLTextureStruct& input) const;
+
+private:
+    unsigned program = 0;
+    unsigned vao = 0;
+    int maxUVLocation = -1;
+};
+
+}  // namespace tessivar

@@ -1,0 +1,377 @@
+#include "runner/Check.h"
+
+#include "gl/GLIncludes.h"
+#include "runner/GLFrame.h"
+#include "runner/Module.h"
+#include "runner/Patterns.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <sstream>
+
+namespace tessivar {
+namespace {
+
+const char* const kRows[] = {
+    "exports",
+    "information record",
+    "extended information",
+    "thumbnail answer",
+    "null-instance answers",
+    "parameter enumeration",
+    "parameters accept their defaults",
+    "instantiate, process, de-instantiate",
+    "GL state restored after each call",
+    "no KHR_debug errors",
+    "parameter events delivered and cleared",
+};
+constexpr uint32_t kWidth = 160, kHeight = 90;
+constexpr uint32_t kMaxParams = 1024;
+
+// Collects problems for one row; the row passes when there are none.
+class Row {
+public:
+    void Problem(const std::string& p) { problems.push_back(p); }
+    bool Ok() const { return problems.empty(); }
+    std::string Detail(const std::string& whenOk = "") const {
+        if (problems.empty()) return whenOk;
+        std::string out;
+        const size_t shown = std::min<size_t>(problems.size(), 3);
+        for (size_t i = 0; i < shown; ++i) out += (i ? "; " : "") + problems[i];
+        if (problems.size() > shown) out += "; and " + std::to_string(problems.size() - shown) + " more";
+        return out;
+    }
+
+private:
+    std::vector<std::string> problems;
+};
+
+std::string hex(uint64_t v) {
+    std::ostringstream s;
+    s << "0x" << std::hex << v;
+    return s.str();
+}
+
+bool printable(unsigned char c) { return std::isprint(c) != 0; }
+
+void checkInfoRecord(const Module& m, Row& row) {
+    const FFMixed answer = m.Call(FF_GET_INFO, 0u);
+    if (IsNullText(answer)) {
+        row.Problem("FF_GET_INFO answered no record");
+        return;
+    }
+    unsigned char raw[sizeof(PluginInfoStruct)];
+    std::memcpy(raw, answer.PointerValue, sizeof raw);
+    PluginInfoStruct info;
+    std::memcpy(&info, raw, sizeof info);
+    if (info.APIMajorVersion < 2)
+        row.Problem("API version " + std::to_string(info.APIMajorVersion) + "." + std::to_string(info.APIMinorVersion) +
+                    ", need 2 or later");
+    const unsigned char* id = raw + offsetof(PluginInfoStruct, PluginUniqueID);
+    if (id[0] == 0) row.Problem("empty identifier");
+    for (int i = 0; i < 4 && id[i]; ++i)
+        if (!printable(id[i])) row.Problem("identifier byte " + std::to_string(i) + " is " + hex(id[i]));
+    const unsigned char* name = raw + offsetof(PluginInfoStruct, PluginName);
+    if (name[0] == 0) row.Problem("empty name");
+    bool ended = false;
+    for (int i = 0; i < 16; ++i) {
+        if (ended && name[i] != 0) {
+            row.Problem("name field has byte " + hex(name[i]) + " after its terminator (at " + std::to_string(i) + ")");
+            break;
+        }
+        if (name[i] == 0)
+            ended = true;
+        else if (!printable(name[i]))
+            row.Problem("name byte " + std::to_string(i) + " is " + hex(name[i]));
+    }
+    if (info.PluginType > FF_MIXER) row.Problem("plugin type " + std::to_string(info.PluginType) + " is unknown");
+}
+
+void checkExtendedInfo(const Module& m, Row& row, std::string& summary) {
+    const FFMixed answer = m.Call(FF_GET_EXTENDED_INFO, 0u);
+    if (IsNullText(answer)) {
+        row.Problem("FF_GET_EXTENDED_INFO answered no record");
+        return;
+    }
+    PluginExtendedInfoStruct ext;
+    std::memcpy(&ext, answer.PointerValue, sizeof ext);
+    for (const char* text : {ext.Description, ext.About})
+        if (text && strnlen(text, 65536) == 65536) row.Problem("a text without terminator in its first 64 KiB");
+    if ((ext.FreeFrameExtendedDataSize == 0) != (ext.FreeFrameExtendedDataBlock == nullptr))
+        row.Problem("extended data size " + std::to_string(ext.FreeFrameExtendedDataSize) + " with a " +
+                    (ext.FreeFrameExtendedDataBlock ? "non-null" : "null") + " block");
+    summary = "version " + std::to_string(ext.PluginMajorVersion) + "." + std::to_string(ext.PluginMinorVersion);
+}
+
+void checkThumbnail(const Module& m, Row& row, std::string& summary) {
+    GetThumbnailStruct size{7, 7, nullptr};
+    const uint64_t answer = m.Call(FF_GET_THUMBNAIL, &size).Bits;
+    if (answer == FF_FAIL) {
+        if (size.width || size.height) row.Problem("failed but reported " + std::to_string(size.width) + "x" +
+                                                   std::to_string(size.height));
+        summary = "none";
+        return;
+    }
+    if (answer != FF_SUCCESS) {
+        row.Problem("answered " + hex(answer));
+        return;
+    }
+    if (size.width == 0 || size.height == 0 || uint64_t(size.width) * size.height > (1u << 28)) {
+        row.Problem("implausible size " + std::to_string(size.width) + "x" + std::to_string(size.height));
+        return;
+    }
+    std::vector<uint32_t> pixels(size_t(size.width) * size.height);
+    GetThumbnailStruct full{0, 0, pixels.data()};
+    if (m.Call(FF_GET_THUMBNAIL, &full).Bits != FF_SUCCESS || full.width != size.width || full.height != size.height)
+        row.Problem("a second query with a buffer did not repeat the first");
+    summary = std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// Per-instance codes must refuse a null instance; each gets a valid record
+// so a module that reads its input first still cannot crash.
+void checkNullInstance(const Module& m, uint32_t paramCount, Row& row) {
+    SetParameterStruct setParam{0, ffMixedFloat(0.0f)};
+    ProcessOpenGLStruct process{0, nullptr, 0};
+    double time = 0.0;
+    FFGLViewportStruct viewport{0, 0, kWidth, kHeight};
+    SetElementValueStruct element{0, 0, 0.0f};
+    BeatInfoStruct beat{120.0f, 0.0f};
+    HostInfoStruct host{"ffglrun", "1"};
+    ParamEventsQueryStruct events{0, nullptr};
+    const struct {
+        uint32_t code;
+        FFMixed input;
+    } calls[] = {
+        {FF_GET_PARAMETER_DISPLAY, ffMixedU32(0)}, {FF_SET_PARAMETER, ffMixedPtr(&setParam)},
+        {FF_GET_PARAMETER, ffMixedU32(0)},        {FF_GET_INPUT_STATUS, ffMixedU32(0)},
+        {FF_PROCESS_OPENGL, ffMixedPtr(&process)}, {FF_DEINSTANTIATE_GL, ffMixedU32(0)},
+        {FF_SET_TIME, ffMixedPtr(&time)},         {FF_CONNECT, ffMixedU32(0)},
+        {FF_DISCONNECT, ffMixedU32(0)},           {FF_RESIZE, ffMixedPtr(&viewport)},
+        {FF_SET_PARAMETER_ELEMENT_VALUE, ffMixedPtr(&element)}, {FF_SET_BEAT_INFO, ffMixedPtr(&beat)},
+        {FF_SET_HOST_INFO, ffMixedPtr(&host)},    {FF_SET_SAMPLE_RATE, ffMixedU32(44100)},
+        {FF_GET_PARAMETER_EVENTS, ffMixedPtr(&events)}, {FF_ENABLE_PLUGIN_CAP, ffMixedU32(FF_CAP_TOP_LEFT_TEXTURE_ORIENTATION)},
+        {51, ffMixedU32(0)},                      {0xFFFFFFFFu, ffMixedU32(0)},
+    };
+    for (const auto& c : calls) {
+        const uint64_t answer = m.Call(c.code, c.input, nullptr).Bits;
+        if (answer != FF_FAIL) row.Problem("code " + std::to_string(c.code) + " answered " + hex(answer));
+    }
+    // The first index past the end is unregistered.
+    if (!IsNullText(m.Call(FF_GET_PARAMETER_NAME, paramCount)))
+        row.Problem("unregistered parameter " + std::to_string(paramCount) + " has a name");
+    if (m.Call(FF_GET_PARAMETER_TYPE, paramCount).Bits != FF_FAIL)
+        row.Problem("unregistered parameter " + std::to_string(paramCount) + " has a type");
+}
+
+bool knownType(uint32_t t) {
+    return t <= FF_TYPE_BLUE || (t >= FF_TYPE_STANDARD && t <= FF_TYPE_FILE) || t == FF_TYPE_TEXT ||
+           (t >= FF_TYPE_HUE && t <= FF_TYPE_ALPHA);
+}
+
+void checkParameters(const Module& m, const ModuleInfo& info, Row& row) {
+    std::set<std::string> names;
+    for (const ParamDesc& p : info.params) {
+        const std::string who = "parameter " + std::to_string(p.index);
+        if (IsNullText(m.Call(FF_GET_PARAMETER_NAME, p.index)) || p.name.empty()) row.Problem(who + " has no name");
+        else if (!names.insert(p.name).second) row.Problem(who + " repeats the name '" + p.name + "'");
+        if (!knownType(p.type)) {
+            row.Problem(who + " has type " + hex(p.type));
+            continue;
+        }
+        if (m.Call(FF_GET_NUM_PARAMETER_ELEMENTS, p.index).Bits == FF_FAIL) row.Problem(who + " has no element count");
+        if (p.IsText()) {
+            if (IsNullText(m.Call(FF_GET_PARAMETER_DEFAULT, p.index))) row.Problem(who + " has no default text");
+            continue;
+        }
+        if (p.type == FF_TYPE_BUFFER) continue;
+        if (!std::isfinite(p.defaultValue)) {
+            row.Problem(who + " has a default that is not a number");
+            continue;
+        }
+        if (p.type == FF_TYPE_OPTION) {
+            bool matches = false;
+            for (const auto& e : p.elements) matches = matches || e.value == p.defaultValue;
+            if (p.elements.empty()) row.Problem(who + " is an option without options");
+            else if (!matches) row.Problem(who + " defaults to " + std::to_string(p.defaultValue) + ", which is none of its options");
+            continue;
+        }
+        if (!(p.rangeMin <= p.rangeMax)) row.Problem(who + " has an inverted range");
+        else if (p.defaultValue < p.rangeMin || p.defaultValue > p.rangeMax)
+            row.Problem(who + " ('" + p.name + "') defaults to " + std::to_string(p.defaultValue) + ", outside " +
+                        std::to_string(p.rangeMin) + ".." + std::to_string(p.rangeMax));
+    }
+}
+
+std::string oneLine(std::string s) {
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    for (size_t i = 0; (i = s.find('\n', i)) != std::string::npos;) s.replace(i, 1, "; ");
+    return s;
+}
+
+// Everything that needs an instance, under a GL state and error watch.
+struct GLSession {
+    const Module& module;
+    const ModuleInfo& info;
+    HeadlessGL& gl;
+    Row defaults, lifecycle, state, debug, events;
+    std::string lifecycleSummary, eventsSummary;
+    unsigned debugErrors = 0;
+    std::string firstDebugError;
+
+    void Watch(const std::string& what, const std::function<void()>& call) {
+        DrainGLErrors();
+        const GLStateSnapshot before = GLStateSnapshot::Capture();
+        call();
+        const GLStateSnapshot after = GLStateSnapshot::Capture();
+        const std::string diff = before.Diff(after);
+        if (!diff.empty()) state.Problem("after " + what + ": " + oneLine(diff));
+        if (const unsigned n = DrainGLErrors()) debug.Problem(std::to_string(n) + " glGetError error(s) after " + what);
+    }
+
+    void Run() {
+        gl.SetDebugSink([this](unsigned type, unsigned, const std::string& message) {
+            if (type != GL_DEBUG_TYPE_ERROR) return;
+            if (debugErrors++ == 0) firstDebugError = message;
+        });
+        RunInstances();
+        gl.SetDebugSink(nullptr);
+        if (debugErrors)
+            debug.Problem(std::to_string(debugErrors) + " KHR_debug error(s), first: " + oneLine(firstDebugError));
+    }
+
+    void RunInstances() {
+        uint32_t inputCount = info.minInputs;
+        if (inputCount == 0 && info.type != FF_SOURCE && info.maxInputs > 0) inputCount = 1;
+        std::vector<InputTexture> textures(inputCount);
+        std::vector<FFGLTextureStruct> descs;
+        std::string error;
+        for (uint32_t i = 0; i < inputCount; ++i) {
+            Image picture;
+            MakePattern(i == 0 ? "alpha-bars" : "checker", kWidth, kHeight, picture, error);
+            textures[i].Create(picture);
+            descs.push_back(textures[i].Desc());
+        }
+        RenderTarget target;
+        target.Create(kWidth, kHeight);
+        auto prepare = [&](bool blend) {
+            glUseProgram(0);
+            glBindVertexArray(0);
+            glActiveTexture(GL_TEXTURE0);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            target.Bind();
+            target.Clear();
+            if (blend) {
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+            } else {
+                glDisable(GL_BLEND);
+            }
+        };
+        prepare(false);
+
+        Instance first, second;
+        bool made = false;
+        Watch("FF_INSTANTIATE_GL", [&] { made = first.Create(module, kWidth, kHeight, error); });
+        if (!made) {
+            lifecycle.Problem(error);
+            defaults.Problem("not run: no instance");
+            events.Problem("not run: no instance");
+            return;
+        }
+        Watch("FF_SET_PARAMETER", [&] {
+            for (const ParamDesc& p : info.params) {
+                if (p.type == FF_TYPE_BUFFER) continue;
+                const bool ok = p.IsText() ? first.SetText(p.index, p.defaultText) : first.SetFloat(p.index, p.defaultValue);
+                if (!ok) defaults.Problem("'" + p.name + "' refused its default");
+            }
+        });
+        const int frames = 3;
+        for (int f = 0; f < frames; ++f) {
+            prepare(f == frames - 1);
+            const std::string frame = " (frame " + std::to_string(f + 1) + (f == frames - 1 ? ", blending on)" : ")");
+            Watch("FF_SET_TIME" + frame, [&] { first.SetTime(f / 60.0); });
+            bool ok = false;
+            Watch("FF_PROCESS_OPENGL" + frame, [&] { ok = first.Process(descs, target.Framebuffer()); });
+            if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed" + frame);
+        }
+        glDisable(GL_BLEND);
+
+        const uint32_t pending = first.PendingEvents();
+        const std::vector<ParamEvent> delivered = first.CollectEvents();
+        const uint32_t left = first.PendingEvents();
+        if (delivered.size() != pending)
+            events.Problem(std::to_string(pending) + " pending but " + std::to_string(delivered.size()) + " delivered");
+        for (const ParamEvent& e : delivered) {
+            if (e.index >= info.params.size()) events.Problem("event for unknown parameter " + std::to_string(e.index));
+            if (e.flags == 0) events.Problem("event with no flags for parameter " + std::to_string(e.index));
+        }
+        if (left != 0) events.Problem(std::to_string(left) + " still pending after delivery");
+        eventsSummary = std::to_string(delivered.size()) + " delivered";
+
+        // A second instance beside the first: shared state must not mix them up.
+        prepare(false);
+        Watch("FF_INSTANTIATE_GL (second instance)", [&] { made = second.Create(module, kWidth, kHeight, error); });
+        if (!made) lifecycle.Problem("second instance: " + error);
+        else {
+            bool ok = false;
+            Watch("FF_PROCESS_OPENGL (second instance)", [&] { ok = second.Process(descs, target.Framebuffer()); });
+            if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed on the second instance");
+        }
+        Watch("FF_DEINSTANTIATE_GL", [&] { first.Destroy(); });
+        Watch("FF_DEINSTANTIATE_GL (second instance)", [&] { second.Destroy(); });
+        lifecycleSummary = std::to_string(frames) + " frames at " + std::to_string(kWidth) + "x" +
+                           std::to_string(kHeight) + ", " + std::to_string(inputCount) + " input(s), two instances";
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+};
+
+}  // namespace
+
+std::vector<CheckResult> CheckModule(const std::string& path, HeadlessGL& gl) {
+    std::vector<CheckResult> rows;
+    auto add = [&](bool passed, const std::string& detail) {
+        rows.push_back({kRows[rows.size()], passed, detail});
+    };
+    std::string error;
+    auto module = Module::Load(path, error);
+    if (!module) {
+        add(false, error);
+        while (rows.size() < std::size(kRows)) add(false, "not run: the module did not load");
+        return rows;
+    }
+    add(module->Symbol("SetLogCallback") != nullptr,
+        module->Symbol("SetLogCallback") ? "plugMain, SetLogCallback" : "plugMain found, SetLogCallback missing");
+
+    Row infoRow, extRow, thumbRow, nullRow, paramRow;
+    checkInfoRecord(*module, infoRow);
+    const ModuleInfo info = module->Describe();
+    add(infoRow.Ok(), infoRow.Detail("'" + info.name + "' (" + info.id + "), API " + std::to_string(info.apiMajor) +
+                                     "." + std::to_string(info.apiMinor) + ", " + PluginTypeName(info.type)));
+    std::string extSummary, thumbSummary;
+    checkExtendedInfo(*module, extRow, extSummary);
+    add(extRow.Ok(), extRow.Detail(extSummary));
+    checkThumbnail(*module, thumbRow, thumbSummary);
+    add(thumbRow.Ok(), thumbRow.Detail(thumbSummary));
+
+    const uint64_t count = module->Call(FF_GET_NUM_PARAMETERS, 0u).Bits;
+    checkNullInstance(*module, count == FF_FAIL ? 0 : uint32_t(count), nullRow);
+    add(nullRow.Ok(), nullRow.Detail("all refused"));
+    if (count == FF_FAIL) paramRow.Problem("FF_GET_NUM_PARAMETERS failed");
+    else if (count > kMaxParams) paramRow.Problem(std::to_string(count) + " parameters is implausible");
+    else checkParameters(*module, info, paramRow);
+    add(paramRow.Ok(), paramRow.Detail(std::to_string(info.params.size()) + " parameters"));
+
+    GLSession session{*module, info, gl, {}, {}, {}, {}, {}, {}, {}, 0, {}};
+    session.Run();
+    add(session.defaults.Ok(), session.defaults.Detail());
+    add(session.lifecycle.Ok(), session.lifecycle.Detail(session.lifecycleSummary));
+    add(session.state.Ok(), session.state.Detail());
+    add(session.debug.Ok(), session.debug.Detail());
+    add(session.events.Ok(), session.events.Detail(session.eventsSummary));
+    return rows;
+}
+
+}  // namespace tessivar

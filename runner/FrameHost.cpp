@@ -1,0 +1,66 @@
+#include "runner/FrameHost.h"
+
+#include "gl/GLIncludes.h"
+
+namespace tessivar {
+
+bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const std::vector<Image>& inputs,
+                       uint32_t width, uint32_t height, std::string& error) {
+    info = &moduleInfo;
+    if (inputs.size() < moduleInfo.minInputs) {
+        error = module.Path() + ": needs at least " + std::to_string(moduleInfo.minInputs) + " input(s), got " +
+                std::to_string(inputs.size()) + " (use --input or --pattern)";
+        return false;
+    }
+    if (inputs.size() > moduleInfo.maxInputs) {
+        error = module.Path() + ": takes at most " + std::to_string(moduleInfo.maxInputs) + " input(s), got " +
+                std::to_string(inputs.size());
+        return false;
+    }
+    textures.clear();
+    for (const Image& picture : inputs) {
+        InputTexture t;
+        if (!t.Create(picture)) {
+            error = "cannot create a " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                    " input texture";
+            return false;
+        }
+        textures.push_back(std::move(t));
+    }
+    if (!target.Create(width, height)) {
+        error = "cannot create a " + std::to_string(width) + "x" + std::to_string(height) + " output framebuffer";
+        return false;
+    }
+    PrepareTarget();
+    return instance.Create(module, width, height, error);
+}
+
+void FrameHost::UpdateInput(size_t i, const Image& picture) { textures.at(i).Upload(picture); }
+
+std::vector<FFGLTextureStruct> FrameHost::InputDescs() const {
+    std::vector<FFGLTextureStruct> descs;
+    for (const auto& t : textures) descs.push_back(t.Desc());
+    return descs;
+}
+
+void FrameHost::PrepareTarget() const {
+    glUseProgram(0);
+    glBindVertexArray(0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_SCISSOR_TEST);
+    target.Bind();
+    target.Clear(0, 0, 0, 0);
+}
+
+bool FrameHost::RenderFrame(double seconds, std::string& error) {
+    PrepareTarget();
+    if (info->timeSupported) instance.SetTime(seconds);
+    if (!instance.Process(InputDescs(), target.Framebuffer())) {
+        error = info->path + ": FF_PROCESS_OPENGL failed";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tessivar

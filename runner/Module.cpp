@@ -1,0 +1,307 @@
+#include "runner/Module.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace tessivar {
+namespace {
+
+// Bounds for what we copy out of a module: names live in fixed 16-byte
+// fields; everything else is a zero-terminated text we never trust to end.
+constexpr size_t kFieldLength = 16;
+constexpr uint32_t kMaxElements = 4096;
+constexpr uint32_t kMaxGroupBytes = 256;
+
+// Copies a fixed-size character field up to its first zero byte.
+std::string fixedField(const char* p, size_t n) {
+    return std::string(p, strnlen(p, n));
+}
+
+// The four identifier bytes, with anything unprintable shown as \xNN.
+std::string printableId(const char id[4]) {
+    std::string out;
+    for (size_t i = 0; i < 4 && id[i]; ++i) {
+        const auto c = static_cast<unsigned char>(id[i]);
+        if (std::isprint(c)) {
+            out += char(c);
+        } else {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+bool isFail(FFMixed m) { return m.Bits == FF_FAIL; }
+
+}  // namespace
+
+bool IsNullText(FFMixed answer) { return answer.Bits == 0 || answer.Bits == FF_FAIL; }
+
+std::string TextAnswer(FFMixed answer, size_t maxLength, const std::string& fallback) {
+    if (IsNullText(answer)) return fallback;
+    const auto* p = static_cast<const char*>(answer.PointerValue);
+    return std::string(p, strnlen(p, maxLength));
+}
+
+const char* TypeName(uint32_t t) {
+    switch (t) {
+        case FF_TYPE_BOOLEAN: return "boolean";
+        case FF_TYPE_EVENT: return "event";
+        case FF_TYPE_RED: return "red";
+        case FF_TYPE_GREEN: return "green";
+        case FF_TYPE_BLUE: return "blue";
+        case FF_TYPE_STANDARD: return "standard";
+        case FF_TYPE_OPTION: return "option";
+        case FF_TYPE_BUFFER: return "buffer";
+        case FF_TYPE_INTEGER: return "integer";
+        case FF_TYPE_FILE: return "file";
+        case FF_TYPE_TEXT: return "text";
+        case FF_TYPE_HUE: return "hue";
+        case FF_TYPE_SATURATION: return "saturation";
+        case FF_TYPE_BRIGHTNESS: return "brightness";
+        case FF_TYPE_ALPHA: return "alpha";
+        default: return "unknown";
+    }
+}
+
+const char* PluginTypeName(uint32_t t) {
+    switch (t) {
+        case FF_EFFECT: return "effect";
+        case FF_SOURCE: return "source";
+        case FF_MIXER: return "mixer";
+        default: return "unknown";
+    }
+}
+
+const ParamDesc* ModuleInfo::FindParam(const std::string& key) const {
+    for (const auto& p : params)
+        if (p.name == key) return &p;
+    const std::string wanted = lower(key);
+    const ParamDesc* found = nullptr;
+    for (const auto& p : params) {
+        if (lower(p.name) != wanted) continue;
+        if (found) return nullptr;  // ambiguous without the exact case
+        found = &p;
+    }
+    if (found) return found;
+    if (!key.empty() && key.size() < 10 && std::all_of(key.begin(), key.end(), ::isdigit)) {
+        const auto index = uint32_t(std::stoul(key));
+        for (const auto& p : params)
+            if (p.index == index) return &p;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        error = "module not found: " + (path.empty() ? std::string("(empty path)") : path);
+        return nullptr;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = path + ": is a directory, not a module";
+        return nullptr;
+    }
+    // dlopen searches the library path for a bare name; a host means the file.
+    const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    dlerror();
+    void* handle = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* raw = dlerror();
+        std::string why = raw ? raw : "unknown reason";
+        // dlerror repeats the path; keep only the reason.
+        const std::string prefix = openPath + ": ";
+        if (why.compare(0, prefix.size(), prefix) == 0) why.erase(0, prefix.size());
+        error = path + ": not a loadable shared library (" + why + ")";
+        return nullptr;
+    }
+    auto entry = reinterpret_cast<Entry>(dlsym(handle, "plugMain"));
+    if (!entry) {
+        dlclose(handle);
+        error = path + ": no plugMain export, so not an FFGL module";
+        return nullptr;
+    }
+    std::unique_ptr<Module> m(new Module());
+    m->path = path;
+    m->handle = handle;
+    m->entry = entry;
+    return m;
+}
+
+Module::~Module() {
+    if (handle) dlclose(handle);
+}
+
+void* Module::Symbol(const char* name) const { return dlsym(handle, name); }
+
+FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const {
+    return entry(code, input, instance);
+}
+
+ModuleInfo Module::Describe() const {
+    ModuleInfo info;
+    info.path = path;
+
+    const FFMixed infoAnswer = Call(FF_GET_INFO, 0u);
+    if (!IsNullText(infoAnswer)) {
+        PluginInfoStruct pi;
+        std::memcpy(&pi, infoAnswer.PointerValue, sizeof pi);
+        info.apiMajor = pi.APIMajorVersion;
+        info.apiMinor = pi.APIMinorVersion;
+        info.id = printableId(pi.PluginUniqueID);
+        info.name = fixedField(pi.PluginName, kFieldLength);
+        info.type = pi.PluginType;
+    }
+    const FFMixed extAnswer = Call(FF_GET_EXTENDED_INFO, 0u);
+    if (!IsNullText(extAnswer)) {
+        PluginExtendedInfoStruct ext;
+        std::memcpy(&ext, extAnswer.PointerValue, sizeof ext);
+        info.hasExtendedInfo = true;
+        info.pluginMajor = ext.PluginMajorVersion;
+        info.pluginMinor = ext.PluginMinorVersion;
+        info.description = TextAnswer(ffMixedPtr(ext.Description));
+        info.about = TextAnswer(ffMixedPtr(ext.About));
+    }
+    const FFMixed shortName = Call(FF_GET_PLUGIN_SHORT_NAME, 0u);
+    info.hasShortName = !IsNullText(shortName);
+    info.shortName = TextAnswer(shortName, kFieldLength);
+
+    auto cap = [&](uint32_t code) { return Call(FF_GET_PLUGIN_CAPS, code); };
+    const FFMixed minIn = cap(FF_CAP_MINIMUM_INPUT_FRAMES), maxIn = cap(FF_CAP_MAXIMUM_INPUT_FRAMES);
+    info.minInputs = isFail(minIn) ? 0 : minIn.UIntValue;
+    info.maxInputs = isFail(maxIn) ? 0 : maxIn.UIntValue;
+    info.timeSupported = cap(FF_CAP_SET_TIME).Bits == FF_SUPPORTED;
+    info.topLeftOrientation = cap(FF_CAP_TOP_LEFT_TEXTURE_ORIENTATION).Bits == FF_SUPPORTED;
+
+    GetThumbnailStruct thumb{0, 0, nullptr};
+    info.hasThumbnail = Call(FF_GET_THUMBNAIL, &thumb).Bits == FF_SUCCESS;
+    info.thumbnailWidth = thumb.width;
+    info.thumbnailHeight = thumb.height;
+
+    const FFMixed count = Call(FF_GET_NUM_PARAMETERS, 0u);
+    const uint32_t n = isFail(count) ? 0 : count.UIntValue;
+    for (uint32_t i = 0; i < n; ++i) {
+        ParamDesc p;
+        p.index = i;
+        p.name = TextAnswer(Call(FF_GET_PARAMETER_NAME, i), kFieldLength);
+        p.type = Call(FF_GET_PARAMETER_TYPE, i).UIntValue;
+        const FFMixed usage = Call(FF_GET_PARAMETER_USAGE, i);
+        p.usage = isFail(usage) ? 0 : usage.UIntValue;
+        const FFMixed def = Call(FF_GET_PARAMETER_DEFAULT, i);
+        if (p.IsText())
+            p.defaultText = TextAnswer(def);
+        else
+            p.defaultValue = ffMixedToFloat(def);
+        RangeQueryStruct range{i, 0.0f, 1.0f};
+        if (Call(FF_GET_RANGE, &range).Bits == FF_SUCCESS) {
+            p.rangeMin = range.min;
+            p.rangeMax = range.max;
+        }
+        char group[kMaxGroupBytes + 1] = {};
+        GroupQueryStruct gq{i, group, kMaxGroupBytes};
+        if (Call(FF_GET_PARAMETER_GROUP, &gq).Bits == FF_SUCCESS) p.group = group;
+        p.visible = Call(FF_GET_PARAMETER_VISIBILITY, i).Bits == 1;
+
+        const FFMixed elements = Call(FF_GET_NUM_PARAMETER_ELEMENTS, i);
+        const uint32_t ne = isFail(elements) ? 0 : std::min(elements.UIntValue, kMaxElements);
+        for (uint32_t e = 0; e < ne; ++e) {
+            ElementQueryStruct q{i, e};
+            ParamDesc::Element el;
+            el.name = TextAnswer(Call(FF_GET_PARAMETER_ELEMENT_NAME, &q));
+            el.value = ffMixedToFloat(Call(FF_GET_PARAMETER_ELEMENT_DEFAULT, &q));
+            p.elements.push_back(el);
+        }
+        const FFMixed extensions = Call(FF_GET_NUM_FILE_PARAMETER_EXTENSIONS, i);
+        const uint32_t nx = isFail(extensions) ? 0 : std::min(extensions.UIntValue, kMaxElements);
+        for (uint32_t e = 0; e < nx; ++e) {
+            ElementQueryStruct q{i, e};
+            p.fileExtensions.push_back(TextAnswer(Call(FF_GET_FILE_PARAMETER_EXTENSION, &q)));
+        }
+        info.params.push_back(std::move(p));
+    }
+    return info;
+}
+
+// ---- Instance ---------------------------------------------------------------
+
+Instance::~Instance() { Destroy(); }
+
+bool Instance::Create(const Module& m, uint32_t width, uint32_t height, std::string& error) {
+    Destroy();
+    FFGLViewportStruct viewport{0, 0, width, height};
+    const FFMixed answer = m.Call(FF_INSTANTIATE_GL, &viewport);
+    if (answer.Bits == FF_FAIL || answer.Bits == 0) {
+        error = m.Path() + ": the module refused to make an instance (FF_INSTANTIATE_GL failed at " +
+                std::to_string(width) + "x" + std::to_string(height) + ")";
+        return false;
+    }
+    module = &m;
+    id = answer.PointerValue;
+    return true;
+}
+
+void Instance::Destroy() {
+    if (id) module->Call(FF_DEINSTANTIATE_GL, 0u, id);
+    id = nullptr;
+}
+
+bool Instance::SetFloat(uint32_t index, float value) const {
+    SetParameterStruct s{index, ffMixedFloat(value)};
+    return module->Call(FF_SET_PARAMETER, &s, id).Bits == FF_SUCCESS;
+}
+
+bool Instance::SetText(uint32_t index, const std::string& text) const {
+    SetParameterStruct s{index, ffMixedPtr(text.c_str())};
+    return module->Call(FF_SET_PARAMETER, &s, id).Bits == FF_SUCCESS;
+}
+
+float Instance::GetFloat(uint32_t index) const { return ffMixedToFloat(module->Call(FF_GET_PARAMETER, index, id)); }
+
+std::string Instance::GetText(uint32_t index) const { return TextAnswer(module->Call(FF_GET_PARAMETER, index, id)); }
+
+std::string Instance::Display(uint32_t index) const {
+    return TextAnswer(module->Call(FF_GET_PARAMETER_DISPLAY, index, id), 256);
+}
+
+bool Instance::SetTime(double seconds) const {
+    return module->Call(FF_SET_TIME, &seconds, id).Bits == FF_SUCCESS;
+}
+
+bool Instance::Process(const std::vector<FFGLTextureStruct>& inputs, uint32_t hostFbo) const {
+    std::vector<FFGLTextureStruct> copies = inputs;  // the module may not write ours
+    std::vector<FFGLTextureStruct*> pointers;
+    for (auto& t : copies) pointers.push_back(&t);
+    ProcessOpenGLStruct process{uint32_t(pointers.size()), pointers.empty() ? nullptr : pointers.data(), hostFbo};
+    return module->Call(FF_PROCESS_OPENGL, &process, id).Bits == FF_SUCCESS;
+}
+
+uint32_t Instance::PendingEvents() const {
+    ParamEventsQueryStruct q{0, nullptr};
+    if (module->Call(FF_GET_PARAMETER_EVENTS, &q, id).Bits != FF_SUCCESS) return 0;
+    return q.numEvents;
+}
+
+std::vector<ParamEvent> Instance::CollectEvents() const {
+    std::vector<ParamEvent> out;
+    const uint32_t pending = std::min(PendingEvents(), kMaxElements);
+    if (pending == 0) return out;
+    std::vector<ParamEventStruct> events(pending);
+    ParamEventsQueryStruct q{pending, events.data()};
+    if (module->Call(FF_GET_PARAMETER_EVENTS, &q, id).Bits != FF_SUCCESS) return out;
+    for (uint32_t i = 0; i < std::min(q.numEvents, pending); ++i) out.push_back({events[i].ParameterNumber, events[i].eventFlags});
+    return out;
+}
+
+}  // namespace tessivar

@@ -1,0 +1,457 @@
+// ffglrun -- run any FFGL module without a display.
+//
+//   ffglrun info   MODULE [--json]
+//   ffglrun render MODULE [--input FILE.png | --pattern NAME]... [--size WxH]
+//                         [--out FILE.png | --out frame-%04d.png] [--set NAME=VALUE]...
+//                         [--frames N] [--fps F] [--events] [--raw-in WxH] [--raw-out]
+//   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME]
+//   ffglrun check  MODULE
+//
+// Every failure ends the run with a non-zero exit status and one line on
+// standard error that names the file or argument at fault. Output files are
+// written whole or not at all.
+#include "runner/Bench.h"
+#include "runner/Check.h"
+#include "runner/FrameHost.h"
+#include "runner/HeadlessGL.h"
+#include "runner/ImageIO.h"
+#include "runner/InfoFormat.h"
+#include "runner/Module.h"
+#include "runner/ParamSetting.h"
+#include "runner/Patterns.h"
+
+#include "gl/GLIncludes.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace tessivar;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// A failure that ends the run: one line, no stack of messages.
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+struct UsageFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Size {
+    uint32_t width = 0, height = 0;
+    bool Set() const { return width != 0; }
+};
+
+Size parseSizeArg(const std::string& option, const std::string& text) {
+    Size s;
+    if (!text.empty() && !ParseSize(text, s.width, s.height))
+        throw UsageFailure(option + " " + text + ": expected WIDTHxHEIGHT, each 1 to 16384 (e.g. 1920x1080)");
+    return s;
+}
+
+std::unique_ptr<Module> loadModule(const std::string& path) {
+    std::string error;
+    auto module = Module::Load(path, error);
+    if (!module) throw Failure(error);
+    return module;
+}
+
+std::unique_ptr<HeadlessGL> makeContext() {
+    std::string error;
+    auto gl = HeadlessGL::Create(error);
+    if (!gl) throw Failure("no OpenGL 4.1 context: " + error);
+    return gl;
+}
+
+// Reports the module's GL errors as they happen, a few at most.
+void reportDebugErrors(HeadlessGL& gl) {
+    gl.SetDebugSink([count = 0](unsigned type, unsigned, const std::string& message) mutable {
+        if (type != GL_DEBUG_TYPE_ERROR || ++count > 5) return;
+        std::string line = message;
+        while (!line.empty() && line.back() == '\n') line.pop_back();
+        std::fprintf(stderr, "ffglrun: warning: GL error: %s\n", line.c_str());
+    });
+}
+
+std::vector<ParamSetting> resolveSettings(const ModuleInfo& info, const std::vector<std::string>& assignments) {
+    std::vector<ParamSetting> settings;
+    for (const auto& a : assignments) {
+        ParamSetting s;
+        std::string error;
+        if (!ParseSetting(info, a, s, error)) throw UsageFailure(error);
+        settings.push_back(s);
+    }
+    return settings;
+}
+
+void applySettings(const Instance& instance, const std::vector<ParamSetting>& settings) {
+    for (const auto& s : settings) {
+        std::string error;
+        if (!ApplySetting(instance, s, error)) throw Failure(error);
+    }
+}
+
+// An output name, possibly with one %d (or %0Nd) for the frame number.
+class OutputName {
+public:
+    explicit OutputName(std::string pattern) : text(std::move(pattern)) {
+        const size_t pct = text.find('%');
+        if (pct == std::string::npos) return;
+        size_t i = pct + 1;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        if (i >= text.size() || text[i] != 'd' || i - pct > 4 || text.find('%', i) != std::string::npos)
+            throw UsageFailure("--out " + text + ": only one %d (or %04d) is understood in a file name");
+        prefix = text.substr(0, pct);
+        digits = i - pct - 1 ? std::stoi(text.substr(pct + 1, i - pct - 1)) : 0;
+        suffix = text.substr(i + 1);
+        sequence = true;
+    }
+    bool Sequence() const { return sequence; }
+    std::string For(int frame) const {
+        if (!sequence) return text;
+        std::string n = std::to_string(frame);
+        if (int(n.size()) < digits) n.insert(0, size_t(digits) - n.size(), '0');
+        return prefix + n + suffix;
+    }
+    // Fails early when the folder cannot take the file, before any rendering.
+    void CheckWritable() const {
+        const std::string path = For(0);
+        const size_t slash = path.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        if (::access(dir.c_str(), F_OK) != 0) throw Failure("cannot write " + path + ": folder " + dir + " does not exist");
+        if (::access(dir.c_str(), W_OK) != 0) throw Failure("cannot write " + path + ": folder " + dir + " is not writable");
+    }
+
+private:
+    std::string text, prefix, suffix;
+    int digits = 0;
+    bool sequence = false;
+};
+
+// Progress on standard error, only for a person watching a terminal.
+class Progress {
+public:
+    explicit Progress(int expected) : total(expected), enabled(::isatty(STDERR_FILENO) == 1), start(Clock::now()) {}
+    void Frame(int done) {
+        if (!enabled) return;
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double fps = seconds > 0 ? done / seconds : 0;
+        std::fprintf(stderr, "\rframe %d", done);
+        if (total > 0) std::fprintf(stderr, "/%d", total);
+        std::fprintf(stderr, "  %.1f fps", fps);
+        if (total > 0 && fps > 0) std::fprintf(stderr, "  %.0f s left", (total - done) / fps);
+        std::fprintf(stderr, "   ");
+        shown = true;
+    }
+    ~Progress() {
+        if (shown) std::fprintf(stderr, "\n");
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    int total;
+    bool enabled;
+    bool shown = false;
+    Clock::time_point start;
+};
+
+// ---- info -------------------------------------------------------------------
+
+struct InfoArgs {
+    std::string module;
+    bool json = false;
+};
+
+int runInfo(const InfoArgs& a) {
+    auto module = loadModule(a.module);
+    const ModuleInfo info = module->Describe();
+    if (a.json)
+        std::cout << InfoToJson(info).dump(2) << "\n";
+    else
+        std::cout << InfoToText(info);
+    return 0;
+}
+
+// ---- render -----------------------------------------------------------------
+
+struct RenderArgs {
+    std::string module;
+    std::vector<std::string> inputs, patterns, settings;
+    std::string size, out, rawIn;
+    int frames = 1;
+    bool framesGiven = false;
+    double fps = 30.0;
+    bool events = false;
+    bool rawOut = false;
+};
+
+// Inputs from PNG files first, then patterns, in the order given.
+std::vector<Image> loadInputs(const RenderArgs& a, Size& size) {
+    std::vector<Image> images;
+    for (const auto& path : a.inputs) {
+        Image img;
+        std::string error;
+        if (!ReadPng(path, img, error)) throw Failure(error);
+        if (!size.Set()) size = {img.width, img.height};
+        images.push_back(std::move(img));
+    }
+    if (!size.Set()) size = {1280, 720};
+    for (const auto& name : a.patterns) {
+        Image img;
+        std::string error;
+        if (!MakePattern(name, size.width, size.height, img, error)) throw UsageFailure("--pattern " + name + ": " + error);
+        images.push_back(std::move(img));
+    }
+    return images;
+}
+
+void printEvents(std::FILE* to, int frame, const Instance& instance, const ModuleInfo& info) {
+    for (const ParamEvent& e : instance.CollectEvents()) {
+        const ParamDesc* p = e.index < info.params.size() ? &info.params[e.index] : nullptr;
+        const std::string name = p ? p->name : "#" + std::to_string(e.index);
+        const std::string value = p && p->IsText() ? "\"" + instance.GetText(e.index) + "\""
+                                                   : std::to_string(instance.GetFloat(e.index));
+        std::fprintf(to, "frame %d: event %s (%u) flags 0x%llx -> %s\n", frame, name.c_str(), e.index,
+                     static_cast<unsigned long long>(e.flags), value.c_str());
+    }
+    std::fflush(to);
+}
+
+int runRender(const RenderArgs& a) {
+    const bool rawIn = !a.rawIn.empty();
+    if (rawIn && (!a.inputs.empty() || !a.patterns.empty()))
+        throw UsageFailure("--raw-in: takes the input from standard input, so --input and --pattern cannot be given too");
+    if (a.out.empty() && !a.rawOut && !a.events)
+        throw UsageFailure("render: nothing to write; give --out FILE.png, --raw-out or --events");
+    if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
+    if (!(a.fps > 0)) throw UsageFailure("--fps: must be above 0");
+    if (a.rawOut && ::isatty(STDOUT_FILENO))
+        throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
+    Size size = parseSizeArg("--size", a.size);
+    const Size rawSize = parseSizeArg("--raw-in", a.rawIn);
+    std::unique_ptr<OutputName> out;
+    if (!a.out.empty()) {
+        out = std::make_unique<OutputName>(a.out);
+        out->CheckWritable();
+    }
+
+    auto module = loadModule(a.module);
+    const ModuleInfo info = module->Describe();
+    const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
+    std::vector<Image> inputs;
+    if (rawIn) {
+        inputs.emplace_back(rawSize.width, rawSize.height);
+        if (!size.Set()) size = rawSize;
+    } else {
+        Size inputSize = size;
+        inputs = loadInputs(a, inputSize);
+        if (!size.Set()) size = inputSize;
+    }
+
+    auto gl = makeContext();
+    reportDebugErrors(*gl);
+    std::FILE* eventsTo = a.rawOut ? stderr : stdout;
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
+
+    // With --raw-in the first frame must be read before the instance sees it.
+    int framesRead = 0;
+    auto readFrame = [&](Image& frame) {
+        size_t got = 0;
+        switch (ReadRawFrame(stdin, frame, got)) {
+            case RawRead::Frame: ++framesRead; return true;
+            case RawRead::End: return false;
+            case RawRead::Short:
+                throw Failure("standard input ended inside frame " + std::to_string(framesRead + 1) + " (" +
+                              std::to_string(got) + " of " + std::to_string(frame.rgba.size()) + " bytes); " +
+                              std::to_string(framesRead) + " whole frame(s) read and rendered");
+        }
+        return false;
+    };
+    if (rawIn && !readFrame(inputs[0])) throw Failure("standard input: no frame to read (expected " + a.rawIn + " RGBA)");
+
+    FrameHost host;
+    std::string error;
+    if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
+    applySettings(host.Plugin(), settings);
+
+    const int total = rawIn && !a.framesGiven ? 0 : a.frames;
+    Progress progress(total);
+    Image last;
+    for (int frame = 0; total == 0 || frame < total; ++frame) {
+        if (rawIn && frame > 0) {
+            if (!readFrame(inputs[0])) break;
+            host.UpdateInput(0, inputs[0]);
+        }
+        if (!host.RenderFrame(frame / a.fps, error)) throw Failure(error);
+        if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
+        if (a.rawOut || (out && (out->Sequence() || frame + 1 == total))) last = host.ReadOutput();
+        if (a.rawOut && !WriteRawFrame(stdout, last))
+            throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
+        if (out && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
+        progress.Frame(frame + 1);
+    }
+    // An open-ended stream writes its last frame once the stream is over.
+    if (out && !out->Sequence()) {
+        if (total == 0) last = host.ReadOutput();
+        if (!WritePng(out->For(0), last, error)) throw Failure(error);
+    }
+    host.Plugin().Destroy();
+    return 0;
+}
+
+// ---- bench ------------------------------------------------------------------
+
+struct BenchArgs {
+    std::string module, size = "1920x1080", pattern = "alpha-bars";
+    std::vector<std::string> settings;
+    int frames = 60;
+    int warmup = 5;
+};
+
+void printStats(const char* label, const FrameStats& s) {
+    std::printf("  %-10s %9.3f %10.3f %9.3f %9.1f\n", label, s.minMs, s.medianMs, s.meanMs, s.FramesPerSecond());
+}
+
+int runBench(const BenchArgs& a) {
+    const Size size = parseSizeArg("--size", a.size);
+    if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
+    if (a.warmup < 0) throw UsageFailure("--warmup: must be 0 or more");
+    auto module = loadModule(a.module);
+    const ModuleInfo info = module->Describe();
+    const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
+    Image picture;
+    std::string error;
+    if (!MakePattern(a.pattern, size.width, size.height, picture, error)) throw UsageFailure("--pattern " + a.pattern + ": " + error);
+    const size_t inputCount = std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
+    const std::vector<Image> inputs(inputCount, picture);
+
+    auto gl = makeContext();
+    reportDebugErrors(*gl);
+    FrameHost host;
+    if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
+    applySettings(host.Plugin(), settings);
+    int frame = 0;
+    bool ok = false;
+    const FrameStats plugin = TimeFrames([&] { return host.RenderFrame(frame++ / 60.0, error); }, size_t(a.frames),
+                                         size_t(a.warmup), ok);
+    if (!ok) throw Failure(error);
+    host.Plugin().Destroy();
+
+    InputTexture floorInput;
+    FloorShader floor;
+    if (!floorInput.Create(picture) || !floor.Create(error)) throw Failure(error.empty() ? "cannot set up the floor" : error);
+    const FrameStats base = TimeFrames(
+        [&] {
+            host.PrepareTarget();
+            floor.Draw(floorInput.Desc());
+            return true;
+        },
+        size_t(a.frames), size_t(a.warmup), ok);
+
+    std::printf("%s at %ux%u, %d frames after %d warm-up, on %s\n", info.name.c_str(), size.width, size.height,
+                a.frames, a.warmup, gl->Renderer().c_str());
+    std::printf("  %-10s %9s %10s %9s %9s\n", "", "min ms", "median ms", "mean ms", "frames/s");
+    printStats("module", plugin);
+    printStats("floor", base);
+    std::printf("  ratio      %.2fx the floor (median)\n", base.medianMs > 0 ? plugin.medianMs / base.medianMs : 0.0);
+    return 0;
+}
+
+// ---- check ------------------------------------------------------------------
+
+int runCheck(const std::string& path) {
+    auto gl = makeContext();
+    const std::vector<CheckResult> rows = CheckModule(path, *gl);
+    size_t width = 0, failed = 0;
+    for (const auto& r : rows) width = std::max(width, r.name.size());
+    std::printf("%-*s  %-6s %s\n", int(width), "check", "result", "detail");
+    for (const auto& r : rows) {
+        std::printf("%-*s  %-6s %s\n", int(width), r.name.c_str(), r.passed ? "pass" : "FAIL", r.detail.c_str());
+        failed += r.passed ? 0 : 1;
+    }
+    std::printf("%zu checks: %zu passed, %zu failed\n", rows.size(), rows.size() - failed, failed);
+    std::fflush(stdout);
+    if (failed) {
+        std::fprintf(stderr, "ffglrun: %s fails %zu of %zu checks\n", path.c_str(), failed, rows.size());
+        return kExitFailure;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"ffglrun: load an FFGL module and run it without a display"};
+    app.require_subcommand(1);
+
+    InfoArgs info;
+    auto* infoCmd = app.add_subcommand("info", "Show identity, capabilities and parameters");
+    infoCmd->add_option("module", info.module, "Path of the module (.so)")->required();
+    infoCmd->add_flag("--json", info.json, "Stable JSON for scripts");
+
+    RenderArgs render;
+    auto* renderCmd = app.add_subcommand("render", "Render frames through the module");
+    renderCmd->add_option("module", render.module, "Path of the module (.so)")->required();
+    renderCmd->add_option("--input", render.inputs, "Input PNG; once per input")->allow_extra_args(false);
+    std::string patternHelp = "Generated input:";
+    for (const auto& n : PatternNames()) patternHelp += " " + n;
+    renderCmd->add_option("--pattern", render.patterns, patternHelp)->allow_extra_args(false);
+    renderCmd->add_option("--size", render.size, "Output size WxH (default: the first input's size)");
+    renderCmd->add_option("--out", render.out, "Output PNG; a %d (or %04d) writes one file per frame");
+    renderCmd->add_option("--set", render.settings, "NAME=VALUE by display name or index; on/off, option names, texts")
+        ->allow_extra_args(false);
+    auto* framesOpt = renderCmd->add_option("--frames", render.frames, "Number of frames (default 1; with --raw-in: all)");
+    renderCmd->add_option("--fps", render.fps, "Frames per second for the host time (default 30)");
+    renderCmd->add_flag("--events", render.events, "Print parameter events and new values after each frame");
+    renderCmd->add_option("--raw-in", render.rawIn, "Read RGBA frames of WxH from standard input");
+    renderCmd->add_flag("--raw-out", render.rawOut, "Write RGBA frames to standard output");
+
+    BenchArgs bench;
+    auto* benchCmd = app.add_subcommand("bench", "Time frames against a trivial full-screen shader");
+    benchCmd->add_option("module", bench.module, "Path of the module (.so)")->required();
+    benchCmd->add_option("--size", bench.size, "Frame size WxH (default 1920x1080)");
+    benchCmd->add_option("--frames", bench.frames, "Timed frames (default 60)");
+    benchCmd->add_option("--warmup", bench.warmup, "Untimed frames first (default 5)");
+    benchCmd->add_option("--pattern", bench.pattern, "Input pattern (default alpha-bars)");
+    benchCmd->add_option("--set", bench.settings, "NAME=VALUE, as for render")->allow_extra_args(false);
+
+    std::string checkPath;
+    auto* checkCmd = app.add_subcommand("check", "Check the module against the host interface contract");
+    checkCmd->add_option("module", checkPath, "Path of the module (.so)")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        std::fprintf(stderr, "ffglrun: %s (see ffglrun --help)\n", e.what());
+        return kExitUsage;
+    }
+    render.framesGiven = framesOpt->count() > 0;
+
+    try {
+        if (*infoCmd) return runInfo(info);
+        if (*renderCmd) return runRender(render);
+        if (*benchCmd) return runBench(bench);
+        if (*checkCmd) return runCheck(checkPath);
+    } catch (const UsageFailure& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitFailure;
+    }
+    return kExitUsage;
+}
