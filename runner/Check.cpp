@@ -157,7 +157,9 @@ void checkNullInstance(const Module& m, uint32_t paramCount, Row& row) {
     };
     for (const auto& c : calls) {
         const uint64_t answer = m.Call(c.code, c.input, nullptr).Bits;
-        if (answer != FF_FAIL) row.Problem("code " + std::to_string(c.code) + " answered " + hex(answer));
+        // A text answer may refuse with a null pointer instead.
+        const bool refused = answer == FF_FAIL || (c.code == FF_GET_PARAMETER_DISPLAY && answer == 0);
+        if (!refused) row.Problem("code " + std::to_string(c.code) + " answered " + hex(answer));
     }
     // The first index past the end is unregistered.
     if (!IsNullText(m.Call(FF_GET_PARAMETER_NAME, paramCount)))

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessivar {
@@ -127,6 +128,10 @@ std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::str
         return nullptr;
     }
     tmpPath = buf.data();
+    // mkstemp makes the file private; give it the mode any new file would get.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     std::FILE* f = fdopen(fd, "wb");
     if (!f) {
         error = "cannot write " + path + ": " + systemError();

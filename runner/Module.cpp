@@ -156,6 +156,7 @@ ModuleInfo Module::Describe() const {
 
     const FFMixed infoAnswer = Call(FF_GET_INFO, 0u);
     if (!IsNullText(infoAnswer)) {
+        info.hasInfo = true;
         PluginInfoStruct pi;
         std::memcpy(&pi, infoAnswer.PointerValue, sizeof pi);
         info.apiMajor = pi.APIMajorVersion;

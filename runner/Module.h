@@ -53,6 +53,7 @@ struct ParamDesc {
 // Everything a host learns about a module without instantiating it.
 struct ModuleInfo {
     std::string path;
+    bool hasInfo = false;  // FF_GET_INFO answered a record
     uint32_t apiMajor = 0, apiMinor = 0;
     std::string id;    // four characters (printable or \xNN escaped)
     std::string name;  // up to 16 characters

@@ -69,6 +69,12 @@ std::unique_ptr<Module> loadModule(const std::string& path) {
     return module;
 }
 
+ModuleInfo describe(const Module& module) {
+    ModuleInfo info = module.Describe();
+    if (!info.hasInfo) throw Failure(module.Path() + ": answers no information record (FF_GET_INFO), so no plugin is registered");
+    return info;
+}
+
 std::unique_ptr<HeadlessGL> makeContext() {
     std::string error;
     auto gl = HeadlessGL::Create(error);
@@ -177,7 +183,7 @@ struct InfoArgs {
 
 int runInfo(const InfoArgs& a) {
     auto module = loadModule(a.module);
-    const ModuleInfo info = module->Describe();
+    const ModuleInfo info = describe(*module);
     if (a.json)
         std::cout << InfoToJson(info).dump(2) << "\n";
     else
@@ -249,7 +255,7 @@ int runRender(const RenderArgs& a) {
     }
 
     auto module = loadModule(a.module);
-    const ModuleInfo info = module->Describe();
+    const ModuleInfo info = describe(*module);
     const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
     std::vector<Image> inputs;
     if (rawIn) {
@@ -330,7 +336,7 @@ int runBench(const BenchArgs& a) {
     if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
     if (a.warmup < 0) throw UsageFailure("--warmup: must be 0 or more");
     auto module = loadModule(a.module);
-    const ModuleInfo info = module->Describe();
+    const ModuleInfo info = describe(*module);
     const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
     Image picture;
     std::string error;

@@ -1,0 +1,110 @@
+// CliRunner -- runs the built ffglrun in a child process, the way a user
+// does, and captures its exit status, standard output and standard error.
+#pragma once
+
+#include "tests/support/AbiHost.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+    // The single line of standard error, or a marker when there is not one.
+    std::string Line() const {
+        if (err.empty() || err.back() != '\n' || err.find('\n') != err.size() - 1) return "<not one line> " + err;
+        return err.substr(0, err.size() - 1);
+    }
+};
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string name = ::testing::TempDir() + "ffglrun_XXXXXX";
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir = name + "/";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static std::string Module(const char* target) {
+        return testhost::ModulePath(("TESSIVAR_MODULE_" + std::string(target)).c_str());
+    }
+    static std::string Tessivar() {
+        const char* p = std::getenv("TESSIVAR_MODULE_TESSIVAR");
+        return p ? p : "";
+    }
+
+    // Runs ffglrun with `args`; standard input from `stdinPath` (or nothing),
+    // extra environment entries NAME=VALUE in `env`.
+    Result Run(const std::vector<std::string>& args, const std::string& stdinPath = "",
+               const std::vector<std::string>& env = {}) {
+        const std::string outPath = dir + "stdout", errPath = dir + "stderr";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int in = ::open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
+            std::vector<char*> argv;
+            const std::string binary = Module("FFGLRUN");
+            argv.push_back(const_cast<char*>(binary.c_str()));
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(binary.c_str(), argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        Result r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = slurp(outPath);
+        r.err = slurp(errPath);
+        return r;
+    }
+
+    // Files in the test folder other than the captured streams.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            const std::string n = e.path().filename().string();
+            if (n != "stdout" && n != "stderr") names.push_back(n);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string dir;
+};
+
+#define EXPECT_ONE_LINE(result, code_, text)                                             \
+    do {                                                                                 \
+        EXPECT_EQ((result).code, code_) << (result).err;                                 \
+        EXPECT_NE((result).Line().find(text), std::string::npos) << (result).Line();     \
+        EXPECT_EQ((result).Line().rfind("ffglrun: ", 0), 0u) << (result).Line();         \
+    } while (0)
+
+}  // namespace clitest

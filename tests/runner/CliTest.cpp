@@ -1,0 +1,190 @@
+// ffglrun as a user runs it: the built binary, real modules, real files.
+// Each test checks the exit status and, for failures, that standard error
+// holds exactly one line naming the file or argument at fault.
+#include "runner/ImageIO.h"
+#include "runner/Patterns.h"
+#include "tests/runner/PngFixtures.h"
+#include "tests/runner/CliRunner.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::Cli;
+using clitest::Result;
+using clitest::slurp;
+using tessivar::Image;
+
+// ---- modules that cannot be run ---------------------------------------------
+
+TEST_F(Cli, ModulesThatCannotBeLoadedAreNamedInOneLine) {
+    const std::string missing = dir + "absent.so";
+    EXPECT_ONE_LINE(Run({"info", missing}), 1, "module not found: " + missing);
+
+    const std::string text = dir + "text.so";
+    std::ofstream(text) << "not a library";
+    EXPECT_ONE_LINE(Run({"render", text, "--pattern", "gradient", "--out", dir + "o.png"}), 1,
+                    text + ": not a loadable shared library");
+
+    const std::string noEntry = Module("NOENTRY");
+    EXPECT_ONE_LINE(Run({"check", noEntry}), 1, noEntry);
+    EXPECT_ONE_LINE(Run({"info", noEntry}), 1, noEntry + ": no plugMain export");
+
+    const std::string empty = Module("EMPTYMODULE");
+    EXPECT_ONE_LINE(Run({"info", empty, "--json"}), 1, empty + ": answers no information record");
+    EXPECT_TRUE(Files().size() == 1 && Files()[0] == "text.so");  // nothing written
+}
+
+TEST_F(Cli, RefusedInstanceEndsTheRenderWithoutOutput) {
+    const std::string failing = Module("FAILINGINITPLUGIN");
+    const Result r = Run({"render", failing, "--pattern", "checker", "--size", "32x32", "--out", dir + "o.png"});
+    EXPECT_ONE_LINE(r, 1, failing + ": the module refused to make an instance");
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(Cli, MissingEglOrTooOldGlIsOneLine) {
+    const std::string module = Module("FRAMETESTPLUGIN");
+    const std::vector<std::string> args = {"render", module, "--pattern", "gradient", "--size", "8x8", "--out", dir + "o.png"};
+    // GLVND finds no EGL vendor at all.
+    EXPECT_ONE_LINE(Run(args, "", {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl.json"}), 1, "no OpenGL 4.1 context: ");
+    // Mesa told to offer no more than GL 3.3.
+    EXPECT_ONE_LINE(Run(args, "", {"MESA_GL_VERSION_OVERRIDE=3.3"}), 1, "no OpenGL 4.1 context: ");
+    EXPECT_TRUE(Files().empty());
+}
+
+// ---- bad arguments and files --------------------------------------------------
+
+TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::string out = dir + "o.png";
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--set", "Nope=1", "--out", out}), 2,
+                    "--set Nope=1: no parameter named 'Nope'");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--set", "Standard=lots", "--out", out}), 2,
+                    "--set Standard=lots: 'Standard' takes a number, not 'lots'");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--set", "Boolean=maybe", "--out", out}), 2,
+                    "--set Boolean=maybe: 'Boolean' is a switch");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "plaid", "--out", out}), 2, "--pattern plaid: unknown pattern");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "wide", "--out", out}), 2, "--size wide: expected WIDTHxHEIGHT");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--out", dir + "f%s.png"}), 2, "only one %d");
+    EXPECT_ONE_LINE(Run({"render", m, "--frames", "2", "--pattern", "gradient"}), 2, "nothing to write");
+    EXPECT_ONE_LINE(Run({"render", m, "--size", "8x8", "--out", out}), 1, "needs at least 1 input");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--pattern", "checker", "--out", out}), 1,
+                    "takes at most 1 input");
+    EXPECT_ONE_LINE(Run({"render", m, "--frames", "many", "--out", out}), 2, "--frames");
+    EXPECT_ONE_LINE(Run({"bench", m, "--size", "0x10"}), 2, "--size 0x10");
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(Cli, BadInputPicturesAreNamed) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::string out = dir + "o.png";
+    const std::string missing = dir + "missing.png";
+    EXPECT_ONE_LINE(Run({"render", m, "--input", missing, "--out", out}), 1, "input file not found: " + missing);
+
+    Image picture;
+    std::string error;
+    ASSERT_TRUE(tessivar::MakePattern("checker", 64, 64, picture, error));
+    const std::string good = dir + "good.png", cut = dir + "cut.png", deep = dir + "deep.png";
+    ASSERT_TRUE(tessivar::WritePng(good, picture, error));
+    const std::string bytes = slurp(good);
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 40);
+    EXPECT_ONE_LINE(Run({"render", m, "--input", cut, "--out", out}), 1, cut + ": corrupt or truncated PNG");
+
+    const uint16_t pixels[2 * 2 * 4] = {};
+    ASSERT_TRUE(testpng::Write(deep, PNG_FORMAT_LINEAR_RGB_ALPHA, pixels, 2, 2));
+    EXPECT_ONE_LINE(Run({"render", m, "--input", deep, "--out", out}), 1, deep + ": 16-bit RGBA PNG is not read");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(Cli, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::string nowhere = dir + "no/such/folder/o.png";
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "8x8", "--out", nowhere}), 1,
+                    "cannot write " + nowhere + ": folder " + dir + "no/such/folder does not exist");
+    // A folder where the file should go: the rename fails after rendering.
+    fs::create_directory(dir + "taken.png");
+    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "8x8", "--out", dir + "taken.png"}), 1,
+                    "cannot write " + dir + "taken.png");
+    EXPECT_EQ(Files(), std::vector<std::string>{"taken.png"});
+}
+
+// ---- raw streams ----------------------------------------------------------------
+
+TEST_F(Cli, ShortRawFrameStopsAtTheLastWholeFrame) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::string in = dir + "in.raw";
+    std::ofstream(in, std::ios::binary) << std::string(2 * 4 * 3 * 4 + 10, '\x40');  // 2.2 frames of 4x3
+    const Result r = Run({"render", m, "--raw-in", "4x3", "--raw-out"}, in);
+    EXPECT_ONE_LINE(r, 1, "standard input ended inside frame 3 (10 of 48 bytes); 2 whole frame(s) read");
+    EXPECT_EQ(r.out.size(), 2u * 48u);
+}
+
+TEST_F(Cli, RawStreamWritesOneFramePerFrameRead) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::string in = dir + "in.raw";
+    std::ofstream(in, std::ios::binary) << std::string(3 * 48, '\x40');
+    const Result r = Run({"render", m, "--raw-in", "4x3", "--raw-out", "--set", "Trigger=on", "--events"}, in);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.size(), 3u * 48u);
+    // Events go to standard error when standard output carries frames.
+    EXPECT_NE(r.err.find("frame 1: event Standard (0) flags 0x2"), std::string::npos) << r.err;
+    EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "4x3", "--raw-out"}, dir + "missing"), 1, "no frame to read");
+}
+
+// ---- what works -------------------------------------------------------------------
+
+TEST_F(Cli, InfoJsonDescribesEveryParameterKind) {
+    const Result r = Run({"info", Module("FRAMETESTPLUGIN"), "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["id"], "FRMT");
+    EXPECT_EQ(j["type"], "effect");
+    EXPECT_EQ(j["capabilities"]["top_left_orientation"], true);
+    EXPECT_EQ(j["thumbnail"]["present"], true);
+    EXPECT_EQ(j["thumbnail"]["width"], 2);
+    const auto& params = j["parameters"];
+    ASSERT_EQ(params.size(), 17u);
+    EXPECT_EQ(params[0]["group"], "Geometry Group");
+    EXPECT_EQ(params[10]["type"], "option");
+    EXPECT_EQ(params[10]["elements"][2]["name"], "Screen");
+    EXPECT_EQ(params[13]["default"], "default.png");
+    EXPECT_EQ(params[13]["file_extensions"], nlohmann::json({"png", "jpg"}));
+    EXPECT_EQ(params[15]["visible"], false);
+    EXPECT_EQ(params[16]["name"], "ABCDEFGHIJKLMNOP");  // a full 16-byte name without terminator
+}
+
+TEST_F(Cli, SequenceOutputWritesOneFilePerFrame) {
+    const Result r = Run({"render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size", "16x8", "--frames",
+                          "3", "--out", dir + "f%03d.png", "--set", "Mode=Screen", "--set", "Caption=hi there"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"f001.png", "f002.png", "f003.png"}));
+    Image img;
+    std::string error;
+    ASSERT_TRUE(tessivar::ReadPng(dir + "f002.png", img, error)) << error;
+    EXPECT_EQ(img.width, 16u);
+    EXPECT_EQ(img.height, 8u);
+}
+
+TEST_F(Cli, CheckFailsABrokenModuleOnTheRightRows) {
+    const Result r = Run({"check", Module("LEAKYPLUGIN")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("information record                      FAIL   name field has byte 0x5a after its terminator"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("GL state restored after each call       FAIL   after FF_PROCESS_OPENGL (frame 1): viewport"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("11 checks: 9 passed, 2 failed"), std::string::npos) << r.out;
+    EXPECT_EQ(r.Line().find("fails 2 of 11 checks"), r.Line().size() - std::string("fails 2 of 11 checks").size());
+}
+
+TEST_F(Cli, CheckPassesTheFrameTestModule) {
+    const Result r = Run({"check", Module("FRAMETESTPLUGIN")});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("11 checks: 11 passed, 0 failed"), std::string::npos) << r.out;
+}
+
+}  // namespace

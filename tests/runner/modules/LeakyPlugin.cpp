@@ -1,0 +1,47 @@
+// LeakyPlugin: a deliberately broken module for `ffglrun check`.
+//
+// Two faults a host would suffer from, everything else well-formed:
+//   - its name field carries stray bytes after the terminator;
+//   - ProcessOpenGL leaves the scissor test on and the viewport shrunk.
+#include "gl/GLIncludes.h"
+#include "host/FFGLSDK.h"
+
+#include <cstring>
+
+namespace {
+
+class LeakyPlugin : public CFFGLPlugin {
+public:
+    LeakyPlugin() : CFFGLPlugin(false) {
+        SetMinInputs(1);
+        SetMaxInputs(1);
+        SetParamInfo(0, "Amount", FF_TYPE_STANDARD, 0.5f);
+    }
+    FFResult SetFloatParameter(unsigned int index, float value) override {
+        if (index != 0) return FF_FAIL;
+        amount = value;
+        return FF_SUCCESS;
+    }
+    float GetFloatParameter(unsigned int index) override { return index == 0 ? amount : 0.0f; }
+    FFResult ProcessOpenGL(ProcessOpenGLStruct*) override {
+        glEnable(GL_SCISSOR_TEST);
+        glViewport(0, 0, 1, 1);
+        return FF_SUCCESS;
+    }
+
+private:
+    float amount = 0.5f;
+};
+
+CFFGLPluginInfo PluginInfo(PluginFactory<LeakyPlugin>, "LEAK", "Leaky", 2, 1, 1, 0, FF_EFFECT,
+                           "Leaves GL state changed", "Tessivar runner tests");
+
+// Runs after PluginInfo is built (same file, later definition): spoils the
+// zero padding a host expects after the name's terminator.
+const bool s_spoiled = [] {
+    auto* info = const_cast<PluginInfoStruct*>(PluginInfo.GetPluginInfo());
+    info->PluginName[12] = 'Z';
+    return true;
+}();
+
+}  // namespace
