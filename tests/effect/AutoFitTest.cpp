@@ -83,17 +83,24 @@ TEST_F(TessivarAutoFit, GivesATransparentInputThirtyChancesThenFitsItsAspect) {
     ExpectFitEvents(host);
 }
 
-TEST_F(TessivarAutoFit, FollowsTheAspectWhenShapesDiffer) {
+TEST_F(TessivarAutoFit, FitsARectangleOfTheRightAspect) {
     const struct {
         const char* name;
         uint32_t inW, inH, outW, outH;
+        float autoBounds, inputAspect;
         Rect rect;
+        bool cropped;  // the source becomes the rectangle too
     } cases[] = {
         // Aspects 0.00087 apart count as equal: detection runs and finds the
         // whole frame, then the input's own aspect decides.
-        {"1366 x 768 in 1920 x 1080", 1366, 768, 1920, 1080, {0, 0.00024402142f, 1, 0.99975598f}},
-        {"square in 1920 x 1080", 1080, 1080, 1920, 1080, {0.21875f, 0, 0.78125f, 1}},
-        {"1920 x 1080 in portrait", 1920, 1080, 1080, 1920, {0, 0.341796875f, 1, 0.658203125f}},
+        {"1366 x 768 in 1920 x 1080", 1366, 768, 1920, 1080, 1, 1, {0, 0.00024402142f, 1, 0.99975598f}, false},
+        {"square in 1920 x 1080", 1080, 1080, 1920, 1080, 1, 1, {0.21875f, 0, 0.78125f, 1}, false},
+        {"1920 x 1080 in portrait", 1920, 1080, 1080, 1920, 1, 1, {0, 0.341796875f, 1, 0.658203125f}, false},
+        // "Auto Bounds" off: an input of the output's shape is taken to carry
+        // a picture of "Input Aspect" centred in it.
+        {"aspect 1 in the output's shape", 1920, 1080, 1920, 1080, 0, 1, {0.21875f, 0, 0.78125f, 1}, true},
+        {"aspect 2, 1280 x 720 in 1920 x 1080", 1280, 720, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, true},
+        {"aspect 2 in a square input", 1080, 1080, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,51 +108,20 @@ TEST_F(TessivarAutoFit, FollowsTheAspectWhenShapesDiffer) {
         EffectHost host(c.outW, c.outH);
         ASSERT_TRUE(host.Ok());
         host.Set(kShowGuides, 0.0f);
+        host.Set(kAutoBounds, c.autoBounds);
+        host.Set(kInputAspect, c.inputAspect);
         tessivar::InputTexture input = MakeInput(image);
         host.Process(input);
         ExpectPointsOn(host, c.rect);
         ExpectFitEvents(host);
 
-        // The source stays the whole input: the picture is fitted, not cropped.
-        WarpSetup setup{{c.rect.left, c.rect.top, c.rect.right, c.rect.top, c.rect.right, c.rect.bottom,
-                         c.rect.left, c.rect.bottom}};
-        ReferenceWarp reference(image, setup, c.outW, c.outH);
-        EXPECT_EQ(CompareWithReference(host.Render(input), reference, 3), 0);
-    }
-}
-
-TEST_F(TessivarAutoFit, AutoBoundsOffUsesTheInputAspectParameter) {
-    const struct {
-        const char* name;
-        uint32_t inW, inH;
-        float aspect;
-        Rect rect;
-        bool cropped;  // an input of the output's shape carries the picture centred
-    } cases[] = {
-        {"aspect 1 in an input of the output's shape", 1920, 1080, 1.0f, {0.21875f, 0, 0.78125f, 1}, true},
-        {"aspect 2, 1280 x 720 in 1920 x 1080", 1280, 720, 2.0f, {0, 0.05555555f, 1, 0.94444442f}, true},
-        {"aspect 2 in a square input", 1080, 1080, 2.0f, {0, 0.05555555f, 1, 0.94444442f}, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const tessivar::Image image = Gradient(c.inW, c.inH);
-        EffectHost host(1920, 1080);
-        ASSERT_TRUE(host.Ok());
-        host.Set(kShowGuides, 0.0f);
-        host.Set(kAutoBounds, 0.0f);
-        host.Set(kInputAspect, c.aspect);
-        tessivar::InputTexture input = MakeInput(image);
-        host.Process(input);
-        ExpectPointsOn(host, c.rect);
-        ExpectFitEvents(host);
-
-        WarpSetup setup{{c.rect.left, c.rect.top, c.rect.right, c.rect.top, c.rect.right, c.rect.bottom,
-                         c.rect.left, c.rect.bottom}};
+        const Rect& r = c.rect;
+        WarpSetup setup{{r.left, r.top, r.right, r.top, r.right, r.bottom, r.left, r.bottom}};
         if (c.cropped) {
-            setup.sourceMin[0] = c.rect.left, setup.sourceMin[1] = c.rect.top;
-            setup.sourceMax[0] = c.rect.right, setup.sourceMax[1] = c.rect.bottom;
+            setup.sourceMin[0] = r.left, setup.sourceMin[1] = r.top;
+            setup.sourceMax[0] = r.right, setup.sourceMax[1] = r.bottom;
         }
-        ReferenceWarp reference(image, setup, 1920, 1080);
+        ReferenceWarp reference(image, setup, c.outW, c.outH);
         EXPECT_EQ(CompareWithReference(host.Render(input), reference, 3), 0);
     }
 }
@@ -186,8 +162,7 @@ TEST_F(TessivarAutoFit, HostWritingDefaultsBackKeepsTheFittedPoints) {
     ExpectFitEvents(host);
 
     // A host restoring a preset writes the registered defaults back.
-    const float defaults[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-    host.SetPoints(defaults);
+    host.SetPoints(kDefaultPoints);
     ExpectPointsOn(host, {0, 0.341796875f, 1, 0.658203125f});
     host.Set(kPoint2Y, 0.0000005f);
     EXPECT_FLOAT_EQ(host.Get(kPoint2Y), 0.341796875f);
@@ -218,8 +193,7 @@ TEST_F(TessivarAutoFit, ChangingAutoBoundsOrInputAspectFitsAgain) {
     // 0.3 counts as off: points reset at once (no events yet), refit next frame.
     host.Set(kAutoBounds, 0.3f);
     EXPECT_FLOAT_EQ(host.Get(kAutoBounds), 0.3f);
-    const float defaults[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(host.Get(i), defaults[i]) << "parameter " << i;
+    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(host.Get(i), kDefaultPoints[i]) << "parameter " << i;
     EXPECT_TRUE(host.Events().empty());
     host.Process(input);
     ExpectPointsOn(host, {0.21875f, 0, 0.78125f, 1});  // "Input Aspect" 1

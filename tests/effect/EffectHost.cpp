@@ -61,10 +61,6 @@ void EffectHost::SetPoints(const float points[8]) {
     for (uint32_t i = 0; i < 8; ++i) Set(i, points[i]);
 }
 
-void EffectHost::Points(float out[8]) const {
-    for (uint32_t i = 0; i < 8; ++i) out[i] = Get(i);
-}
-
 std::vector<std::pair<uint32_t, uint64_t>> EffectHost::Events() const {
     return TessivarModule().CollectEvents(instance);
 }

@@ -32,6 +32,9 @@ enum Param : uint32_t {
     kInputAspect,
 };
 
+// Where the points start: the corners of the canvas.
+inline constexpr float kDefaultPoints[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+
 // The module, loaded once per test binary.
 testhost::Module& TessivarModule();
 
@@ -49,7 +52,6 @@ public:
     void Set(uint32_t index, float value);
     float Get(uint32_t index) const;
     void SetPoints(const float points[8]);
-    void Points(float out[8]) const;
     std::vector<std::pair<uint32_t, uint64_t>> Events() const;
 
     // FF_RESIZE with a new viewport; the render target follows.
