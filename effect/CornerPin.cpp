@@ -332,8 +332,8 @@ void CornerPin::RequestRefit() {
     detectAttempts = 0;
     pointsFitted = false;
     fitPending = true;
-    sourceMin[0] = sourceMin[1] = 0.0f;
-    sourceMax[0] = sourceMax[1] = 1.0f;
+    const float wholeInput[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    CropSource(wholeInput);
 }
 
 float CornerPin::GetFloatParameter(unsigned int index) {
@@ -402,10 +402,7 @@ void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
             if (rect[2] - rect[0] < kWholeFrame || rect[3] - rect[1] < kWholeFrame) {
                 // The visible part of the input becomes the source, and the
                 // points frame exactly that part of the output.
-                sourceMin[0] = rect[0];
-                sourceMin[1] = rect[1];
-                sourceMax[0] = rect[2];
-                sourceMax[1] = rect[3];
+                CropSource(rect);
                 SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
                 fitPending = false;
                 return;
@@ -431,14 +428,16 @@ void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
 
     // An input delivered in the output's shape is taken to carry a picture of
     // the "Input Aspect" ratio centred in it: that region becomes the source.
-    if (!autoBounds && sameShape) {
-        sourceMin[0] = rect[0];
-        sourceMin[1] = rect[1];
-        sourceMax[0] = rect[2];
-        sourceMax[1] = rect[3];
-    }
+    if (!autoBounds && sameShape) CropSource(rect);
     SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
     fitPending = false;
+}
+
+void CornerPin::CropSource(const float* rect) {
+    sourceMin[0] = rect[0];
+    sourceMin[1] = rect[1];
+    sourceMax[0] = rect[2];
+    sourceMax[1] = rect[3];
 }
 
 bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {

@@ -52,6 +52,7 @@ private:
     bool DetectAlphaBounds(const FFGLTextureStruct& input, float* rect);
     void SetFittedRectangle(float left, float top, float right, float bottom);
     void RequestRefit();
+    void CropSource(const float* rect);  // left, top, right, bottom of the input
     void ReleaseGL();
 
     static constexpr unsigned int kParamCount = 11;

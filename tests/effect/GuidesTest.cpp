@@ -46,18 +46,6 @@ void ExpectPixel(const tessivar::Image& image, int x, int y, const float expecte
         << expected[3];
 }
 
-TEST_F(TessivarGuides, GuidesOffLeavesTheInputUntouched) {
-    const tessivar::Image image = Gradient(kW, kH);
-    EffectHost host(kW, kH);
-    ASSERT_TRUE(host.Ok());
-    host.Set(kShowGuides, 0.0f);
-    tessivar::InputTexture input = MakeInput(image);
-    const tessivar::Image out = host.Render(input);
-    int worst = 0;
-    for (size_t i = 0; i < out.rgba.size(); ++i) worst = std::max(worst, std::abs(out.rgba[i] - image.rgba[i]));
-    EXPECT_LE(worst, 1);
-}
-
 TEST_F(TessivarGuides, DefaultMarkersSitInTheCornersWithTheirConnectors) {
     EffectHost host(kW, kH);
     ASSERT_TRUE(host.Ok());
