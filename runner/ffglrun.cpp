@@ -174,6 +174,17 @@ private:
     Clock::time_point start;
 };
 
+// The frames of --raw-out get standard output to themselves: anything else
+// written there (a module's own printf, say) goes to standard error instead
+// of corrupting the stream.
+std::FILE* takeStandardOutput() {
+    std::fflush(stdout);
+    const int framesFd = ::dup(STDOUT_FILENO);
+    std::FILE* frames = framesFd >= 0 ? ::fdopen(framesFd, "wb") : nullptr;
+    if (!frames || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) throw Failure("--raw-out: cannot take over standard output");
+    return frames;
+}
+
 // ---- info -------------------------------------------------------------------
 
 struct InfoArgs {
@@ -246,6 +257,8 @@ int runRender(const RenderArgs& a) {
     if (!(a.fps > 0)) throw UsageFailure("--fps: must be above 0");
     if (a.rawOut && ::isatty(STDOUT_FILENO))
         throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
+    if (rawIn && ::isatty(STDIN_FILENO))
+        throw UsageFailure("--raw-in: standard input is a terminal; pipe RGBA frames into it");
     Size size = parseSizeArg("--size", a.size);
     const Size rawSize = parseSizeArg("--raw-in", a.rawIn);
     std::unique_ptr<OutputName> out;
@@ -270,6 +283,7 @@ int runRender(const RenderArgs& a) {
     auto gl = makeContext();
     reportDebugErrors(*gl);
     std::FILE* eventsTo = a.rawOut ? stderr : stdout;
+    std::FILE* frames = a.rawOut ? takeStandardOutput() : nullptr;
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
 
     // With --raw-in the first frame must be read before the instance sees it.
@@ -304,7 +318,7 @@ int runRender(const RenderArgs& a) {
         if (!host.RenderFrame(frame / a.fps, error)) throw Failure(error);
         if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
         if (a.rawOut || (out && (out->Sequence() || frame + 1 == total))) last = host.ReadOutput();
-        if (a.rawOut && !WriteRawFrame(stdout, last))
+        if (frames && !WriteRawFrame(frames, last))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
         if (out && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
         progress.Frame(frame + 1);

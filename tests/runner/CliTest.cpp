@@ -136,6 +136,16 @@ TEST_F(Cli, RawStreamWritesOneFramePerFrameRead) {
     EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "4x3", "--raw-out"}, dir + "missing"), 1, "no frame to read");
 }
 
+TEST_F(Cli, ModuleChatterOnStandardOutputStaysOutOfTheRawStream) {
+    const std::string in = dir + "in.raw";
+    std::ofstream(in, std::ios::binary) << std::string(2 * 48, '\x40');
+    const Result r = Run({"render", Module("LEAKYPLUGIN"), "--raw-in", "4x3", "--raw-out"}, in);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.size(), 2u * 48u);
+    EXPECT_EQ(r.out.find("leaky"), std::string::npos);
+    EXPECT_NE(r.err.find("leaky: frame\nleaky: frame\n"), std::string::npos) << r.err;
+}
+
 // ---- what works -------------------------------------------------------------------
 
 TEST_F(Cli, InfoJsonDescribesEveryParameterKind) {

@@ -3,9 +3,12 @@
 // Two faults a host would suffer from, everything else well-formed:
 //   - its name field carries stray bytes after the terminator;
 //   - ProcessOpenGL leaves the scissor test on and the viewport shrunk.
+// It also chatters on standard output each frame, as some plugins do, which
+// must not end up inside a raw frame stream.
 #include "gl/GLIncludes.h"
 #include "host/FFGLSDK.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -24,6 +27,7 @@ public:
     }
     float GetFloatParameter(unsigned int index) override { return index == 0 ? amount : 0.0f; }
     FFResult ProcessOpenGL(ProcessOpenGLStruct*) override {
+        std::printf("leaky: frame\n");
         glEnable(GL_SCISSOR_TEST);
         glViewport(0, 0, 1, 1);
         return FF_SUCCESS;
