@@ -5,8 +5,9 @@ function(tessivar_warnings target)
     target_compile_options(${target} PRIVATE /W4 /WX)
   else()
     target_compile_options(${target} PRIVATE
-      -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-      -Wunused -Woverloaded-virtual -Wnull-dereference -Wdouble-promotion
-      -Wformat=2 -Werror)
+      -Wall -Wextra -Wpedantic -Wshadow -Wcast-align
+      -Wunused -Wnull-dereference -Wdouble-promotion
+      -Wformat=2 -Werror
+      $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual>)
   endif()
 endfunction()

@@ -36,7 +36,7 @@ void FormatParameterDisplay(float value, char* buffer, size_t size) {
         } else {
             // Drop fraction digits; a dot with nothing after it goes too.
             text[room] = '\0';
-            if (text[integral + 1] == '\0') text[integral] = '\0';
+            if (text[room - 1] == '.') text[room - 1] = '\0';
         }
     }
     std::memcpy(buffer, text, std::min(std::strlen(text), room));

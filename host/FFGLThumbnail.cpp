@@ -26,6 +26,10 @@ CFFGLThumbnailInfo::CFFGLThumbnailInfo(uint32_t w, uint32_t h, const CFFGLColor*
     instance = this;
 }
 
+CFFGLThumbnailInfo::~CFFGLThumbnailInfo() {
+    if (instance == this) instance = nullptr;
+}
+
 CFFGLThumbnailInfo* CFFGLThumbnailInfo::GetInstance() { return instance; }
 
 FFResult getThumbnail(GetThumbnailStruct& query) {

@@ -38,6 +38,8 @@ public:
     // Points at the caller's width * height pixels without copying; the array
     // must outlive the record.
     CFFGLThumbnailInfo(uint32_t width, uint32_t height, const CFFGLColor* pixels);
+    // A thumbnail that goes away is no longer served.
+    ~CFFGLThumbnailInfo();
     CFFGLThumbnailInfo(const CFFGLThumbnailInfo&) = delete;
     CFFGLThumbnailInfo& operator=(const CFFGLThumbnailInfo&) = delete;
 
