@@ -2,6 +2,7 @@
 
 #include "gl/GLIncludes.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace examples {
@@ -24,11 +25,18 @@ void ExampleTest::TearDown() {
     GLTest::TearDown();
 }
 
-std::vector<uint8_t> ExampleTest::Info() const {
+void ExampleTest::ExpectIdentity(const char* id, const char* name, uint32_t type, uint32_t inputs) const {
     const auto* info = testhost::AsPtr<const uint8_t>(module->Call(kGetInfo));
-    if (!info)
-        return {};
-    return std::vector<uint8_t>(info, info + 32);
+    ASSERT_NE(info, nullptr);
+    char padded[16] = {};
+    std::strncpy(padded, name, sizeof padded);
+    EXPECT_EQ(std::memcmp(info + 8, id, 4), 0);
+    EXPECT_EQ(std::memcmp(info + 12, padded, 16), 0);
+    uint32_t pluginType = 0;
+    std::memcpy(&pluginType, info + 28, 4);
+    EXPECT_EQ(pluginType, type);
+    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMinInputs), inputs);
+    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMaxInputs), inputs);
 }
 
 uint64_t ExampleTest::SetElement(uint32_t index, uint32_t element, float value) {
@@ -69,6 +77,11 @@ tessivar::Image Filled(uint32_t w, uint32_t h, Rgba c) {
             p[3] = uint8_t(c.a);
         }
     return image;
+}
+
+void ExpectNear(Rgba c, int r, int g, int b) {
+    EXPECT_LE(std::abs(c.r - r) + std::abs(c.g - g) + std::abs(c.b - b), 2)
+        << "got " << c.r << "," << c.g << "," << c.b << " want " << r << "," << g << "," << b;
 }
 
 void AddInput(testhost::ProcessRecord& inputs, const tessivar::InputTexture& texture) {

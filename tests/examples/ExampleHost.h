@@ -41,8 +41,9 @@ protected:
     void Load(const char* target, uint32_t width, uint32_t height);
     void TearDown() override;
 
-    // The 32-byte information record the host reads.
-    std::vector<uint8_t> Info() const;
+    // FF_GET_INFO shows this identity (name padded with zeros to 16 bytes)
+    // and the input capabilities both answer `inputs`.
+    void ExpectIdentity(const char* id, const char* name, uint32_t type, uint32_t inputs) const;
 
     uint64_t SetFloat(uint32_t index, float value) { return module->SetFloat(instance, index, value); }
     float GetFloat(uint32_t index) { return module->GetFloat(instance, index); }
@@ -63,6 +64,8 @@ protected:
 // size, padded with opaque magenta.
 std::unique_ptr<tessivar::InputTexture> MakeInput(const tessivar::Image& image, uint32_t hwW = 0, uint32_t hwH = 0);
 tessivar::Image Filled(uint32_t w, uint32_t h, Rgba colour);
+// The colour within 2 steps summed over red, green and blue.
+void ExpectNear(Rgba actual, int r, int g, int b);
 void AddInput(testhost::ProcessRecord& inputs, const tessivar::InputTexture& texture);
 
 }  // namespace examples

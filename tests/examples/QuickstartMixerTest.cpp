@@ -21,21 +21,10 @@ protected:
     std::unique_ptr<tessivar::InputTexture> dest, src;
 };
 
-void ExpectNear(Rgba c, int r, int g, int b) {
-    EXPECT_LE(std::abs(c.r - r) + std::abs(c.g - g) + std::abs(c.b - b), 2)
-        << "got " << c.r << "," << c.g << "," << c.b << " want " << r << "," << g << "," << b;
-}
-
 }  // namespace
 
 TEST_F(CrossfadeTest, AnswersWithItsOwnIdentity) {
-    const auto info = Info();
-    ASSERT_EQ(info.size(), 32u);
-    EXPECT_EQ(std::memcmp(info.data() + 8, "TQSM", 4), 0);
-    EXPECT_EQ(std::memcmp(info.data() + 12, "QS Crossfade\0\0\0\0", 16), 0);
-    EXPECT_EQ(info[28], 2u);  // mixer
-    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMinInputs), 2u);
-    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMaxInputs), 2u);
+    ExpectIdentity("TQSM", "QS Crossfade", 2 /* mixer */, 2);
 }
 
 TEST_F(CrossfadeTest, MixValFadesFromTheFirstInputToTheSecond) {

@@ -41,13 +41,7 @@ protected:
 }  // namespace
 
 TEST_F(NoiseTest, AnswersWithItsOwnIdentity) {
-    const auto info = Info();
-    ASSERT_EQ(info.size(), 32u);
-    EXPECT_EQ(std::memcmp(info.data() + 8, "TQSS", 4), 0);
-    EXPECT_EQ(std::memcmp(info.data() + 12, "QS Noise\0\0\0\0\0\0\0\0", 16), 0);
-    EXPECT_EQ(info[28], 1u);  // source
-    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMinInputs), 0u);
-    EXPECT_EQ(module->Call(kGetPluginCaps, kCapMaxInputs), 0u);
+    ExpectIdentity("TQSS", "QS Noise", 1 /* source */, 0);
 }
 
 TEST_F(NoiseTest, SilenceIsBlack) {
