@@ -15,27 +15,11 @@ ParamOption::Options ThreeOptions() { return { { "Low", 10.0f }, { "Mid", 20.0f 
 
 }  // namespace
 
-TEST(Params, FactoriesSetTypeAndValue) {
-    auto plain = Param::Create();
-    EXPECT_EQ(plain->GetName(), "");
-    EXPECT_EQ(plain->GetType(), FF_TYPE_STANDARD);
-    EXPECT_EQ(Param::Create("red", FF_TYPE_RED, 0.5f)->GetType(), FF_TYPE_RED);
-
+TEST(Params, RangesNormaliseAndClamp) {
     auto on = ParamBool::Create("on", true);
     EXPECT_EQ(on->GetValue(), 1.0f);
     EXPECT_EQ(on->GetType(), FF_TYPE_BOOLEAN);
-    EXPECT_EQ(ParamBool::Create("off")->GetValue(), 0.0f);
 
-    EXPECT_EQ(ParamEvent::Create("e")->GetType(), FF_TYPE_EVENT);
-    EXPECT_EQ(ParamTrigger::Create("t")->GetType(), FF_TYPE_EVENT);
-
-    auto text = ParamText::create("label", "hello");
-    EXPECT_EQ(text->GetType(), FF_TYPE_TEXT);
-    EXPECT_EQ(text->text, "hello");
-    EXPECT_TRUE(ParamText::create("empty")->text.empty());
-}
-
-TEST(Params, RangesNormaliseAndClamp) {
     auto count = ParamRange::CreateInteger("count", 5, { 0.0f, 10.0f });
     EXPECT_EQ(count->GetValue(), 5.0f);
     EXPECT_EQ(count->GetType(), FF_TYPE_INTEGER);
@@ -107,14 +91,12 @@ TEST(Params, EmptyOptionListSelectsNothing) {
     EXPECT_TRUE(none->GetCurrentOption().empty());
 }
 
-TEST(Params, TriggerConsumeResets) {
+TEST(Params, TriggersConsumeAndBuffersHoldZeroedBins) {
     auto trigger = ParamTrigger::Create("go");
     trigger->SetValue(1.0f);
     trigger->Consume();
     EXPECT_EQ(trigger->GetValue(), 0.0f);
-}
 
-TEST(Params, FFTBuffersHoldZeroedBins) {
     auto spectrum = ParamFFT::Create("fft");
     EXPECT_EQ(spectrum->GetType(), FF_TYPE_BUFFER);
     ASSERT_EQ(spectrum->fftData.size(), size_t(DEFAULT_BUFFER_SIZE));

@@ -158,15 +158,3 @@ TEST(QuickstartPlugin, SampleRateReachesEveryAnalyser) {
     EXPECT_EQ(plugin.audioParams.at(fft).GetMaxFrequency(), 24000.0f);
     EXPECT_EQ(plugin.audioParams.at(fft).GetBinFrequencyStep(), 11.71875f);
 }
-
-TEST(QuickstartPlugin, IncludeTakesSetsInIdOrder) {
-    Effect plugin;
-    plugin.Include({ shader::noise, shader::map });
-    const std::string source = plugin.CreateFragmentShader("");
-    const size_t map = source.find(shader::snippets.at(shader::map));
-    const size_t noise = source.find(shader::snippets.at(shader::noise));
-    ASSERT_NE(map, std::string::npos);
-    ASSERT_NE(noise, std::string::npos);
-    EXPECT_LT(map, noise);
-    EXPECT_EQ(source.find("random( uvec2"), std::string::npos);
-}
