@@ -2,6 +2,7 @@
 
 #include "gl/GLIncludes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,7 +30,7 @@ void ExampleTest::ExpectIdentity(const char* id, const char* name, uint32_t type
     const auto* info = testhost::AsPtr<const uint8_t>(module->Call(kGetInfo));
     ASSERT_NE(info, nullptr);
     char padded[16] = {};
-    std::strncpy(padded, name, sizeof padded);
+    std::memcpy(padded, name, std::min(std::strlen(name), sizeof padded));
     EXPECT_EQ(std::memcmp(info + 8, id, 4), 0);
     EXPECT_EQ(std::memcmp(info + 12, padded, 16), 0);
     uint32_t pluginType = 0;
