@@ -78,6 +78,13 @@ public:
         module.Call(kDeinitialise);
         std::memset(control, 0, sizeof *control);
     }
+    // A host ends with FF_DEINITIALISE; so does every test.
+    ~Loaded() {
+        if (module.Loaded()) module.Call(kDeinitialise);
+    }
+    Loaded(const Loaded&) = delete;
+    Loaded& operator=(const Loaded&) = delete;
+
     std::string Trace() const { return std::string(control->trace, control->traceLength); }
     void ClearTrace() { control->traceLength = 0; }
     uint64_t Call(uint32_t code, uint64_t input = 0, uint64_t instance = 0) const {
