@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace {
@@ -173,9 +174,17 @@ BENCHMARK(BM_TessivarGuidesOn)->Unit(benchmark::kMillisecond)->UseRealTime();
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                perFrame[run.run_name.function_name] = run.GetAdjustedRealTime();
+        // With repetitions the median stands for the benchmark.
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                perFrame[name] = run.GetAdjustedRealTime();
+                haveMedian.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && !haveMedian.count(name)) {
+                perFrame[name] = run.GetAdjustedRealTime();
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void PrintRatios() const {
@@ -190,6 +199,7 @@ public:
 
 private:
     std::map<std::string, double> perFrame;
+    std::set<std::string> haveMedian;
 };
 
 }  // namespace
