@@ -16,8 +16,16 @@ constexpr uint32_t kPadColour = 0xFF00FFFFu;  // opaque magenta
 }  // namespace
 
 testhost::Module& TessivarModule() {
-    static testhost::Module module(testhost::ModulePath("TESSIVAR_MODULE_TESSIVAR"));
-    return module;
+    // Like a host about to unload it, deinitialise the module first, so the
+    // prototype made by global queries is released before dlclose.
+    struct Loaded {
+        testhost::Module module{testhost::ModulePath("TESSIVAR_MODULE_TESSIVAR")};
+        ~Loaded() {
+            if (module.Loaded()) module.Call(FF_DEINITIALISE);
+        }
+    };
+    static Loaded loaded;
+    return loaded.module;
 }
 
 EffectHost::EffectHost(uint32_t w, uint32_t h) : width(w), height(h) {
