@@ -76,7 +76,7 @@ FFMixed FailureAnswer(uint32_t code) {
 FFMixed Dispatch(uint32_t code, FFMixed input, CFFGLPlugin* instance) {
     // Records arrive through the pointer; a null one gets the failure answer.
     void* const record = input.PointerValue;
-    const uint32_t value = input.UIntValue;
+    const uint32_t value = static_cast<uint32_t>(input.Bits);  // 32-bit inputs sit in the low half
 
     switch (code) {
         // ---- global queries --------------------------------------------
@@ -133,14 +133,15 @@ FFMixed Dispatch(uint32_t code, FFMixed input, CFFGLPlugin* instance) {
         case FF_SET_PARAMETER: {
             if (!instance || !record) return kFail;
             const auto* q = static_cast<const SetParameterStruct*>(record);
-            if (IsTextType(getParameterType(q->ParameterNumber).UIntValue))
+            if (IsTextType(static_cast<uint32_t>(getParameterType(q->ParameterNumber).Bits)))
                 return ffMixedU32(instance->SetTextParameter(
                     q->ParameterNumber, static_cast<const char*>(q->NewParameterValue.PointerValue)));
             return ffMixedU32(instance->SetFloatParameter(q->ParameterNumber, ffMixedToFloat(q->NewParameterValue)));
         }
         case FF_GET_PARAMETER:
             if (!instance) return kFail;
-            if (IsTextType(getParameterType(value).UIntValue)) return ffMixedPtr(instance->GetTextParameter(value));
+            if (IsTextType(static_cast<uint32_t>(getParameterType(value).Bits)))
+                return ffMixedPtr(instance->GetTextParameter(value));
             return ffMixedFloat(instance->GetFloatParameter(value));
         case FF_GET_INPUT_STATUS:
             if (!instance) return kFail;
@@ -168,7 +169,8 @@ FFMixed Dispatch(uint32_t code, FFMixed input, CFFGLPlugin* instance) {
         case FF_SET_PARAMETER_ELEMENT_VALUE: {
             if (!instance || !record) return kFail;
             const auto* q = static_cast<const SetElementValueStruct*>(record);
-            return ffMixedU32(instance->SetParamElementValue(q->ParameterNumber, q->ElementNumber, q->NewParameterValue));
+            return ffMixedU32(
+                instance->SetParamElementValue(q->ParameterNumber, q->ElementNumber, q->NewParameterValue));
         }
         case FF_SET_BEAT_INFO: {
             if (!instance || !record) return kFail;

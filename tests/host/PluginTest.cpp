@@ -18,11 +18,8 @@ public:
     using CFFGLPlugin::barPhase;
     using CFFGLPlugin::bpm;
     using CFFGLPlugin::connected;
-    using CFFGLPlugin::currentViewport;
     using CFFGLPlugin::hostName;
-    using CFFGLPlugin::hostTime;
     using CFFGLPlugin::hostVersion;
-    using CFFGLPlugin::sampleRate;
 
     float GetFloatParameter(unsigned int index) override { return values[index]; }
     char* GetTextParameter(unsigned int index) override {
@@ -61,24 +58,6 @@ TEST(PluginBase, FreshObjectHasTheDocumentedDefaults) {
     EXPECT_EQ(base.GetShortName(), nullptr);
     // "No text" is the value FF_FAIL where a pointer would be.
     EXPECT_EQ(reinterpret_cast<uintptr_t>(base.GetTextParameter(0)), uintptr_t(FF_FAIL));
-}
-
-TEST(PluginBase, KeepsWhatTheHostTellsIt) {
-    Probe p;
-    const FFGLViewportStruct initial = {1, 2, 3, 4};
-    p.InitGL(&initial);
-    EXPECT_EQ(std::memcmp(&p.currentViewport, &initial, sizeof initial), 0);
-    const FFGLViewportStruct hd = {0, 0, 1920, 1080};
-    p.Resize(&hd);
-    EXPECT_EQ(std::memcmp(&p.currentViewport, &hd, sizeof hd), 0);
-
-    p.SetBeatInfo(128.0f, 0.25f);
-    EXPECT_EQ(p.bpm, 128.0f);
-    EXPECT_EQ(p.barPhase, 0.25f);
-    EXPECT_EQ(p.SetTime(12.5), FF_SUCCESS);
-    EXPECT_EQ(p.hostTime, 12.5);
-    p.SetSampleRate(48000);
-    EXPECT_EQ(p.sampleRate, 48000u);
 }
 
 TEST(PluginBase, HostInfoIsCopiedAndNullTextsBecomeEmpty) {

@@ -15,7 +15,7 @@ namespace {
 
 enum Param : unsigned int {
     Standard, Boolean, Trigger, Red, Green, Blue, Hue, Saturation, Brightness, Alpha,
-    Option, Spectrum, Count, Image, Caption, Counter, LongName, NumParams
+    Option, Bands, Count, Image, Caption, Counter, LongName, NumParams
 };
 
 class FrameTestPlugin : public CFFGLPlugin {
@@ -42,7 +42,7 @@ public:
         SetParamElementInfo(Option, 1, "Multiply", 1.0f);
         SetParamElementInfo(Option, 2, "Screen", 2.0f);
         AddElementSeparator(Option, 1);
-        SetBufferParamInfo(Spectrum, "Spectrum", 4, FF_USAGE_FFT);
+        SetBufferParamInfo(Bands, "Bands", 4, FF_USAGE_FFT);
         SetParamInfo(Count, "Count", FF_TYPE_INTEGER, 7.0f);
         SetParamRange(Count, 0.0f, 16.0f);
         SetFileParamInfo(Image, "Image", {"png", "jpg"}, "default.png");
