@@ -301,7 +301,9 @@ void CornerPin::ReleaseGL() {
 }
 
 FFResult CornerPin::SetFloatParameter(unsigned int index, float value) {
-    if (index >= kParamCount) return FF_FAIL;
+    // NaN has no place in any range: clamping cannot mend it, and one NaN
+    // point would reach every pixel of the guides.
+    if (index >= kParamCount || std::isnan(value)) return FF_FAIL;
 
     if (index <= kPoint4Y) {
         // A host that writes a point's default back after an auto-fit (say,

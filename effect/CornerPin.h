@@ -35,7 +35,8 @@ public:
     FFResult InitGL(const FFGLViewportStruct* viewport) override;
     // Releases every GL object; harmless after a failed InitGL and when repeated.
     FFResult DeInitGL() override;
-    // Indices 0..10; points and booleans clamp to 0..1, "Input Aspect" to 0.1..4.
+    // Indices 0..10; points and booleans clamp to 0..1, "Input Aspect" to
+    // 0.1..4. A NaN value is refused (FF_FAIL) and changes nothing.
     FFResult SetFloatParameter(unsigned int index, float value) override;
     float GetFloatParameter(unsigned int index) override;
     // One frame: auto-fit, inverse homography, one warp-and-guides draw into

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace effecttest {
 namespace {
 
@@ -67,6 +69,20 @@ TEST_F(TessivarAutoFit, MeasuresTheOpaqueRegionOfAnInputOfTheOutputsShape) {
             EXPECT_LE(PixelDiff(out.At(x, 540), expected), 3) << "column " << x;
         }
     }
+}
+
+TEST_F(TessivarAutoFit, MeasuresOnlyTheImageOfAPaddedTexture) {
+    // One opaque pixel at column 10, row 20 from the bottom of a 256 x 256
+    // image that sits in a 512 x 512 texture padded with opaque magenta: the
+    // analysis samples each image pixel once and never the padding.
+    tessivar::Image image = Solid(256, 256, 0, 0, 0, 0);
+    std::fill(image.At(10, 255 - 20), image.At(10, 255 - 20) + 4, uint8_t(255));
+    EffectHost host(512, 512);
+    ASSERT_TRUE(host.Ok());
+    tessivar::InputTexture input = MakeInput(image, 512, 512);
+    host.Process(input);
+    ExpectPointsOn(host, {0.0390625f, 0.91796875f, 0.04296875f, 0.921875f});
+    ExpectFitEvents(host);
 }
 
 TEST_F(TessivarAutoFit, GivesATransparentInputThirtyChancesThenFitsItsAspect) {

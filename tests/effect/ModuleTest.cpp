@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -96,6 +97,12 @@ TEST_F(TessivarInstance, InstancesStartAtTheDefaultsAndClampWhatTheyAreGiven) {
     host.Set(kInputAspect, 0.05f);
     EXPECT_FLOAT_EQ(host.Get(kInputAspect), 0.1f);
     host.Set(kInputAspect, 9.0f);
+    EXPECT_FLOAT_EQ(host.Get(kInputAspect), 4.0f);
+    // NaN cannot be clamped: refused, and the value stays.
+    host.Set(kPoint1X, 0.25f);
+    EXPECT_EQ(module.SetFloat(host.Instance(), kPoint1X, std::nanf("")), testhost::kFail);
+    EXPECT_EQ(module.SetFloat(host.Instance(), kInputAspect, std::nanf("")), testhost::kFail);
+    EXPECT_EQ(host.Get(kPoint1X), 0.25f);
     EXPECT_FLOAT_EQ(host.Get(kInputAspect), 4.0f);
 
     // Before any fit a default is just a value.
