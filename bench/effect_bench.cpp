@@ -85,7 +85,11 @@ void tessivarFrames(benchmark::State& state, bool guides) {
     }
     FFInstanceID instance = made.PointerValue;
     SetParameterStruct showGuides{8, ffMixedFloat(guides ? 1.0f : 0.0f)};
-    s.plugMain(FF_SET_PARAMETER, ffMixedPtr(&showGuides), instance);
+    if (s.plugMain(FF_SET_PARAMETER, ffMixedPtr(&showGuides), instance).Bits != FF_SUCCESS ||
+        ffMixedToFloat(s.plugMain(FF_GET_PARAMETER, ffMixedU32(8), instance)) != (guides ? 1.0f : 0.0f)) {
+        state.SkipWithError("cannot set \"Show Guides\"");
+        return;
+    }
 
     FFGLTextureStruct texture = s.input.Desc();
     FFGLTextureStruct* inputs[1] = {&texture};
