@@ -96,7 +96,7 @@ const ParamDesc* ModuleInfo::FindParam(const std::string& key) const {
         found = &p;
     }
     if (found) return found;
-    if (!key.empty() && key.size() < 10 && std::all_of(key.begin(), key.end(), ::isdigit)) {
+    if (!key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos) {
         const auto index = uint32_t(std::stoul(key));
         for (const auto& p : params)
             if (p.index == index) return &p;
@@ -141,6 +141,9 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
 }
 
 Module::~Module() {
+    // Hosts say goodbye before unloading, so the module frees what its global
+    // queries made.
+    if (entry) entry(FF_DEINITIALISE, ffMixedU32(0), nullptr);
     if (handle) dlclose(handle);
 }
 

@@ -71,14 +71,20 @@ bool ParseSetting(const ModuleInfo& info, const std::string& assignment, ParamSe
             error = where + "'" + p->name + "' is a buffer and cannot be set from the command line";
             return false;
         case FF_TYPE_OPTION: {
+            // An option's name (exact, then ignoring case), or its position.
+            const ParamDesc::Element* chosen = nullptr;
             for (const auto& e : p->elements)
-                if (e.name == value) return out.value = e.value, true;
+                if (!chosen && e.name == value) chosen = &e;
             for (const auto& e : p->elements)
-                if (!e.name.empty() && lower(e.name) == lower(value)) return out.value = e.value, true;
-            float index = 0;
-            if (parseFloat(value, index) && index >= 0 && index < float(p->elements.size()) &&
-                index == std::floor(index))
-                return out.value = p->elements[size_t(index)].value, true;
+                if (!chosen && !e.name.empty() && lower(e.name) == lower(value)) chosen = &e;
+            float position = 0;
+            if (!chosen && parseFloat(value, position) && position >= 0 && position < float(p->elements.size()) &&
+                position == std::floor(position))
+                chosen = &p->elements[size_t(position)];
+            if (chosen) {
+                out.value = chosen->value;
+                return true;
+            }
             std::string names;
             for (const auto& e : p->elements) names += (names.empty() ? "" : ", ") + e.name;
             error = where + "'" + p->name + "' has no option '" + value + "' (options: " + names + ")";

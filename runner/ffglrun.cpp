@@ -35,6 +35,10 @@
 #include <unistd.h>
 #include <vector>
 
+// The process's one GL context (see makeContext). Outside the anonymous
+// namespace so the compiler keeps the pointer that keeps it reachable.
+tessivar::HeadlessGL* g_context = nullptr;
+
 namespace {
 
 using namespace tessivar;
@@ -75,13 +79,16 @@ ModuleInfo describe(const Module& module) {
     return info;
 }
 
-std::unique_ptr<HeadlessGL> makeContext() {
+// The context stays until the process ends. Tearing it down unloads Mesa's
+// driver, which leaves its own never-freed state behind as leaks in a
+// sanitizer build; the process exit releases it all the same.
+HeadlessGL& makeContext() {
     std::string error;
     auto gl = HeadlessGL::Create(error);
     if (!gl) throw Failure("no OpenGL 4.1 context: " + error);
-    return gl;
+    g_context = gl.release();
+    return *g_context;
 }
-
 // Reports the module's GL errors as they happen, a few at most.
 void reportDebugErrors(HeadlessGL& gl) {
     gl.SetDebugSink([count = 0](unsigned type, unsigned, const std::string& message) mutable {
@@ -280,8 +287,8 @@ int runRender(const RenderArgs& a) {
         if (!size.Set()) size = inputSize;
     }
 
-    auto gl = makeContext();
-    reportDebugErrors(*gl);
+    HeadlessGL& gl = makeContext();
+    reportDebugErrors(gl);
     std::FILE* eventsTo = a.rawOut ? stderr : stdout;
     std::FILE* frames = a.rawOut ? takeStandardOutput() : nullptr;
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
@@ -358,8 +365,8 @@ int runBench(const BenchArgs& a) {
     const size_t inputCount = std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
     const std::vector<Image> inputs(inputCount, picture);
 
-    auto gl = makeContext();
-    reportDebugErrors(*gl);
+    HeadlessGL& gl = makeContext();
+    reportDebugErrors(gl);
     FrameHost host;
     if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
     applySettings(host.Plugin(), settings);
@@ -382,7 +389,7 @@ int runBench(const BenchArgs& a) {
         size_t(a.frames), size_t(a.warmup), ok);
 
     std::printf("%s at %ux%u, %d frames after %d warm-up, on %s\n", info.name.c_str(), size.width, size.height,
-                a.frames, a.warmup, gl->Renderer().c_str());
+                a.frames, a.warmup, gl.Renderer().c_str());
     std::printf("  %-10s %9s %10s %9s %9s\n", "", "min ms", "median ms", "mean ms", "frames/s");
     printStats("module", plugin);
     printStats("floor", base);
@@ -393,8 +400,7 @@ int runBench(const BenchArgs& a) {
 // ---- check ------------------------------------------------------------------
 
 int runCheck(const std::string& path) {
-    auto gl = makeContext();
-    const std::vector<CheckResult> rows = CheckModule(path, *gl);
+    const std::vector<CheckResult> rows = CheckModule(path, makeContext());
     size_t width = 0, failed = 0;
     for (const auto& r : rows) width = std::max(width, r.name.size());
     std::printf("%-*s  %-6s %s\n", int(width), "check", "result", "detail");
