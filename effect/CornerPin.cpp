@@ -1,9 +1,13 @@
 #include "effect/CornerPin.h"
 
+#include "effect/AlphaBounds.h"
+#include "effect/GuideRegions.h"
 #include "effect/Homography.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 using namespace ffglex;
@@ -77,6 +81,7 @@ uniform bool ShowGuides;
 in vec2 canvasUV;
 out vec4 fragColor;
 
+#ifndef WARP_ONLY
 // Distance from p to the segment ab. A segment of length zero (a label that
 // sits on its point) is measured as the point itself, never as 0 / 0.
 float segmentDistance(vec2 p, vec2 a, vec2 b)
@@ -147,6 +152,7 @@ vec4 drawMarker(vec4 base, vec2 pixel, vec2 pointUV, vec4 colour, int number)
     vec3 ink = luminance > 0.58 ? vec3(0.02) : vec3(1.0);
     return compositeStraight(result, ink, mask);
 }
+#endif
 
 void main()
 {
@@ -159,6 +165,7 @@ void main()
             colour = texture(InputTexture, inputCoord(vec2(croppedUV.x, 1.0 - croppedUV.y)));
         }
     }
+#ifndef WARP_ONLY
     if (ShowGuides) {
         vec2 pixel = canvasUV * Resolution;
         colour = drawMarker(colour, pixel, Corner1, vec4(1.000, 0.231, 0.188, 1.0), 1);
@@ -166,6 +173,7 @@ void main()
         colour = drawMarker(colour, pixel, Corner3, vec4(0.039, 0.518, 1.000, 1.0), 3);
         colour = drawMarker(colour, pixel, Corner4, vec4(1.000, 0.839, 0.039, 1.0), 4);
     }
+#endif
     fragColor = colour;
 }
 )GLSL";
@@ -185,6 +193,21 @@ void main()
 )GLSL";
 
 #undef TESSIVAR_INPUT_COORD
+
+// FragmentShader with the guide code compiled out. The switch must follow the
+// version line, so it is spliced in after it.
+std::string warpOnlyFragmentShader() {
+    const char* afterVersion = std::strchr(FragmentShader, '\n') + 1;
+    return std::string(FragmentShader, afterVersion) + "#define WARP_ONLY\n" + afterVersion;
+}
+
+// Renderers that evaluate every branch of a shader for every pixel, where the
+// split passes pay off. The byte-for-byte comparison of the split passes with
+// the one-program path runs on llvmpipe; no other renderer is vouched for.
+bool isSplitRenderer() {
+    const GLubyte* renderer = glGetString(GL_RENDERER);
+    return renderer && std::strstr(reinterpret_cast<const char*>(renderer), "llvmpipe") != nullptr;
+}
 
 void setMaxUV(FFGLShader& shader, const FFGLTextureStruct& input) {
     shader.Set("MaxUV", float(input.Width) / float(input.HardwareWidth),
@@ -233,6 +256,8 @@ CornerPin::CornerPin()
       pointsFitted(false),
       fitPending(true),
       detectAttempts(0),
+      splitRenderer(false),
+      splitPassesAllowed(true),
       analysisFBO(0),
       analysisTexture(0) {
     SetMinInputs(1);
@@ -254,6 +279,7 @@ CornerPin::~CornerPin() = default;
 
 FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
     if (!viewport || !warpShader.Compile(VertexShader, FragmentShader) ||
+        !warpOnlyShader.Compile(VertexShader, warpOnlyFragmentShader()) ||
         !analysisShader.Compile(VertexShader, AnalysisFragmentShader) || !quad.Initialise(false)) {
         ReleaseGL();
         return FF_FAIL;
@@ -281,6 +307,7 @@ FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
         return FF_FAIL;
     }
 
+    splitRenderer = isSplitRenderer();
     currentViewport = *viewport;
     return FF_SUCCESS;
 }
@@ -292,7 +319,9 @@ FFResult CornerPin::DeInitGL() {
 
 void CornerPin::ReleaseGL() {
     warpShader.FreeGLResources();
+    warpOnlyShader.FreeGLResources();
     analysisShader.FreeGLResources();
+    splitRenderer = false;
     quad.Release();
     if (analysisFBO != 0) glDeleteFramebuffers(1, &analysisFBO);
     if (analysisTexture != 0) glDeleteTextures(1, &analysisTexture);
@@ -355,28 +384,89 @@ FFResult CornerPin::ProcessOpenGL(ProcessOpenGLStruct* pGL) {
     float inverse[9];
     if (!CalculateInverseHomography(inverse)) std::fill(inverse, inverse + 9, 0.0f);
 
-    ScopedShaderBinding program(warpShader.GetGLID());
+    const bool guides = isOn(paramValues[kShowGuides]);
+    const bool split = UsesSplitPasses();
+    FFGLShader& shader = split && !guides ? warpOnlyShader : warpShader;
+
+    ScopedShaderBinding program(shader.GetGLID());
     ScopedSamplerActivation unit(0);
     Scoped2DTextureBinding texture(input.Handle);
-
-    warpShader.Set("InputTexture", 0);
-    setMaxUV(warpShader, input);
-    warpShader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
-    warpShader.Set("SourceMin", sourceMin[0], sourceMin[1]);
-    warpShader.Set("SourceMax", sourceMax[0], sourceMax[1]);
-    glUniformMatrix3fv(warpShader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
-    SendGuideUniforms();
-
-    quad.Draw();
+    if (split && guides) {
+        DrawSplit(input, inverse);
+    } else {
+        SendUniforms(shader, input, inverse);
+        quad.Draw();
+    }
     return FF_SUCCESS;
 }
 
-void CornerPin::SendGuideUniforms() {
-    warpShader.Set("Corner1", paramValues[0], paramValues[1]);
-    warpShader.Set("Corner2", paramValues[2], paramValues[3]);
-    warpShader.Set("Corner3", paramValues[4], paramValues[5]);
-    warpShader.Set("Corner4", paramValues[6], paramValues[7]);
-    warpShader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
+bool CornerPin::UsesSplitPasses() const {
+    return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady();
+}
+
+// Every uniform either program declares, in the order of the declarations;
+// the warp-only program ignores the guide uniforms (their locations are -1).
+void CornerPin::SendUniforms(FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse) {
+    shader.Set("InputTexture", 0);
+    setMaxUV(shader, input);
+    shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
+    shader.Set("SourceMin", sourceMin[0], sourceMin[1]);
+    shader.Set("SourceMax", sourceMax[0], sourceMax[1]);
+    glUniformMatrix3fv(shader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
+    SendGuideUniforms(shader);
+}
+
+void CornerPin::SendGuideUniforms(FFGLShader& shader) {
+    shader.Set("Corner1", paramValues[0], paramValues[1]);
+    shader.Set("Corner2", paramValues[2], paramValues[3]);
+    shader.Set("Corner3", paramValues[4], paramValues[5]);
+    shader.Set("Corner4", paramValues[6], paramValues[7]);
+    shader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
+}
+
+// Guides on, split: the warp-only program where no marker reaches, the full
+// program around the markers, each pixel drawn exactly once inside the host's
+// own scissor box (if it has one), which is put back afterwards. Called with
+// the warp-only program bound.
+void CornerPin::DrawSplit(const FFGLTextureStruct& input, const float* inverse) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const float resolution[2] = {float(currentViewport.width), float(currentViewport.height)};
+    tessivar::PixelRect markers[4];
+    if (!tessivar::markerRects(paramValues, resolution, viewport, markers)) {
+        glUseProgram(warpShader.GetGLID());
+        SendUniforms(warpShader, input, inverse);
+        quad.Draw();
+        return;
+    }
+
+    GLint hostBox[4];
+    glGetIntegerv(GL_SCISSOR_BOX, hostBox);
+    const bool hostScissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    tessivar::PixelRect area{viewport[0], viewport[1], viewport[0] + viewport[2], viewport[1] + viewport[3]};
+    if (hostScissor) {
+        area.x0 = std::max(area.x0, hostBox[0]);
+        area.y0 = std::max(area.y0, hostBox[1]);
+        area.x1 = std::min(area.x1, hostBox[0] + hostBox[2]);
+        area.y1 = std::min(area.y1, hostBox[1] + hostBox[3]);
+    }
+    tessivar::SplitPlan plan;
+    tessivar::splitArea(area, markers, 4, plan);
+
+    glEnable(GL_SCISSOR_TEST);
+    for (const bool guidePieces : {false, true}) {
+        FFGLShader& shader = guidePieces ? warpShader : warpOnlyShader;
+        glUseProgram(shader.GetGLID());
+        SendUniforms(shader, input, inverse);
+        for (int i = 0; i < plan.count; ++i) {
+            if (plan.guides[i] != guidePieces) continue;
+            const tessivar::PixelRect& r = plan.pieces[i];
+            glScissor(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+            quad.Draw();
+        }
+    }
+    glScissor(hostBox[0], hostBox[1], hostBox[2], hostBox[3]);
+    if (!hostScissor) glDisable(GL_SCISSOR_TEST);
 }
 
 void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
@@ -474,27 +564,16 @@ bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
     if (scissor) glEnable(GL_SCISSOR_TEST);
 
     // Rows arrive bottom row first; the red byte carries the alpha sample.
-    int minX = kAnalysisSize, minY = kAnalysisSize, maxX = -1, maxY = -1;
-    for (int y = 0; y < kAnalysisSize; ++y) {
-        const uint8_t* row = pixels.data() + size_t(y) * kAnalysisSize * 4;
-        for (int x = 0; x < kAnalysisSize; ++x) {
-            if (row[x * 4] > kOpaqueThreshold) {
-                minX = std::min(minX, x);
-                maxX = std::max(maxX, x);
-                minY = std::min(minY, y);
-                maxY = std::max(maxY, y);
-            }
-        }
-    }
-    if (maxX < minX || maxY < minY) return false;
+    tessivar::OpaqueBox box;
+    if (!tessivar::findOpaqueBox(pixels.data(), kAnalysisSize, kAnalysisSize, kOpaqueThreshold, box)) return false;
 
     // Edges enclose the opaque target pixels whole; flipping y turns the
     // bottom-up rows into the top-left convention of the points.
     const float size = float(kAnalysisSize);
-    rect[0] = float(minX) / size;
-    rect[1] = 1.0f - float(maxY + 1) / size;
-    rect[2] = float(maxX + 1) / size;
-    rect[3] = 1.0f - float(minY) / size;
+    rect[0] = float(box.minX) / size;
+    rect[1] = 1.0f - float(box.maxY + 1) / size;
+    rect[2] = float(box.maxX + 1) / size;
+    rect[3] = 1.0f - float(box.minY) / size;
     return true;
 }
 

@@ -16,6 +16,15 @@
 // measured on the GPU from the input's alpha (a 256 x 256 pass read back once
 // per frame, for at most 30 frames); otherwise it follows an aspect ratio.
 //
+// Speed on software renderers: a GPU skips the guide code when "Show Guides"
+// is off, but llvmpipe evaluates every branch for every pixel. There the
+// frame is drawn in split passes: with guides off, by a second program built
+// from the same source with the guide code compiled out; with guides on, by
+// that program everywhere except around the markers (effect/GuideRegions.h),
+// where the full program draws under a scissor box. The output is the same
+// byte for byte as one full-screen draw with the full program, which is what
+// every other renderer gets.
+//
 // Host thread only, with the host's GL context current for InitGL, DeInitGL
 // and ProcessOpenGL. Every pass puts back the host state it touches.
 #pragma once
@@ -47,10 +56,24 @@ public:
     // nine column-major floats. False (out untouched) for degenerate points.
     bool CalculateInverseHomography(float* out) const;
 
-private:
-    void SendGuideUniforms();
-    void FitPointsToInput(const FFGLTextureStruct& input);
+    // One analysis pass over the input: draw its alpha into the 256 x 256
+    // target, read it back, find the opaque rectangle (left, top, right,
+    // bottom). False, with `rect` untouched, when nothing is opaque or the
+    // analysis target is missing. Restores the host state it changes.
     bool DetectAlphaBounds(const FFGLTextureStruct& input, float* rect);
+
+    // Whether frames are drawn in split passes (see above): true after a
+    // successful InitGL on llvmpipe unless split passes were disallowed.
+    bool UsesSplitPasses() const;
+    // For comparisons in tests and benchmarks: false forces the one-program
+    // path on every renderer.
+    void AllowSplitPasses(bool allowed) { splitPassesAllowed = allowed; }
+
+private:
+    void SendUniforms(ffglex::FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse);
+    void SendGuideUniforms(ffglex::FFGLShader& shader);
+    void DrawSplit(const FFGLTextureStruct& input, const float* inverse);
+    void FitPointsToInput(const FFGLTextureStruct& input);
     void SetFittedRectangle(float left, float top, float right, float bottom);
     void RequestRefit();
     void CropSource(const float* rect);  // left, top, right, bottom of the input
@@ -67,6 +90,9 @@ private:
     uint32_t detectAttempts;
     ffglex::FFGLShader warpShader;
     ffglex::FFGLShader analysisShader;
+    ffglex::FFGLShader warpOnlyShader;  // the warp shader without guide code
+    bool splitRenderer;                 // llvmpipe: split passes pay off and are verified
+    bool splitPassesAllowed;
     ffglex::FFGLScreenQuad quad;
     GLuint analysisFBO;
     GLuint analysisTexture;

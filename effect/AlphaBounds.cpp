@@ -1,0 +1,26 @@
+#include "effect/AlphaBounds.h"
+
+#include <algorithm>
+
+namespace tessivar {
+
+bool findOpaqueBox(const uint8_t* rgba, int width, int height, int threshold, OpaqueBox& box) {
+    int minX = width, maxX = -1, minY = height, maxY = -1;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = rgba + size_t(y) * size_t(width) * 4;
+        int first = 0;
+        while (first < width && row[first * 4] <= threshold) ++first;
+        if (first == width) continue;
+        int last = width - 1;
+        while (row[last * 4] <= threshold) --last;  // stops at `first` at the latest
+        minX = std::min(minX, first);
+        maxX = std::max(maxX, last);
+        if (minY == height) minY = y;
+        maxY = y;
+    }
+    if (maxX < 0) return false;
+    box = {minX, minY, maxX, maxY};
+    return true;
+}
+
+}  // namespace tessivar
