@@ -128,7 +128,9 @@ FFMixed Dispatch(uint32_t code, FFMixed input, CFFGLPlugin* instance) {
 
         // ---- per-instance requests -------------------------------------
         case FF_GET_PARAMETER_DISPLAY:
-            if (!instance) return kNull;
+            // Like every per-instance code, a missing instance is a failure,
+            // which hosts test for, rather than an empty text.
+            if (!instance) return kFail;
             return ffMixedPtr(instance->GetParameterDisplay(value));
         case FF_SET_PARAMETER: {
             if (!instance || !record) return kFail;

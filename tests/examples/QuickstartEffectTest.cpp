@@ -110,7 +110,7 @@ TEST_F(ExampleTest, ShowcaseSamplesOnlyTheImageOfAPaddedTexture) {
             p[2] = 30;
             p[3] = 255;
         }
-    auto input = MakeInput(image, 64, 64);  // used part 0.625 x 0.46875
+    auto input = MakeInput(image, 64, 64);  // used fraction 0.625 x 0.46875
     ProcessRecord frame;
     AddInput(frame, *input);
     ASSERT_EQ(Frame(frame), testhost::kSuccess);
