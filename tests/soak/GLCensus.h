@@ -1,0 +1,31 @@
+// GLCensus -- how many GL objects of each kind are alive in the current
+// context, found by probing names (glIsTexture and friends), so it sees
+// objects made by any code in the process, including a dlopen'd module.
+//
+// A name counts once it has been bound or created (glIsTexture answers false
+// for a name that was generated but never bound: such a name holds nothing).
+// Probing covers every name up to one above the highest name the driver hands
+// out next, plus a wide margin, so it is exact whether the driver reuses freed
+// names or keeps counting up.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace soak {
+
+struct GLCensus {
+    enum Kind { Texture, Framebuffer, Renderbuffer, Buffer, VertexArray, Program, Shader, kKinds };
+    std::array<size_t, kKinds> live{};
+
+    static GLCensus Take();
+    // Empty when equal; otherwise "kind: before -> after" for each change.
+    std::string Diff(const GLCensus& after) const;
+};
+
+// Bytes the process has allocated and not freed, as the allocator in use
+// reports them (the sanitizer's allocator when there is one).
+size_t HeapInUse();
+
+}  // namespace soak
