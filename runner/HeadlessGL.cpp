@@ -95,6 +95,7 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
                 "): install libegl-mesa0 and libgl1-mesa-dri";
         return nullptr;
     }
+    keepResident(librariesBefore);
     std::unique_ptr<HeadlessGL> gl(new HeadlessGL());
     gl->display = dpy;
 
@@ -138,7 +139,6 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
         error = "the OpenGL context answers no version string: libOpenGL and the Mesa driver disagree";
         return nullptr;
     }
-    keepResident(librariesBefore);
     if (options.debug) {
         glEnable(GL_DEBUG_OUTPUT);
         glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);

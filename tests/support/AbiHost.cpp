@@ -78,6 +78,10 @@ Module::Module(const std::string& path) {
 }
 
 Module::~Module() {
+    // A host says FF_DEINITIALISE before it unloads a module, so the prototype
+    // goes with it; without it the prototype would stay allocated with no
+    // module left to free it.
+    if (entry) entry(2 /*FF_DEINITIALISE*/, 0, 0);
     if (handle) dlclose(handle);
 }
 
