@@ -2,40 +2,91 @@
 // context, checking that nothing accumulates: not GL objects (counted exactly,
 // before and after) and not heap beyond a small fixed allowance.
 //
-// CTest hands over the module (TESSIVAR_SOAK_MODULE) and the cycle count
-// (TESSIVAR_SOAK_CYCLES): a short run in the everyday suite, the full count
-// under the label "soak".
+// CTest hands over the module (TESSIVAR_SOAK_MODULE) and the number of
+// measured cycles (TESSIVAR_SOAK_CYCLES): a short run in the everyday suite,
+// the full count under the label "soak".
 #include "tests/soak/GLCensus.h"
 #include "tests/soak/SoakHost.h"
 #include "tests/support/GLTest.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace soak {
 namespace {
 
-// Cycles run before the heap baseline is taken. The first ones allocate for
-// good (first shader compile, the plugin's static buffers), and the driver's
-// in-process shader cache keeps a little bookkeeping per program link until it
-// settles, a few hundred links in; none of that is the plugin's.
-constexpr uint32_t kWarmup = 500;
+// Warm-up runs cycles in blocks until one block leaves the heap where it found
+// it (within kSettled). The first cycles allocate for good (first shader
+// compile, the plugin's static buffers), and the driver's in-process shader
+// cache keeps bookkeeping per program link until it fills, a few hundred
+// links in and not always after the same number; none of that is the
+// plugin's. A heap that never settles is a leak of its own.
+constexpr uint32_t kBlock = 100;
+constexpr long kSettled = 8 * 1024;
+constexpr uint32_t kMaxWarmup = 3000;
 // Heap growth tolerated over the measured cycles. Past warm-up the driver's
 // cache still creeps by some tens of bytes per link for some shaders; a
 // plugin that keeps even one small allocation per cycle crosses this well
 // before 10,000 cycles.
 constexpr long kHeapAllowance = 256 * 1024;
 
-uint32_t cycles() {
+uint32_t measuredCycles() {
     const char* v = std::getenv("TESSIVAR_SOAK_CYCLES");
     const long n = v ? std::strtol(v, nullptr, 10) : 0;
-    return n > 0 ? uint32_t(n) : 200;
+    return n > 0 ? uint32_t(n) : 1000;
 }
 
 std::string moduleName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string describe(const GLCensus& c) {
+    std::string s;
+    for (size_t k = 0; k < c.live.size(); ++k) s += (k ? " " : "") + std::to_string(c.live[k]);
+    return s;
+}
+
+struct SoakRun {
+    uint32_t warmup = 0;
+    uint32_t measured = 0;
+    long heapBefore = 0;
+    long heapAfter = 0;
+    std::string error;
+};
+
+// Warm-up, then the measured cycles; `cycle` answers "" or what went wrong.
+SoakRun soakRun(uint32_t measured, const std::function<std::string(uint32_t)>& cycle) {
+    SoakRun run;
+    uint32_t next = 0;
+    long last = long(HeapInUse());
+    for (;;) {
+        for (uint32_t i = 0; i < kBlock; ++i)
+            if (std::string why = cycle(next++); !why.empty()) {
+                run.error = "cycle " + std::to_string(next - 1) + ": " + why;
+                return run;
+            }
+        const long now = long(HeapInUse());
+        if (std::labs(now - last) <= kSettled) break;
+        if (next >= kMaxWarmup) {
+            run.error = "heap never settled in " + std::to_string(next) + " warm-up cycles (last block: " +
+                        std::to_string(now - last) + " bytes)";
+            return run;
+        }
+        last = now;
+    }
+    run.warmup = next;
+    run.heapBefore = long(HeapInUse());
+    for (uint32_t i = 0; i < measured; ++i)
+        if (std::string why = cycle(next++); !why.empty()) {
+            run.error = "cycle " + std::to_string(next - 1) + ": " + why;
+            return run;
+        }
+    run.measured = measured;
+    run.heapAfter = long(HeapInUse());
+    return run;
 }
 
 class Soak : public testhost::GLTest {
@@ -52,17 +103,11 @@ protected:
         GLTest::TearDown();
     }
 
-    void Report(const char* what, uint32_t n, const GLCensus& before, const GLCensus& after, long heapBefore,
-                long heapAfter) const {
-        std::printf("soak %s %s: %u cycles after %u warm-up; GL objects before [%s] after [%s]; heap after warm-up %ld, at end %ld "
+    void Report(const char* what, const SoakRun& run, const std::string& gl) const {
+        std::printf("soak %s %s: %u cycles after %u warm-up;%s heap after warm-up %ld, at end %ld "
                     "(growth %ld, allowance %ld)\n",
-                    moduleName(path).c_str(), what, n, kWarmup, Describe(before).c_str(), Describe(after).c_str(), heapBefore,
-                    heapAfter, heapAfter - heapBefore, kHeapAllowance);
-    }
-    static std::string Describe(const GLCensus& c) {
-        std::string s;
-        for (size_t k = 0; k < c.live.size(); ++k) s += (k ? " " : "") + std::to_string(c.live[k]);
-        return s;
+                    moduleName(path).c_str(), what, run.measured, run.warmup, gl.c_str(), run.heapBefore,
+                    run.heapAfter, run.heapAfter - run.heapBefore, kHeapAllowance);
     }
 
     std::string path;
@@ -70,39 +115,30 @@ protected:
 };
 
 TEST_F(Soak, InstanceLifecyclesLeaveNoGLObjectsAndNoHeap) {
-    const uint32_t n = cycles();
     const GLCensus glBefore = GLCensus::Take();
-    long heapBefore = 0;
-    for (uint32_t cycle = 0; cycle < kWarmup + n; ++cycle) {
-        if (cycle == kWarmup) heapBefore = long(HeapInUse());
-        const std::string why = host->InstanceCycle(cycle);
-        ASSERT_EQ(why, "") << "cycle " << cycle;
-    }
-    const long heapAfter = long(HeapInUse());
+    const SoakRun run = soakRun(measuredCycles(), [&](uint32_t cycle) { return host->InstanceCycle(cycle); });
     const GLCensus glAfter = GLCensus::Take();
-    Report("instances", n, glBefore, glAfter, heapBefore, heapAfter);
+    Report("instances", run, " GL objects before [" + describe(glBefore) + "] after [" + describe(glAfter) + "];");
     EXPECT_EQ(glBefore.Diff(glAfter), "") << "GL objects left behind";
-    EXPECT_LE(heapAfter - heapBefore, kHeapAllowance) << "heap grew over " << n << " cycles";
+    ASSERT_EQ(run.error, "");
+    EXPECT_LE(run.heapAfter - run.heapBefore, kHeapAllowance) << "heap grew over " << run.measured << " cycles";
 }
 
 // The prototype comes and goes many times while an instance lives on: the
 // instance must not lean on it, and each prototype must go without a trace.
 TEST_F(Soak, PrototypeCyclesLeaveNoHeapAndSpareALiveInstance) {
-    const uint32_t n = cycles();
     const uint64_t instance = host->Module().Instantiate(SoakHost::kWidth, SoakHost::kHeight);
     ASSERT_NE(instance, testhost::kFail);
-    long heapBefore = 0;
-    for (uint32_t cycle = 0; cycle < kWarmup + n; ++cycle) {
-        if (cycle == kWarmup) heapBefore = long(HeapInUse());
+    const SoakRun run = soakRun(measuredCycles(), [&](uint32_t cycle) {
         std::string why = host->PrototypeCycle(cycle);
         if (why.empty() && cycle % 100 == 0) why = host->Frame(instance, cycle);
-        ASSERT_EQ(why, "") << "cycle " << cycle;
-    }
-    const long heapAfter = long(HeapInUse());
-    EXPECT_EQ(host->Frame(instance, kWarmup + n), "");
+        return why;
+    });
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(host->Frame(instance, 1), "");
     host->Module().Deinstantiate(instance);
-    Report("prototypes", n, GLCensus{}, GLCensus{}, heapBefore, heapAfter);
-    EXPECT_LE(heapAfter - heapBefore, kHeapAllowance) << "heap grew over " << n << " prototype cycles";
+    Report("prototypes", run, "");
+    EXPECT_LE(run.heapAfter - run.heapBefore, kHeapAllowance) << "heap grew over " << run.measured << " cycles";
 }
 
 }  // namespace
