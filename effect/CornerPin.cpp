@@ -69,19 +69,22 @@ void main()
 const char FragmentShader[] = "#version 410 core\n"
                               "uniform sampler2D InputTexture;\n"
                               "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
-uniform vec2 Resolution;
 uniform vec2 SourceMin;
 uniform vec2 SourceMax;
 uniform mat3 InverseHomography;
+in vec2 canvasUV;
+out vec4 fragColor;
+
+// The guides, compiled out of the warp-only program (WARP_ONLY): a renderer
+// that cannot skip a branch would otherwise pay for them in every pixel.
+#ifndef WARP_ONLY
+uniform vec2 Resolution;
 uniform vec2 Corner1;
 uniform vec2 Corner2;
 uniform vec2 Corner3;
 uniform vec2 Corner4;
 uniform bool ShowGuides;
-in vec2 canvasUV;
-out vec4 fragColor;
 
-#ifndef WARP_ONLY
 // Distance from p to the segment ab. A segment of length zero (a label that
 // sits on its point) is measured as the point itself, never as 0 / 0.
 float segmentDistance(vec2 p, vec2 a, vec2 b)
@@ -404,24 +407,25 @@ bool CornerPin::UsesSplitPasses() const {
     return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady();
 }
 
-// Every uniform either program declares, in the order of the declarations;
-// the warp-only program ignores the guide uniforms (their locations are -1).
+// Every uniform the program declares: the warp-only program has none of the
+// guides' (Resolution, the corners, ShowGuides).
 void CornerPin::SendUniforms(FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse) {
+    const bool full = &shader == &warpShader;
     shader.Set("InputTexture", 0);
     setMaxUV(shader, input);
-    shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
+    if (full) shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
     shader.Set("SourceMin", sourceMin[0], sourceMin[1]);
     shader.Set("SourceMax", sourceMax[0], sourceMax[1]);
     glUniformMatrix3fv(shader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
-    SendGuideUniforms(shader);
+    if (full) SendGuideUniforms();
 }
 
-void CornerPin::SendGuideUniforms(FFGLShader& shader) {
-    shader.Set("Corner1", paramValues[0], paramValues[1]);
-    shader.Set("Corner2", paramValues[2], paramValues[3]);
-    shader.Set("Corner3", paramValues[4], paramValues[5]);
-    shader.Set("Corner4", paramValues[6], paramValues[7]);
-    shader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
+void CornerPin::SendGuideUniforms() {
+    warpShader.Set("Corner1", paramValues[0], paramValues[1]);
+    warpShader.Set("Corner2", paramValues[2], paramValues[3]);
+    warpShader.Set("Corner3", paramValues[4], paramValues[5]);
+    warpShader.Set("Corner4", paramValues[6], paramValues[7]);
+    warpShader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
 }
 
 // Guides on, split: the warp-only program where no marker reaches, the full

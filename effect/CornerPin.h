@@ -71,7 +71,7 @@ public:
 
 private:
     void SendUniforms(ffglex::FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse);
-    void SendGuideUniforms(ffglex::FFGLShader& shader);
+    void SendGuideUniforms();  // to warpShader, which must be bound
     void DrawSplit(const FFGLTextureStruct& input, const float* inverse);
     void FitPointsToInput(const FFGLTextureStruct& input);
     void SetFittedRectangle(float left, float top, float right, float bottom);

@@ -78,19 +78,24 @@ void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount,
     sortSmall(edges, edgeCount, [](int a, int b) { return a < b; });
     edgeCount = int(std::unique(edges, edges + edgeCount) - edges);
 
-    auto emit = [&plan](int x0, int x1, int y0, int y1, bool guides) {
+    // Pieces that end where the current band starts, and those of the
+    // current band; a piece of the same columns as one below it grows instead.
+    int below[SplitPlan::kCapacity], belowCount = 0;
+    int current[SplitPlan::kCapacity], currentCount = 0;
+    auto emit = [&](int x0, int x1, int y0, int y1, bool guides) {
         if (x0 >= x1) return;
-        // The same columns in the band just below: grow that piece instead.
-        for (int i = 0; i < plan.count; ++i) {
+        for (int k = 0; k < belowCount; ++k) {
+            const int i = below[k];
             PixelRect& p = plan.pieces[i];
-            if (p.x0 == x0 && p.x1 == x1 && p.y1 == y0 && plan.guides[i] == guides) {
+            if (p.x0 == x0 && p.x1 == x1 && plan.guides[i] == guides) {
                 p.y1 = y1;
+                current[currentCount++] = i;
                 return;
             }
         }
         plan.pieces[plan.count] = {x0, y0, x1, y1};
         plan.guides[plan.count] = guides;
-        ++plan.count;
+        current[currentCount++] = plan.count++;
     };
 
     for (int e = 0; e + 1 < edgeCount; ++e) {
@@ -113,6 +118,9 @@ void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount,
             x = end;
         }
         emit(x, area.x1, y0, y1, false);
+        std::copy(current, current + currentCount, below);
+        belowCount = currentCount;
+        currentCount = 0;
     }
 }
 

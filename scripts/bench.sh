@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# make bench: run every benchmark binary of a release build.
+# make bench: run every benchmark binary of a release build, then count the
+# plugin's instructions per frame (when valgrind is there).
 set -euo pipefail
 build=${1:-build/release}
+echo "== load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 shopt -s nullglob
 for b in "$build"/bench/*_bench; do
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true
 done
+echo "== instructions per FF_PROCESS_OPENGL"
+"$(dirname "$0")/frame-cost.sh" "$build"
