@@ -1,7 +1,8 @@
 # Two commands for a fresh Debian/Ubuntu machine:
 #   make demo   installs what is missing, builds, renders a picture through Tessivar
 #   make test   installs what is missing, builds, runs the whole suite
-# Other targets: build, bench, sanitize, clean. PRESET selects the CMake preset.
+# Other targets: build, bench (release build, benchmarks, instructions per
+# frame), sanitize, clean. PRESET selects the CMake preset.
 
 PRESET ?= default
 
@@ -25,7 +26,9 @@ demo: build
 	./scripts/demo.sh build/$(PRESET)
 
 bench:
-	$(MAKE) build PRESET=release
+	./scripts/install-deps.sh valgrind libopencv-imgproc-dev
+	$(MAKE) configure PRESET=release
+	cmake --build --preset release --target benchmarks
 	./scripts/bench.sh build/release
 
 sanitize:

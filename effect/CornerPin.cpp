@@ -444,9 +444,11 @@ void CornerPin::DrawSplit(const FFGLTextureStruct& input, const float* inverse) 
         return;
     }
 
+    // Only the scissor state of viewport 0, the one the quad is drawn
+    // through, is touched; a host using several viewports keeps the others.
     GLint hostBox[4];
-    glGetIntegerv(GL_SCISSOR_BOX, hostBox);
-    const bool hostScissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    glGetIntegeri_v(GL_SCISSOR_BOX, 0, hostBox);
+    const bool hostScissor = glIsEnabledi(GL_SCISSOR_TEST, 0) == GL_TRUE;
     tessivar::PixelRect area{viewport[0], viewport[1], viewport[0] + viewport[2], viewport[1] + viewport[3]};
     if (hostScissor) {
         area.x0 = std::max(area.x0, hostBox[0]);
@@ -457,7 +459,7 @@ void CornerPin::DrawSplit(const FFGLTextureStruct& input, const float* inverse) 
     tessivar::SplitPlan plan;
     tessivar::splitArea(area, markers, 4, plan);
 
-    glEnable(GL_SCISSOR_TEST);
+    glEnablei(GL_SCISSOR_TEST, 0);
     for (const bool guidePieces : {false, true}) {
         FFGLShader& shader = guidePieces ? warpShader : warpOnlyShader;
         glUseProgram(shader.GetGLID());
@@ -465,12 +467,12 @@ void CornerPin::DrawSplit(const FFGLTextureStruct& input, const float* inverse) 
         for (int i = 0; i < plan.count; ++i) {
             if (plan.guides[i] != guidePieces) continue;
             const tessivar::PixelRect& r = plan.pieces[i];
-            glScissor(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+            glScissorIndexed(0, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
             quad.Draw();
         }
     }
-    glScissor(hostBox[0], hostBox[1], hostBox[2], hostBox[3]);
-    if (!hostScissor) glDisable(GL_SCISSOR_TEST);
+    glScissorIndexed(0, hostBox[0], hostBox[1], hostBox[2], hostBox[3]);
+    if (!hostScissor) glDisablei(GL_SCISSOR_TEST, 0);
 }
 
 void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
