@@ -1,6 +1,7 @@
 #include "tests/effect/EffectHost.h"
 
 #include "gl/GLIncludes.h"
+#include "tests/support/GLTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@ testhost::Module& TessivarModule() {
     // prototype made by global queries is released before dlclose.
     struct Loaded {
         testhost::Module module{testhost::ModulePath("TESSIVAR_MODULE_TESSIVAR")};
+        testhost::GLStateGuard guard;  // every call leaves the host's GL state alone
+        Loaded() { module.Observe(&guard); }
         ~Loaded() {
             if (module.Loaded()) module.Call(FF_DEINITIALISE);
         }

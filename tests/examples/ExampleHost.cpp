@@ -11,6 +11,7 @@ namespace examples {
 void ExampleTest::Load(const char* target_, uint32_t width, uint32_t height) {
     module = std::make_unique<testhost::Module>(testhost::ModulePath((std::string("TESSIVAR_MODULE_") + target_).c_str()));
     ASSERT_TRUE(module->Loaded()) << module->Error();
+    module->Observe(&guard);  // every call leaves the host's GL state alone
     ASSERT_TRUE(target.Create(width, height));
     target.Bind();
     instance = module->Instantiate(width, height);

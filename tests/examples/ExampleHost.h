@@ -55,6 +55,7 @@ protected:
     tessivar::Image Output() const { return target.Read(); }
     Rgba Pixel(uint32_t x, uint32_t y) const;
 
+    testhost::GLStateGuard guard;
     std::unique_ptr<testhost::Module> module;
     uint64_t instance = testhost::kFail;
     tessivar::RenderTarget target;

@@ -89,7 +89,10 @@ void* Module::Symbol(const char* name) const { return handle ? dlsym(handle, nam
 
 uint64_t Module::Call(uint32_t code, uint64_t input, uint64_t instance) const {
     if (!entry) throw std::runtime_error("module not loaded: " + error);
-    return entry(code, input, instance);
+    if (observer) observer->Before(code);
+    const uint64_t answer = entry(code, input, instance);
+    if (observer) observer->After(code);
+    return answer;
 }
 
 uint64_t Module::Instantiate(uint32_t w, uint32_t h) const {

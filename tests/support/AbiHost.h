@@ -85,6 +85,15 @@ private:
     Record process{24};
 };
 
+// Sees every call a Module makes, before and after (for instance to check the
+// GL state a host relies on; see GLStateGuard in GLTest.h).
+class CallObserver {
+public:
+    virtual ~CallObserver() = default;
+    virtual void Before(uint32_t code) = 0;
+    virtual void After(uint32_t code) = 0;
+};
+
 class Module {
 public:
     explicit Module(const std::string& path);
@@ -97,6 +106,8 @@ public:
     void* Symbol(const char* name) const;
 
     uint64_t Call(uint32_t code, uint64_t input = 0, uint64_t instance = 0) const;
+    // Every later Call is reported to `observer` (null: none); not owned.
+    void Observe(CallObserver* o) { observer = o; }
     uint64_t Call(uint32_t code, Record& record, uint64_t instance = 0) const {
         return Call(code, record.Arg(), instance);
     }
@@ -113,6 +124,7 @@ private:
     void* handle = nullptr;
     using Entry = uint64_t (*)(uint32_t, uint64_t, uint64_t);
     Entry entry = nullptr;
+    CallObserver* observer = nullptr;
     std::string error;
 };
 

@@ -43,4 +43,15 @@ void GLTest::TearDown() {
     }
 }
 
+void GLStateGuard::Before(uint32_t) {
+    active = glGetString(GL_VERSION) != nullptr;
+    if (active) before = tessivar::GLStateSnapshot::Capture();
+}
+
+void GLStateGuard::After(uint32_t code) {
+    if (!active) return;
+    EXPECT_EQ(before.Diff(tessivar::GLStateSnapshot::Capture()), "") << "function code " << code
+                                                                      << " changed the host's GL state";
+}
+
 }  // namespace testhost

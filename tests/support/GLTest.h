@@ -7,6 +7,7 @@
 
 #include "runner/GLFrame.h"
 #include "runner/HeadlessGL.h"
+#include "tests/support/AbiHost.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,20 @@ public:
 protected:
     void SetUp() override;
     void TearDown() override;
+};
+
+// Fails the running test when a plugMain call changes the GL state a host
+// relies on (GLStateSnapshot); GL errors are already caught by the fixture's
+// debug callback. Install it with Module::Observe; calls made while no
+// context is current are not checked.
+class GLStateGuard : public CallObserver {
+public:
+    void Before(uint32_t code) override;
+    void After(uint32_t code) override;
+
+private:
+    bool active = false;
+    tessivar::GLStateSnapshot before;
 };
 
 }  // namespace testhost
