@@ -42,17 +42,29 @@ bool isOn(float value) { return value >= 0.5f; }
 
 float clampTo(float value, float lo, float hi) { return value < lo ? lo : (value > hi ? hi : value); }
 
-// Both programs share this vertex stage. With the unflipped quad canvasUV runs
-// from (0, 0) at the top-left of the viewport to (1, 1) at the bottom-right,
-// the convention of the corner points.
+// All three programs share this vertex stage. With the unflipped quad
+// canvasUV runs from (0, 0) at the top-left of the viewport to (1, 1) at the
+// bottom-right, the convention of the corner points.
+//
+// The warp programs (built with WARP) also get the source position in
+// homogeneous form, InverseHomography · (canvasUV, 1). It is affine across
+// the quad, so interpolating it gives each pixel what the product would give
+// there, without a matrix product per pixel on a software renderer.
 const char VertexShader[] = R"GLSL(#version 410 core
 layout(location = 0) in vec4 vPosition;
 layout(location = 1) in vec2 vUV;
 out vec2 canvasUV;
+#ifdef WARP
+uniform mat3 InverseHomography;
+out vec3 projected;
+#endif
 void main()
 {
     gl_Position = vPosition;
     canvasUV = vec2(vUV.x, 1.0 - vUV.y);
+#ifdef WARP
+    projected = InverseHomography * vec3(canvasUV, 1.0);
+#endif
 }
 )GLSL";
 
@@ -71,8 +83,8 @@ const char FragmentShader[] = "#version 410 core\n"
                               "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
 uniform vec2 SourceMin;
 uniform vec2 SourceMax;
-uniform mat3 InverseHomography;
 in vec2 canvasUV;
+in vec3 projected;  // InverseHomography · (canvasUV, 1), from the vertex stage
 out vec4 fragColor;
 
 // The guides, compiled out of the warp-only program (WARP_ONLY): a renderer
@@ -160,7 +172,6 @@ vec4 drawMarker(vec4 base, vec2 pixel, vec2 pointUV, vec4 colour, int number)
 void main()
 {
     vec4 colour = vec4(0.0);
-    vec3 projected = InverseHomography * vec3(canvasUV, 1.0);
     if (abs(projected.z) >= 1e-7) {
         vec2 sourceUV = projected.xy / projected.z;
         if (sourceUV.x >= 0.0 && sourceUV.x <= 1.0 && sourceUV.y >= 0.0 && sourceUV.y <= 1.0) {
@@ -197,11 +208,11 @@ void main()
 
 #undef TESSIVAR_INPUT_COORD
 
-// FragmentShader with the guide code compiled out. The switch must follow the
-// version line, so it is spliced in after it.
-std::string warpOnlyFragmentShader() {
-    const char* afterVersion = std::strchr(FragmentShader, '\n') + 1;
-    return std::string(FragmentShader, afterVersion) + "#define WARP_ONLY\n" + afterVersion;
+// A shader source with a preprocessor switch defined; the switch must follow
+// the version line, so it is spliced in after it.
+std::string withSwitch(const char* source, const char* name) {
+    const char* afterVersion = std::strchr(source, '\n') + 1;
+    return std::string(source, afterVersion) + "#define " + name + "\n" + afterVersion;
 }
 
 // Renderers that evaluate every branch of a shader for every pixel, where the
@@ -281,8 +292,9 @@ CornerPin::CornerPin()
 CornerPin::~CornerPin() = default;
 
 FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
-    if (!viewport || !warpShader.Compile(VertexShader, FragmentShader) ||
-        !warpOnlyShader.Compile(VertexShader, warpOnlyFragmentShader()) ||
+    const std::string warpVertexShader = withSwitch(VertexShader, "WARP");
+    if (!viewport || !warpShader.Compile(warpVertexShader, FragmentShader) ||
+        !warpOnlyShader.Compile(warpVertexShader, withSwitch(FragmentShader, "WARP_ONLY")) ||
         !analysisShader.Compile(VertexShader, AnalysisFragmentShader) || !quad.Initialise(false)) {
         ReleaseGL();
         return FF_FAIL;
