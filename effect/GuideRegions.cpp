@@ -32,7 +32,7 @@ PixelRect intersect(const PixelRect& a, const PixelRect& b) {
 }  // namespace
 
 bool markerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]) {
-    const double resW = resolution[0], resH = resolution[1];
+    const double resW = static_cast<double>(resolution[0]), resH = static_cast<double>(resolution[1]);
     // Below twice the inset the label's clamp has no defined result.
     if (!(resW >= 2.0 * kLabelInset && resH >= 2.0 * kLabelInset) || viewport[2] <= 0 || viewport[3] <= 0)
         return false;

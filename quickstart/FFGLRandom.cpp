@@ -18,7 +18,7 @@ int Random::GetRandomInt(int min, int max) {
 float Random::GetRandomFloat(float min, float max) {
     if (min > max)
         std::swap(min, max);
-    std::uniform_real_distribution<double> distribution(min, max);
+    std::uniform_real_distribution<double> distribution(static_cast<double>(min), static_cast<double>(max));
     return static_cast<float>(distribution(generator));
 }
 
