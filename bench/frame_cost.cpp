@@ -1,11 +1,14 @@
 // frame_cost -- a fixed number of Tessivar frames through plugMain, for
 // counting the instructions a frame costs with callgrind (scripts/frame-cost.sh).
-// Only runFrames is meant to be measured: it makes the FF_PROCESS_OPENGL calls
-// and nothing else, so the module's share of the count is its cost per frame
-// times the number of frames.
+// Only runFrames is meant to be measured: it makes the FF_PROCESS_OPENGL calls,
+// each followed by glFinish, and nothing else, so the module's share of the
+// count is its cost per frame times the number of frames. The frames are
+// 1920 x 1080: the guide rectangles, and so the draws, depend on the size.
 //
 //     frame_cost [frames] [guides 0|1]
 #include "bench/BenchHost.h"
+
+#include "gl/GLIncludes.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +18,17 @@
 extern "C" __attribute__((noinline)) uint64_t runFrames(benchhost::PlugMain plugMain, FFMixed process,
                                                         FFInstanceID instance, int frames) {
     uint64_t failures = 0;
-    for (int i = 0; i < frames; ++i) failures += plugMain(FF_PROCESS_OPENGL, process, instance).Bits != FF_SUCCESS;
+    for (int i = 0; i < frames; ++i) {
+        failures += plugMain(FF_PROCESS_OPENGL, process, instance).Bits != FF_SUCCESS;
+        glFinish();
+    }
     return failures;
 }
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::atoi(argv[1]) : 100;
     const bool guides = argc > 2 && std::atoi(argv[2]) != 0;
-    constexpr uint32_t kWidth = 320, kHeight = 180;  // the plugin's CPU cost does not depend on the size
+    constexpr uint32_t kWidth = 1920, kHeight = 1080;
 
     std::string error;
     benchhost::Canvas* canvas = benchhost::CanvasFor(kWidth, kHeight, error);

@@ -56,7 +56,12 @@ bool markerRects(const float points[8], const float resolution[2], const int vie
     return true;
 }
 
-void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan) {
+namespace {
+
+PixelRect transposed(const PixelRect& r) { return {r.y0, r.x0, r.y1, r.x1}; }
+
+// Horizontal bands cut at the markers' top and bottom edges.
+void splitIntoBands(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan) {
     plan.count = 0;
     if (area.Empty()) return;
 
@@ -121,6 +126,26 @@ void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount,
         std::copy(current, current + currentCount, below);
         belowCount = currentCount;
         currentCount = 0;
+    }
+}
+
+}  // namespace
+
+void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan) {
+    // Markers at four different heights cut the frame into many bands, but
+    // often into few columns (and the other way round): each draw costs the
+    // driver a state change, so the cut with fewer pieces wins.
+    splitIntoBands(area, markers, markerCount, plan);
+    PixelRect flipped[4];
+    const int n = markerCount < 4 ? markerCount : 4;
+    for (int m = 0; m < n; ++m) flipped[m] = transposed(markers[m]);
+    SplitPlan columns;
+    splitIntoBands(transposed(area), flipped, n, columns);
+    if (columns.count >= plan.count) return;
+    plan.count = columns.count;
+    for (int i = 0; i < columns.count; ++i) {
+        plan.pieces[i] = transposed(columns.pieces[i]);
+        plan.guides[i] = columns.guides[i];
     }
 }
 

@@ -48,14 +48,16 @@ bool markerRects(const float points[8], const float resolution[2], const int vie
 
 // Disjoint rectangles that together cover `area` exactly: those marked
 // `guides` cover every marker rectangle's part of the area, the rest covers
-// none of it. Horizontal bands cut at the markers' edges; pieces of equal
-// extent in neighbouring bands are merged.
+// none of it. Bands cut at the markers' edges, horizontal or vertical,
+// whichever gives fewer pieces; pieces of equal extent in neighbouring bands
+// are merged.
 struct SplitPlan {
     static constexpr int kCapacity = 81;  // (2n + 1)^2 for four markers
     PixelRect pieces[kCapacity];
     bool guides[kCapacity];
     int count = 0;
 };
+// At most four markers are taken.
 void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan);
 
 }  // namespace tessivar
