@@ -98,7 +98,7 @@ TEST(GuideRegions, MarkerRectanglesHoldEveryPixelAMarkerCanTouch) {
         SCOPED_TRACE(c.name);
         PixelRect rects[4];
         ASSERT_TRUE(tessivar::markerRects(c.points, c.resolution, c.viewport, rects));
-        const double resW = c.resolution[0], resH = c.resolution[1];
+        const double resW = double(c.resolution[0]), resH = double(c.resolution[1]);
         for (int y = c.viewport[1]; y < c.viewport[1] + c.viewport[3]; ++y)
             for (int x = c.viewport[0]; x < c.viewport[0] + c.viewport[2]; ++x) {
                 // The pixel's position in marker space, as the shader sees it.
