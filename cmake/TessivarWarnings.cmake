@@ -6,7 +6,7 @@ function(tessivar_warnings target)
   else()
     target_compile_options(${target} PRIVATE
       -Wall -Wextra -Wpedantic -Wshadow -Wcast-align
-      -Wunused -Wnull-dereference -Wdouble-promotion
+      -Wunused -Wdouble-promotion
       -Wformat=2 -Werror
       $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual>)
   endif()

@@ -43,7 +43,7 @@ ReferenceWarp::ReferenceWarp(const tessivar::Image& image, const WarpSetup& s, u
     double A[8][8] = {}, b[8] = {}, H[8] = {};
     for (int k = 0; k < 4; ++k) {
         const double u = src[k][0], v = src[k][1];
-        const double x = s.points[2 * k], y = s.points[2 * k + 1];
+        const double x = double(s.points[2 * k]), y = double(s.points[2 * k + 1]);
         double* rx = A[2 * k];
         double* ry = A[2 * k + 1];
         rx[0] = u, rx[1] = v, rx[2] = 1, rx[6] = -u * x, rx[7] = -v * x;
@@ -91,7 +91,7 @@ ReferenceWarp::Where ReferenceWarp::Classify(uint32_t x, uint32_t y, double marg
 void ReferenceWarp::Expected(uint32_t x, uint32_t y, float rgba[4]) const {
     double u = 0, v = 0;
     SourceOf(x + 0.5, y + 0.5, u, v);
-    const double minU = setup.sourceMin[0], minV = setup.sourceMin[1];
+    const double minU = double(setup.sourceMin[0]), minV = double(setup.sourceMin[1]);
     const double cu = minU + (double(setup.sourceMax[0]) - minU) * u;
     const double cv = minV + (double(setup.sourceMax[1]) - minV) * v;
     Sample(cu, cv, rgba);
