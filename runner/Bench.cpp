@@ -46,20 +46,18 @@ unsigned compile(GLenum stage, const char* source, std::string& error) {
 
 }  // namespace
 
-FrameStats TimeFrames(const std::function<bool()>& frame, size_t frames, size_t warmup, bool& ok) {
-    using Clock = std::chrono::steady_clock;
-    ok = true;
-    for (size_t i = 0; i < warmup && ok; ++i) {
-        ok = frame();
-        glFinish();
-    }
-    std::vector<double> ms;
-    for (size_t i = 0; i < frames && ok; ++i) {
-        const auto start = Clock::now();
-        ok = frame();
-        glFinish();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double timeOne(const std::function<bool()>& frame, bool& ok) {
+    const auto start = Clock::now();
+    ok = frame();
+    glFinish();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+FrameStats summarize(std::vector<double> ms) {
     FrameStats stats;
     if (ms.empty()) return stats;
     stats.frames = ms.size();
@@ -69,6 +67,31 @@ FrameStats TimeFrames(const std::function<bool()>& frame, size_t frames, size_t 
     const size_t mid = ms.size() / 2;
     stats.medianMs = ms.size() % 2 ? ms[mid] : (ms[mid - 1] + ms[mid]) / 2;
     return stats;
+}
+
+}  // namespace
+
+FrameStats TimeFrames(const std::function<bool()>& frame, size_t frames, size_t warmup, bool& ok) {
+    ok = true;
+    for (size_t i = 0; i < warmup && ok; ++i) timeOne(frame, ok);
+    std::vector<double> ms;
+    for (size_t i = 0; i < frames && ok; ++i) ms.push_back(timeOne(frame, ok));
+    return summarize(std::move(ms));
+}
+
+std::pair<FrameStats, FrameStats> TimeInterleaved(const std::function<bool()>& a, const std::function<bool()>& b,
+                                                  size_t frames, size_t warmup, bool& ok) {
+    ok = true;
+    for (size_t i = 0; i < warmup && ok; ++i) {
+        timeOne(a, ok);
+        if (ok) timeOne(b, ok);
+    }
+    std::vector<double> msA, msB;
+    for (size_t i = 0; i < frames && ok; ++i) {
+        msA.push_back(timeOne(a, ok));
+        if (ok) msB.push_back(timeOne(b, ok));
+    }
+    return {summarize(std::move(msA)), summarize(std::move(msB))};
 }
 
 FloorShader::~FloorShader() {

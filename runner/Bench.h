@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace tessivar {
 
@@ -22,6 +23,10 @@ struct FrameStats {
 
 // Runs `frame` `warmup` times untimed, then `frames` times timed.
 FrameStats TimeFrames(const std::function<bool()>& frame, size_t frames, size_t warmup, bool& ok);
+// Times `a` and `b` in turn, frame by frame, so that the load of a shared
+// machine falls on both alike and their ratio stays meaningful.
+std::pair<FrameStats, FrameStats> TimeInterleaved(const std::function<bool()>& a, const std::function<bool()>& b,
+                                                  size_t frames, size_t warmup, bool& ok);
 
 // The trivial full-screen shader that copies an input texture.
 class FloorShader {

@@ -342,7 +342,7 @@ int runRender(const RenderArgs& a) {
 // ---- bench ------------------------------------------------------------------
 
 struct BenchArgs {
-    std::string module, size = "1920x1080", pattern = "alpha-bars";
+    std::string module, size = "1920x1080", pattern = "grid";
     std::vector<std::string> settings;
     int frames = 60;
     int warmup = 5;
@@ -370,23 +370,20 @@ int runBench(const BenchArgs& a) {
     FrameHost host;
     if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
     applySettings(host.Plugin(), settings);
-    int frame = 0;
-    bool ok = false;
-    const FrameStats plugin = TimeFrames([&] { return host.RenderFrame(frame++ / 60.0, error); }, size_t(a.frames),
-                                         size_t(a.warmup), ok);
-    if (!ok) throw Failure(error);
-    host.Plugin().Destroy();
-
     InputTexture floorInput;
     FloorShader floor;
     if (!floorInput.Create(picture) || !floor.Create(error)) throw Failure(error.empty() ? "cannot set up the floor" : error);
-    const FrameStats base = TimeFrames(
-        [&] {
-            host.PrepareTarget();
-            floor.Draw(floorInput.Desc());
-            return true;
-        },
-        size_t(a.frames), size_t(a.warmup), ok);
+    int frame = 0;
+    bool ok = false;
+    const auto [plugin, base] = TimeInterleaved([&] { return host.RenderFrame(frame++ / 60.0, error); },
+                                                [&] {
+                                                    host.PrepareTarget();
+                                                    floor.Draw(floorInput.Desc());
+                                                    return true;
+                                                },
+                                                size_t(a.frames), size_t(a.warmup), ok);
+    if (!ok) throw Failure(error);
+    host.Plugin().Destroy();
 
     std::printf("%s at %ux%u, %d frames after %d warm-up, on %s\n", info.name.c_str(), size.width, size.height,
                 a.frames, a.warmup, gl.Renderer().c_str());
@@ -451,7 +448,7 @@ int main(int argc, char** argv) {
     benchCmd->add_option("--size", bench.size, "Frame size WxH (default 1920x1080)");
     benchCmd->add_option("--frames", bench.frames, "Timed frames (default 60)");
     benchCmd->add_option("--warmup", bench.warmup, "Untimed frames first (default 5)");
-    benchCmd->add_option("--pattern", bench.pattern, "Input pattern (default alpha-bars)");
+    benchCmd->add_option("--pattern", bench.pattern, "Input pattern (default grid: opaque over the whole frame, so every pixel is sampled)");
     benchCmd->add_option("--set", bench.settings, "NAME=VALUE, as for render")->allow_extra_args(false);
 
     std::string checkPath;
