@@ -111,7 +111,9 @@ struct Host {
         in.Bits = input;
         return entry(code, in, reinterpret_cast<FFInstanceID>(uintptr_t(id))).Bits;
     }
-    bool IsText(uint32_t index) const { return index < types.size() && (types[index] == 100 || types[index] == 14); }
+    bool IsText(uint32_t index) const {
+        return index < types.size() && (types[index] == FF_TYPE_TEXT || types[index] == FF_TYPE_FILE);
+    }
 };
 
 Host* g_host = nullptr;
@@ -150,9 +152,10 @@ bool setUp(Host& host, std::string& error) {
         error = std::string("no plugMain in ") + path;
         return false;
     }
-    const uint64_t n = host.Call(4, 0, 0);
-    for (uint32_t i = 0; n != kFail && i < n; ++i) host.types.push_back(uint32_t(host.Call(15, i, 0)));
-    host.Call(2, 0, 0);
+    const uint64_t n = host.Call(FF_GET_NUM_PARAMETERS, 0, 0);
+    for (uint32_t i = 0; n != kFail && i < n; ++i)
+        host.types.push_back(uint32_t(host.Call(FF_GET_PARAMETER_TYPE, i, 0)));
+    host.Call(FF_DEINITIALISE, 0, 0);
     if (!host.target.Create(kTarget, kTarget)) {
         error = "cannot make the host's render target";
         return false;
@@ -176,7 +179,7 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
     const uint64_t live = (flags & 1) ? host.instance : 0;
     const bool nullRecord = flags & 2;
     switch (code) {
-        case 8: {  // SetParameterStruct: the value's kind follows the parameter's type
+        case FF_SET_PARAMETER: {  // SetParameterStruct: the value's kind follows the parameter's type
             const uint32_t index = in.Index();
             Record r(16);
             r.Put<uint32_t>(0, index);
@@ -185,34 +188,35 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             else r.Put<float>(8, in.Float());
             return host.Call(code, r.Arg(), live);
         }
-        case 9: {
+        case FF_GET_PARAMETER: {
             const uint32_t index = in.Index();
             const uint64_t answer = host.Call(code, index, live);
             if (live && host.IsText(index)) readText(reinterpret_cast<const char*>(uintptr_t(answer)));
             return answer;
         }
-        case 5: {  // a 16-character name, terminated only when shorter
+        case FF_GET_PARAMETER_NAME: {  // a 16-character name, terminated only when shorter
             const uint64_t answer = host.Call(code, in.Index(), live);
             readText(reinterpret_cast<const char*>(uintptr_t(answer)), 16);
             return answer;
         }
-        case 6: {
+        case FF_GET_PARAMETER_DEFAULT: {
             const uint32_t index = in.Index();
             const uint64_t answer = host.Call(code, index, live);
             if (host.IsText(index)) readText(reinterpret_cast<const char*>(uintptr_t(answer)));
             return answer;
         }
-        case 7: case 33: {
+        case FF_GET_PARAMETER_DISPLAY:
+        case FF_GET_PLUGIN_SHORT_NAME: {
             const uint64_t answer = host.Call(code, in.Index(), live);
             readText(reinterpret_cast<const char*>(uintptr_t(answer)));
             return answer;
         }
-        case 0: {
+        case FF_GET_INFO: {
             const uint64_t answer = host.Call(code, in.U64(), live);
             if (answer) readText(reinterpret_cast<const char*>(uintptr_t(answer)) + 12, 16);
             return answer;
         }
-        case 13: {
+        case FF_GET_EXTENDED_INFO: {
             const uint64_t answer = host.Call(code, in.U64(), live);
             if (answer) {
                 const auto* ext = reinterpret_cast<const uint8_t*>(uintptr_t(answer));
@@ -224,7 +228,7 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             }
             return answer;
         }
-        case 17: {  // ProcessOpenGLStruct with 0..2 real inputs
+        case FF_PROCESS_OPENGL: {  // ProcessOpenGLStruct with 0..2 real inputs
             if (nullRecord) return host.Call(code, 0, live);
             std::vector<Record> textures;
             std::vector<const void*> pointers;
@@ -247,58 +251,63 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             host.target.Clear(0, 0, 0, 0);
             return host.Call(code, r.Arg(), live);
         }
-        case 18: case 23: {  // FFGLViewportStruct
-            if (nullRecord && code == 18) return host.Call(code, 0, live);
+        case FF_INSTANTIATE_GL:
+        case FF_RESIZE: {  // FFGLViewportStruct
+            if (nullRecord && code == FF_INSTANTIATE_GL) return host.Call(code, 0, live);
             Record r(16);
             r.Put<uint32_t>(0, in.U8());
             r.Put<uint32_t>(4, in.U8());
             r.Put<uint32_t>(8, in.U8());
             r.Put<uint32_t>(12, in.U8());
-            if (code == 23) return host.Call(code, r.Arg(), live);
+            if (code == FF_RESIZE) return host.Call(code, r.Arg(), live);
             // The host keeps one instance at most: the old one goes first.
             if (host.instance) {
-                host.Call(19, 0, host.instance);
+                host.Call(FF_DEINSTANTIATE_GL, 0, host.instance);
                 host.instance = 0;
             }
             const uint64_t answer = host.Call(code, r.Arg(), 0);
             if (answer != kFail && answer != 0) host.instance = answer;
             return answer;
         }
-        case 19: {
+        case FF_DEINSTANTIATE_GL: {
             const uint64_t answer = host.Call(code, in.U64(), live);
             if (live) host.instance = 0;
             return answer;
         }
-        case 20: {
+        case FF_SET_TIME: {
             if (nullRecord) return host.Call(code, 0, live);
             Record r(8);
             const uint8_t b = in.U8();
             r.Put<double>(0, b < 0xE0 ? b * 0.25 : double(in.Float()));
             return host.Call(code, r.Arg(), live);
         }
-        case 35: case 36: case 44: case 48: {  // ElementQueryStruct
+        case FF_GET_PARAMETER_ELEMENT_NAME:
+        case FF_GET_PARAMETER_ELEMENT_DEFAULT:
+        case FF_GET_FILE_PARAMETER_EXTENSION:
+        case FF_GET_SEPARATOR_ELEMENT_INDEX: {  // ElementQueryStruct
             Record r(8);
             const uint32_t index = in.Index();
             r.Put<uint32_t>(0, index);
             r.Put<uint32_t>(4, in.Index());
             const uint64_t answer = host.Call(code, r.Arg(), live);
-            if (code == 35 || code == 44) readText(reinterpret_cast<const char*>(uintptr_t(answer)));
+            if (code == FF_GET_PARAMETER_ELEMENT_NAME || code == FF_GET_FILE_PARAMETER_EXTENSION)
+                readText(reinterpret_cast<const char*>(uintptr_t(answer)));
             return answer;
         }
-        case 37: {  // SetElementValueStruct
+        case FF_SET_PARAMETER_ELEMENT_VALUE: {  // SetElementValueStruct
             Record r(12);
             r.Put<uint32_t>(0, in.Index());
             r.Put<uint32_t>(4, in.Index());
             r.Put<float>(8, in.Float());
             return host.Call(code, r.Arg(), live);
         }
-        case 38: {  // BeatInfoStruct
+        case FF_SET_BEAT_INFO: {  // BeatInfoStruct
             Record r(8);
             r.Put<float>(0, in.Float() * 240.0f);
             r.Put<float>(4, in.Float());
             return host.Call(code, r.Arg(), live);
         }
-        case 39: {  // HostInfoStruct: two texts
+        case FF_SET_HOST_INFO: {  // HostInfoStruct: two texts
             const std::string name = in.Text();
             const std::string version = in.Text();
             Record r(16);
@@ -306,12 +315,12 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             r.Put<const char*>(8, version.c_str());
             return host.Call(code, r.Arg(), live);
         }
-        case 41: {  // RangeQueryStruct
+        case FF_GET_RANGE: {  // RangeQueryStruct
             Record r(12);
             r.Put<uint32_t>(0, in.Index());
             return host.Call(code, r.Arg(), live);
         }
-        case 42: {  // GetThumbnailStruct: ask the size, then fetch into a buffer that fits
+        case FF_GET_THUMBNAIL: {  // GetThumbnailStruct: ask the size, then fetch into a buffer that fits
             if (nullRecord) return host.Call(code, 0, live);
             Record r(16);
             const uint64_t answer = host.Call(code, r.Arg(), live);
@@ -321,7 +330,7 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             r.Put<uint32_t*>(8, buffer.data());
             return host.Call(code, r.Arg(), live);
         }
-        case 46: {  // ParamEventsQueryStruct: a null array, or one of the stated capacity
+        case FF_GET_PARAMETER_EVENTS: {  // ParamEventsQueryStruct: a null array, or one of the stated capacity
             const uint32_t capacity = in.U8() % 20;
             std::vector<uint64_t> events(size_t(capacity) * 2 + 1);
             Record r(16);
@@ -332,7 +341,7 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
                 finding("FF_GET_PARAMETER_EVENTS wrote more events than the capacity", code);
             return answer;
         }
-        case 50: {  // GroupQueryStruct: a buffer of exactly the stated capacity
+        case FF_GET_PARAMETER_GROUP: {  // GroupQueryStruct: a buffer of exactly the stated capacity
             if (nullRecord) return host.Call(code, 0, live);
             const uint32_t capacity = in.U8() % 48;
             std::vector<char> buffer(capacity ? capacity : 1);
@@ -342,9 +351,19 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             r.Put<uint32_t>(16, capacity);
             return host.Call(code, r.Arg(), live);
         }
-        case 4: case 10: case 15: case 16: case 31: case 32: case 40: case 43: case 45: case 47: case 49:
+        case FF_GET_NUM_PARAMETERS:
+        case FF_GET_PLUGIN_CAPS:
+        case FF_GET_PARAMETER_TYPE:
+        case FF_GET_INPUT_STATUS:
+        case FF_GET_NUM_PARAMETER_ELEMENTS:
+        case FF_GET_PARAMETER_USAGE:
+        case FF_SET_SAMPLE_RATE:
+        case FF_GET_NUM_FILE_PARAMETER_EXTENSIONS:
+        case FF_GET_PARAMETER_VISIBILITY:
+        case FF_GET_NUM_ELEMENT_SEPARATORS:
+        case FF_ENABLE_PLUGIN_CAP:
             return host.Call(code, in.Index(), live);
-        default:  // 2, 21, 22, 34 and every code without a meaning: any input at all
+        default:  // the codes that ignore their input, and those without a meaning: any input at all
             return host.Call(code, in.U64(), live);
     }
 }
@@ -376,9 +395,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", code);
     }
     // Every input starts from a module with no instance and no prototype.
-    if (host.instance) host.Call(19, 0, host.instance);
+    if (host.instance) host.Call(FF_DEINSTANTIATE_GL, 0, host.instance);
     host.instance = 0;
-    host.Call(2, 0, 0);
-    if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", 19);
+    host.Call(FF_DEINITIALISE, 0, 0);
+    if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", FF_DEINSTANTIATE_GL);
     return 0;
 }

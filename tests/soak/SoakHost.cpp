@@ -17,10 +17,13 @@ enum : uint32_t {
     kGetParameterName = 5,
     kGetParameterDefault = 6,
     kGetParameterDisplay = 7,
+    kSetParameter = 8,
+    kGetParameter = 9,
     kGetPluginCaps = 10,
     kGetExtendedInfo = 13,
     kGetParameterType = 15,
     kProcessOpenGL = 17,
+    kDeinstantiateGL = 19,
     kSetTime = 20,
     kGetNumParameterElements = 31,
     kGetParameterUsage = 32,
@@ -97,7 +100,7 @@ std::string SoakHost::SetParameters(uint64_t instance, uint32_t cycle) {
         uint64_t answer;
         if (isText(types[p])) {
             Record r = testhost::SetParamText(p, texts[(cycle + p) % 3]);
-            answer = module->Call(8, r, instance);
+            answer = module->Call(kSetParameter, r, instance);
         } else {
             // Sweeps 0..1 in uneven steps, so booleans flip and fits re-run.
             const float value = float((cycle * 37u + p * 11u) % 101u) / 100.0f;
@@ -152,9 +155,10 @@ std::string SoakHost::InstanceCycle(uint32_t cycle) {
         for (const auto& event : module->CollectEvents(instance))
             if (event.first >= numParams) why = "event for unknown parameter " + std::to_string(event.first);
         // What a host does with the events: read the moved values back.
-        for (uint32_t p = 0; p < numParams; ++p) module->Call(9, p, instance);
+        for (uint32_t p = 0; p < numParams; ++p) module->Call(kGetParameter, p, instance);
     }
-    if (module->Call(19, 0, instance) != testhost::kSuccess && why.empty()) why = "FF_DEINSTANTIATE_GL failed";
+    if (module->Call(kDeinstantiateGL, 0, instance) != testhost::kSuccess && why.empty())
+        why = "FF_DEINSTANTIATE_GL failed";
     return why;
 }
 
