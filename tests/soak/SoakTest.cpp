@@ -17,19 +17,27 @@
 namespace soak {
 namespace {
 
-// Warm-up runs cycles in blocks until one block leaves the heap where it found
-// it (within kSettled). The first cycles allocate for good (first shader
-// compile, the plugin's static buffers), and the driver's in-process shader
-// cache keeps bookkeeping per program link until it fills, a few hundred
-// links in and not always after the same number; none of that is the
-// plugin's. A heap that never settles is a leak of its own.
+// The heap is read after every cycle, and a block's figure is its floor, the
+// least of those readings: what a cycle holds only until the next one (the
+// driver keeps a large block for some parameter values and not for others)
+// leaves the floor alone, while anything kept for good raises it.
+//
+// Warm-up runs at least kMinWarmup cycles, and on until the floors of
+// kCalmBlocks blocks in a row each match the one before (within kSettled).
+// The first cycles allocate for good (first shader compile, the plugin's
+// static buffers), and the driver keeps bookkeeping per program link that
+// grows in steps, the last one some hundreds of cycles in (at no fixed cycle);
+// none of that is the plugin's. A floor that never settles is a leak of its
+// own.
 constexpr uint32_t kBlock = 100;
 constexpr long kSettled = 8 * 1024;
+constexpr int kCalmBlocks = 2;
+constexpr uint32_t kMinWarmup = 1000;
 constexpr uint32_t kMaxWarmup = 3000;
-// Heap growth tolerated over the measured cycles. Past warm-up the driver's
-// cache still creeps by some tens of bytes per link for some shaders; a
-// plugin that keeps even one small allocation per cycle crosses this well
-// before 10,000 cycles.
+// Growth of the floor tolerated from the end of warm-up to the last block.
+// The driver's cache still creeps by some tens of bytes per link for some
+// shaders; a plugin that keeps even one small allocation per cycle crosses
+// this well before 10,000 cycles.
 constexpr long kHeapAllowance = 256 * 1024;
 
 uint32_t measuredCycles() {
@@ -52,8 +60,8 @@ std::string describe(const GLCensus& c) {
 struct SoakRun {
     uint32_t warmup = 0;
     uint32_t measured = 0;
-    long heapBefore = 0;
-    long heapAfter = 0;
+    long heapBefore = 0;  // floor of the last warm-up block
+    long heapAfter = 0;   // floor of the last measured block
     std::string error;
 };
 
@@ -61,15 +69,29 @@ struct SoakRun {
 SoakRun soakRun(uint32_t measured, const std::function<std::string(uint32_t)>& cycle) {
     SoakRun run;
     uint32_t next = 0;
-    long last = long(HeapInUse());
-    for (;;) {
-        for (uint32_t i = 0; i < kBlock; ++i)
+    // Runs n cycles; answers the floor of the last kBlock of them, or -1.
+    auto block = [&](uint32_t n) {
+        long floor = -1;
+        for (uint32_t i = 0; i < n; ++i) {
             if (std::string why = cycle(next++); !why.empty()) {
                 run.error = "cycle " + std::to_string(next - 1) + ": " + why;
-                return run;
+                return -1L;
             }
-        const long now = long(HeapInUse());
-        if (std::labs(now - last) <= kSettled) break;
+            const long heap = long(HeapInUse());
+            if (n - i <= kBlock && (floor < 0 || heap < floor)) floor = heap;
+        }
+        return floor;
+    };
+    long last = block(kBlock);
+    for (int calm = 0;;) {
+        if (last < 0) return run;
+        const long now = block(kBlock);
+        if (now < 0) return run;
+        calm = std::labs(now - last) <= kSettled ? calm + 1 : 0;
+        if (calm >= kCalmBlocks && next >= kMinWarmup) {
+            run.heapBefore = now;
+            break;
+        }
         if (next >= kMaxWarmup) {
             run.error = "heap never settled in " + std::to_string(next) + " warm-up cycles (last block: " +
                         std::to_string(now - last) + " bytes)";
@@ -78,14 +100,8 @@ SoakRun soakRun(uint32_t measured, const std::function<std::string(uint32_t)>& c
         last = now;
     }
     run.warmup = next;
-    run.heapBefore = long(HeapInUse());
-    for (uint32_t i = 0; i < measured; ++i)
-        if (std::string why = cycle(next++); !why.empty()) {
-            run.error = "cycle " + std::to_string(next - 1) + ": " + why;
-            return run;
-        }
-    run.measured = measured;
-    run.heapAfter = long(HeapInUse());
+    run.heapAfter = block(measured);
+    if (run.heapAfter >= 0) run.measured = measured;
     return run;
 }
 
@@ -104,7 +120,7 @@ protected:
     }
 
     void Report(const char* what, const SoakRun& run, const std::string& gl) const {
-        std::printf("soak %s %s: %u cycles after %u warm-up;%s heap after warm-up %ld, at end %ld "
+        std::printf("soak %s %s: %u cycles after %u warm-up;%s heap floor after warm-up %ld, at end %ld "
                     "(growth %ld, allowance %ld)\n",
                     moduleName(path).c_str(), what, run.measured, run.warmup, gl.c_str(), run.heapBefore,
                     run.heapAfter, run.heapAfter - run.heapBefore, kHeapAllowance);
