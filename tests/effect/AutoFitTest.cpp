@@ -1,6 +1,5 @@
 // The automatic first fit, seen only through what a host can observe: the
 // parameter events it collects, the values it reads back, and the picture.
-#include "tests/effect/EffectHost.h"
 #include "tests/effect/ReferenceWarp.h"
 #include "tests/support/GLTest.h"
 
@@ -9,174 +8,143 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace effecttest {
 namespace {
 
-class TessivarAutoFit : public testhost::GLTest {};
+class TessivarAutoFit : public GLTest {};
 
 struct Rect {
     float left, top, right, bottom;
 };
 
 // The points a rectangle fit leaves, in parameter order.
-void ExpectPointsOn(const EffectHost& host, const Rect& r) {
+void ExpectPointsOn(const PluginHost& host, const Rect& r) {
     const float expected[8] = {r.left, r.top, r.right, r.top, r.right, r.bottom, r.left, r.bottom};
     for (uint32_t i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(host.Get(i), expected[i]) << "parameter " << i;
 }
 
 // One event with flag 2 for each of the eight points, nothing else, and
 // nothing left for a second collection.
-void ExpectFitEvents(const EffectHost& host) {
+void ExpectFitEvents(const PluginHost& host) {
     const auto events = host.Events();
     ASSERT_EQ(events.size(), 8u);
-    for (uint32_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(events[i].first, i);
-        EXPECT_EQ(events[i].second, 2u);
-    }
+    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(events[i], std::make_pair(i, uint64_t(2)));
     EXPECT_TRUE(host.Events().empty());
 }
 
-TEST_F(TessivarAutoFit, MeasuresTheOpaqueRegionOfAnInputOfTheOutputsShape) {
-    {
-        SCOPED_TRACE("opaque input: the whole frame, points stay, events still raised");
-        EffectHost host(1920, 1080);
-        ASSERT_TRUE(host.Ok());
-        tessivar::InputTexture input = MakeInput(Solid(1920, 1080, 90, 90, 90, 255));
-        host.Process(input);
-        ExpectPointsOn(host, {0, 0, 1, 1});
-        ExpectFitEvents(host);
-        host.Process(input);
-        EXPECT_TRUE(host.Events().empty()) << "a fit happens once per request";
-    }
-    {
-        SCOPED_TRACE("240-pixel transparent bars: points and source crop on the picture");
-        tessivar::Image image = Gradient(1920, 1080);
-        ClearColumns(image, 240, 240);
-        EffectHost host(1920, 1080);
-        ASSERT_TRUE(host.Ok());
-        host.Set(kShowGuides, 0.0f);
-        tessivar::InputTexture input = MakeInput(image);
-        host.Process(input);
-        ExpectPointsOn(host, {0.125f, 0, 0.875f, 1});
-        ExpectFitEvents(host);
-        // Points and crop agree, so the picture stays where it was; a crop
-        // left at the whole input would squeeze the bars into the frame.
-        const tessivar::Image out = host.Render(input);
-        for (uint32_t x : {250u, 700u, 1200u, 1660u}) {
-            float expected[4];
-            for (int c = 0; c < 4; ++c) expected[c] = image.At(x, 540)[c];
-            EXPECT_LE(PixelDiff(out.At(x, 540), expected), 3) << "column " << x;
-        }
-    }
-}
-
-TEST_F(TessivarAutoFit, MeasuresOnlyTheImageOfAPaddedTexture) {
-    // One opaque pixel at column 10, row 20 from the bottom of a 256 x 256
-    // image that sits in a 512 x 512 texture padded with opaque magenta: the
-    // analysis samples each image pixel once and never the padding.
-    tessivar::Image image = Solid(256, 256, 0, 0, 0, 0);
-    std::fill(image.At(10, 255 - 20), image.At(10, 255 - 20) + 4, uint8_t(255));
-    EffectHost host(512, 512);
-    ASSERT_TRUE(host.Ok());
-    tessivar::InputTexture input = MakeInput(image, 512, 512);
-    host.Process(input);
-    ExpectPointsOn(host, {0.0390625f, 0.91796875f, 0.04296875f, 0.921875f});
-    ExpectFitEvents(host);
-}
-
-TEST_F(TessivarAutoFit, GivesATransparentInputThirtyChancesThenFitsItsAspect) {
-    EffectHost host(480, 270);
-    ASSERT_TRUE(host.Ok());
-    host.Set(kShowGuides, 0.0f);
-    tessivar::InputTexture input = MakeInput(Solid(480, 270, 0, 0, 0, 0));
-    for (int frame = 1; frame < 30; ++frame) {
-        host.Process(input);
-        ASSERT_TRUE(host.Events().empty()) << "frame " << frame;
-    }
-    host.Process(input);
-    ExpectPointsOn(host, {0, 0, 1, 1});
-    ExpectFitEvents(host);
-}
-
 TEST_F(TessivarAutoFit, FitsARectangleOfTheRightAspect) {
+    const auto bars = [](uint32_t w, uint32_t h) {
+        tessivar::Image image = Gradient(w, h);
+        ClearColumns(image, 240, 240);
+        return image;
+    };
     const struct {
         const char* name;
+        std::function<tessivar::Image(uint32_t, uint32_t)> picture;
         uint32_t inW, inH, outW, outH;
         float autoBounds, inputAspect;
         Rect rect;
         bool cropped;  // the source becomes the rectangle too
     } cases[] = {
+        {"opaque, the output's shape: the whole frame, events still raised", Gradient, 1920, 1080, 1920, 1080, 1, 1,
+         {0, 0, 1, 1}, false},
+        {"240-pixel transparent bars", bars, 1920, 1080, 1920, 1080, 1, 1, {0.125f, 0, 0.875f, 1}, true},
         // Aspects 0.00087 apart count as equal: detection runs and finds the
         // whole frame, then the input's own aspect decides.
-        {"1366 x 768 in 1920 x 1080", 1366, 768, 1920, 1080, 1, 1, {0, 0.00024402142f, 1, 0.99975598f}, false},
-        {"square in 1920 x 1080", 1080, 1080, 1920, 1080, 1, 1, {0.21875f, 0, 0.78125f, 1}, false},
-        {"1920 x 1080 in portrait", 1920, 1080, 1080, 1920, 1, 1, {0, 0.341796875f, 1, 0.658203125f}, false},
+        {"1366 x 768 in 1920 x 1080", Gradient, 1366, 768, 1920, 1080, 1, 1, {0, 0.00024402142f, 1, 0.99975598f}, false},
+        {"square in 1920 x 1080", Gradient, 1080, 1080, 1920, 1080, 1, 1, {0.21875f, 0, 0.78125f, 1}, false},
+        {"1920 x 1080 in portrait", Gradient, 1920, 1080, 1080, 1920, 1, 1, {0, 0.341796875f, 1, 0.658203125f}, false},
         // "Auto Bounds" off: an input of the output's shape is taken to carry
         // a picture of "Input Aspect" centred in it.
-        {"aspect 1 in the output's shape", 1920, 1080, 1920, 1080, 0, 1, {0.21875f, 0, 0.78125f, 1}, true},
-        {"aspect 2, 1280 x 720 in 1920 x 1080", 1280, 720, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, true},
-        {"aspect 2 in a square input", 1080, 1080, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, false},
+        {"aspect 1 in the output's shape", Gradient, 1920, 1080, 1920, 1080, 0, 1, {0.21875f, 0, 0.78125f, 1}, true},
+        {"aspect 2, 1280 x 720 in 1920 x 1080", Gradient, 1280, 720, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f},
+         true},
+        {"aspect 2 in a square input", Gradient, 1080, 1080, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const tessivar::Image image = Gradient(c.inW, c.inH);
-        EffectHost host(c.outW, c.outH);
+        const tessivar::Image image = c.picture(c.inW, c.inH);
+        PluginHost host(Tessivar(), c.outW, c.outH);
         ASSERT_TRUE(host.Ok());
         host.Set(kShowGuides, 0.0f);
         host.Set(kAutoBounds, c.autoBounds);
         host.Set(kInputAspect, c.inputAspect);
-        tessivar::InputTexture input = MakeInput(image);
-        host.Process(input);
+        const tessivar::InputTexture input = MakeInput(image);
+        host.Render(input);
         ExpectPointsOn(host, c.rect);
         ExpectFitEvents(host);
 
+        // Points and crop agree with the picture; a crop left at the whole
+        // input would squeeze the bars into the frame.
         const Rect& r = c.rect;
         WarpSetup setup{{r.left, r.top, r.right, r.top, r.right, r.bottom, r.left, r.bottom}};
         if (c.cropped) {
             setup.sourceMin[0] = r.left, setup.sourceMin[1] = r.top;
             setup.sourceMax[0] = r.right, setup.sourceMax[1] = r.bottom;
         }
-        ReferenceWarp reference(image, setup, c.outW, c.outH);
-        EXPECT_EQ(CompareWithReference(host.Render(input), reference, 3), 0);
+        EXPECT_EQ(CompareWithReference(host.Render(input), ReferenceWarp(image, setup, c.outW, c.outH), 3), 0);
+        EXPECT_TRUE(host.Events().empty()) << "a fit happens once per request";
     }
 }
 
-TEST_F(TessivarAutoFit, LeavesPointsTheHostHasMoved) {
-    EffectHost host(640, 360);
+TEST_F(TessivarAutoFit, MeasuresOnlyTheImageOfAPaddedTexture) {
+    // One opaque pixel at column 10, row 20 from the bottom of a 256 x 256
+    // image in a 512 x 512 texture padded with opaque magenta: the analysis
+    // samples each image pixel once and never the padding.
+    tessivar::Image image = Solid(256, 256, 0, 0, 0, 0);
+    std::fill(image.At(10, 255 - 20), image.At(10, 255 - 20) + 4, uint8_t(255));
+    PluginHost host(Tessivar(), 512, 512);
     ASSERT_TRUE(host.Ok());
-    host.Set(kPoint3X, 0.7f);
-    tessivar::InputTexture input = MakeInput(Solid(480, 480, 90, 90, 90, 255));
-    host.Process(input);
-    const float expected[8] = {0, 0, 1, 0, 0.7f, 1, 0, 1};
-    for (uint32_t i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(host.Get(i), expected[i]) << "parameter " << i;
-    EXPECT_TRUE(host.Events().empty());
-    host.Set(kPoint3X, 1.0f);  // back at the default, but the request is gone
-    host.Process(input);
-    EXPECT_TRUE(host.Events().empty());
+    host.Render(MakeInput(image, 512, 512));
+    ExpectPointsOn(host, {0.0390625f, 0.91796875f, 0.04296875f, 0.921875f});
+    ExpectFitEvents(host);
 }
 
-TEST_F(TessivarAutoFit, WaitsForAUsableViewport) {
-    EffectHost host(0, 1080);
+TEST_F(TessivarAutoFit, GivesATransparentInputThirtyChancesThenFitsItsAspect) {
+    PluginHost host(Tessivar(), 480, 270);
     ASSERT_TRUE(host.Ok());
-    tessivar::InputTexture input = MakeInput(Solid(1080, 1080, 90, 90, 90, 255));
-    host.Process(input);
-    EXPECT_TRUE(host.Events().empty());
-    EXPECT_FLOAT_EQ(host.Get(kPoint1X), 0.0f);
+    host.Set(kShowGuides, 0.0f);
+    const tessivar::InputTexture input = MakeInput(Solid(480, 270, 0, 0, 0, 0));
+    for (int frame = 1; frame < 30; ++frame) {
+        host.Render(input);
+        ASSERT_TRUE(host.Events().empty()) << "frame " << frame;
+    }
+    host.Render(input);
+    ExpectPointsOn(host, {0, 0, 1, 1});
+    ExpectFitEvents(host);
+}
 
+TEST_F(TessivarAutoFit, LeavesPointsTheHostHasMovedAndWaitsForAUsableViewport) {
+    const tessivar::InputTexture square = MakeInput(Solid(480, 480, 90, 90, 90, 255));
+    {
+        PluginHost host(Tessivar(), 640, 360);
+        ASSERT_TRUE(host.Ok());
+        host.Set(kPoint3X, 0.7f);
+        host.Render(square);
+        const float expected[8] = {0, 0, 1, 0, 0.7f, 1, 0, 1};
+        for (uint32_t i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(host.Get(i), expected[i]) << "parameter " << i;
+        EXPECT_TRUE(host.Events().empty());
+        host.Set(kPoint3X, 1.0f);  // back at the default, but the request is gone
+        host.Render(square);
+        EXPECT_TRUE(host.Events().empty());
+    }
+    PluginHost host(Tessivar(), 0, 1080);
+    ASSERT_TRUE(host.Ok());
+    host.Render(square);
+    EXPECT_TRUE(host.Events().empty()) << "no fit into a zero-width viewport";
     host.Resize(1920, 1080);
-    host.Process(input);
+    host.Render(square);
     ExpectPointsOn(host, {0.21875f, 0, 0.78125f, 1});
     ExpectFitEvents(host);
 }
 
 TEST_F(TessivarAutoFit, HostWritingDefaultsBackKeepsTheFittedPoints) {
-    EffectHost host(1080, 1920);
+    PluginHost host(Tessivar(), 1080, 1920);
     ASSERT_TRUE(host.Ok());
-    tessivar::InputTexture input = MakeInput(Solid(192, 108, 90, 90, 90, 255));
-    host.Process(input);
+    host.Render(MakeInput(Solid(192, 108, 90, 90, 90, 255)));
     ExpectFitEvents(host);
-
     // A host restoring a preset writes the registered defaults back.
     host.SetPoints(kDefaultPoints);
     ExpectPointsOn(host, {0, 0.341796875f, 1, 0.658203125f});
@@ -190,11 +158,11 @@ TEST_F(TessivarAutoFit, HostWritingDefaultsBackKeepsTheFittedPoints) {
 }
 
 TEST_F(TessivarAutoFit, ChangingAutoBoundsOrInputAspectFitsAgain) {
-    EffectHost host(1920, 1080);
+    PluginHost host(Tessivar(), 1920, 1080);
     ASSERT_TRUE(host.Ok());
     host.Set(kShowGuides, 0.0f);
-    tessivar::InputTexture input = MakeInput(Solid(1080, 1080, 90, 90, 90, 255));
-    host.Process(input);
+    const tessivar::InputTexture input = MakeInput(Solid(1080, 1080, 90, 90, 90, 255));
+    host.Render(input);
     ExpectFitEvents(host);
     host.Set(kPoint1Y, 0.3f);
 
@@ -202,7 +170,7 @@ TEST_F(TessivarAutoFit, ChangingAutoBoundsOrInputAspectFitsAgain) {
     host.Set(kShowGuides, 1.0f);
     host.Set(kAutoBounds, 1.0f);
     host.Set(kInputAspect, 1.0000001f);
-    host.Process(input);
+    host.Render(input);
     EXPECT_TRUE(host.Events().empty());
     EXPECT_FLOAT_EQ(host.Get(kPoint1Y), 0.3f);
 
@@ -211,12 +179,11 @@ TEST_F(TessivarAutoFit, ChangingAutoBoundsOrInputAspectFitsAgain) {
     EXPECT_FLOAT_EQ(host.Get(kAutoBounds), 0.3f);
     for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(host.Get(i), kDefaultPoints[i]) << "parameter " << i;
     EXPECT_TRUE(host.Events().empty());
-    host.Process(input);
+    host.Render(input);
     ExpectPointsOn(host, {0.21875f, 0, 0.78125f, 1});  // "Input Aspect" 1
     ExpectFitEvents(host);
-
     host.Set(kInputAspect, 2.0f);
-    host.Process(input);
+    host.Render(input);
     ExpectPointsOn(host, {0, 0.05555555f, 1, 0.94444442f});
     ExpectFitEvents(host);
 }
@@ -224,21 +191,18 @@ TEST_F(TessivarAutoFit, ChangingAutoBoundsOrInputAspectFitsAgain) {
 TEST_F(TessivarAutoFit, AnalysisIsImmuneToTheHostsScissorAndPackState) {
     tessivar::Image image = Gradient(480, 270);
     ClearColumns(image, 60, 60);
-    EffectHost host(480, 270);
+    PluginHost host(Tessivar(), 480, 270);
     ASSERT_TRUE(host.Ok());
-    tessivar::InputTexture input = MakeInput(image);
-
+    const tessivar::InputTexture input = MakeInput(image);
+    ProcessRecord record;
+    record.AddInput(480, 270, 480, 270, input.Desc().Handle);
     // A host that left a scissor box and a wide pack row length behind.
     host.BindHostState();
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 0, 16, 16);
     glPixelStorei(GL_PACK_ROW_LENGTH, 300);
     glPixelStorei(GL_PACK_ALIGNMENT, 8);
-    testhost::ProcessRecord record;
-    const FFGLTextureStruct& d = input.Desc();
-    record.AddInput(d.Width, d.Height, d.HardwareWidth, d.HardwareHeight, d.Handle);
-    EXPECT_EQ(host.ProcessRaw(record.Arg()), testhost::kSuccess);
-
+    EXPECT_EQ(Tessivar().Call(FF_PROCESS_OPENGL, record.Arg(), host.Instance()), kSuccess);
     GLint rowLength = 0, alignment = 0;
     glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
@@ -247,7 +211,6 @@ TEST_F(TessivarAutoFit, AnalysisIsImmuneToTheHostsScissorAndPackState) {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glDisable(GL_SCISSOR_TEST);
-
     ExpectPointsOn(host, {0.125f, 0, 0.875f, 1});
 }
 

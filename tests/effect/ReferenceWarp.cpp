@@ -122,10 +122,7 @@ int CompareWithReference(const tessivar::Image& output, const ReferenceWarp& ref
                 ++inside;
                 float expected[4];
                 reference.Expected(x, y, expected);
-                int worst = 0;
-                for (int c = 0; c < 4; ++c)
-                    worst = std::max(worst, int(std::lround(std::fabs(p[c] - expected[c]))));
-                if (worst > tolerance && ++bad <= 5)
+                if (PixelDiff(p, expected) > tolerance && ++bad <= 5)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << int(p[0]) << " " << int(p[1]) << " "
                                   << int(p[2]) << " " << int(p[3]) << ", expected " << expected[0] << " "
                                   << expected[1] << " " << expected[2] << " " << expected[3];
