@@ -94,6 +94,7 @@ TEST_F(Examples, ShowcaseParametersShapeTheColourAsTheShaderSays) {
     ExpectNear(host.Render(input), {255, 255, 255});
     EXPECT_EQ(host.Get(kFlash), 0.0f) << "a trigger lasts one frame";
     ExpectNear(host.Render(input), {200, 100, 40});
+    EXPECT_EQ(host.Frame({}), kFail) << "an effect needs its input";
 }
 
 TEST_F(Examples, ShowcaseCaptionIsAText) {

@@ -16,19 +16,10 @@ ParamOption::Options ThreeOptions() { return { { "Low", 10.0f }, { "Mid", 20.0f 
 }  // namespace
 
 TEST(Params, RangesNormaliseAndClamp) {
-    auto on = ParamBool::Create("on", true);
-    EXPECT_EQ(on->GetValue(), 1.0f);
-    EXPECT_EQ(on->GetType(), FF_TYPE_BOOLEAN);
-
     auto count = ParamRange::CreateInteger("count", 5, { 0.0f, 10.0f });
-    EXPECT_EQ(count->GetValue(), 5.0f);
-    EXPECT_EQ(count->GetType(), FF_TYPE_INTEGER);
     EXPECT_FLOAT_EQ(count->GetNormalizedValue(), 0.5f);
 
     auto scale = ParamRange::Create("scale", 1.0f, { 0.5f, 4.0f });
-    EXPECT_EQ(scale->GetType(), FF_TYPE_STANDARD);
-    EXPECT_EQ(scale->GetRange().min, 0.5f);
-    EXPECT_EQ(scale->GetRange().max, 4.0f);
     scale->SetValue(0.0f);
     EXPECT_EQ(scale->GetNormalizedValue(), 0.0f);
     scale->SetValue(9.0f);
@@ -41,7 +32,6 @@ TEST(Params, RangesNormaliseAndClamp) {
 
 TEST(Params, OptionSelectsByTruncatedIndex) {
     auto option = ParamOption::Create("mode", ThreeOptions(), 2);
-    EXPECT_EQ(option->GetType(), FF_TYPE_OPTION);
     EXPECT_EQ(option->GetValue(), 2.0f);
     EXPECT_TRUE(option->IsCurrentOption("High"));
     EXPECT_EQ(option->GetRealValue(), 30.0f);
@@ -60,15 +50,8 @@ TEST(Params, OptionSelectsByTruncatedIndex) {
 }
 
 TEST(Params, OptionOutsideItsListFallsBackToTheFirst) {
-    const float outside[] = { 3.0f,
-                              5.0f,
-                              -0.5f,
-                              -1.0f,
-                              1e30f,
-                              -1e30f,
-                              std::numeric_limits<float>::infinity(),
-                              std::numeric_limits<float>::quiet_NaN() };
-    for (float v : outside) {
+    for (float v : { 3.0f, -0.5f, -1.0f, 1e30f, -1e30f, std::numeric_limits<float>::infinity(),
+                     std::numeric_limits<float>::quiet_NaN() }) {
         auto option = ParamOption::Create("mode", ThreeOptions(), 1);
         option->SetValue(v);
         EXPECT_EQ(option->GetValue(), 0.0f) << v;
@@ -97,15 +80,6 @@ TEST(Params, TriggersConsumeAndBuffersHoldZeroedBins) {
     trigger->Consume();
     EXPECT_EQ(trigger->GetValue(), 0.0f);
 
-    auto spectrum = ParamFFT::Create("fft");
-    EXPECT_EQ(spectrum->GetType(), FF_TYPE_BUFFER);
-    ASSERT_EQ(spectrum->fftData.size(), size_t(DEFAULT_BUFFER_SIZE));
-    for (float bin : spectrum->fftData)
-        ASSERT_EQ(bin, 0.0f);
-
-    auto empty = ParamFFT::Create("none", 0);
-    EXPECT_TRUE(empty->fftData.empty());
-    EXPECT_EQ(empty->GetType(), FF_TYPE_BUFFER);
-
+    EXPECT_TRUE(ParamFFT::Create("none", 0)->fftData.empty());
     EXPECT_THROW(ParamFFT::Create("huge", std::numeric_limits<uint64_t>::max()), std::length_error);
 }

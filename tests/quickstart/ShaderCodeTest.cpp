@@ -14,15 +14,13 @@ std::shared_ptr<Param> Typed(const char* name, unsigned int type) { return Param
 
 }  // namespace
 
-TEST(ShaderCode, ColourGroupsAreFoundWhereverTheirTypesStand) {
+TEST(ShaderCode, ColourGroupsAreFoundByTypeAndBrokenOnesAreSingleFloats) {
     // Added one by one, not through a group helper: still one vec3.
     ParamList params = { Typed("tint", FF_TYPE_RED), Typed("g", FF_TYPE_GREEN), Typed("b", FF_TYPE_BLUE),
                          Typed("h", FF_TYPE_HUE), Typed("s", FF_TYPE_SATURATION), Typed("v", FF_TYPE_BRIGHTNESS),
                          Typed("a", FF_TYPE_ALPHA) };
     EXPECT_EQ(UniformDeclarations(params), "uniform vec3 tint;\nuniform vec4 h;\n");
-}
 
-TEST(ShaderCode, BrokenOrTruncatedGroupsAreSingleFloats) {
     ParamList broken = { Typed("r", FF_TYPE_RED), Typed("g", FF_TYPE_GREEN), Typed("x", FF_TYPE_STANDARD) };
     EXPECT_EQ(UniformDeclarations(broken), "uniform float r;\nuniform float g;\nuniform float x;\n");
 
@@ -50,18 +48,14 @@ TEST(ShaderCode, SnippetsFollowDeclarationsInIdOrderOnce) {
 
 TEST(Random, StaysInsideItsBounds) {
     Random random;
-    bool seen[2] = { false, false };
+    std::set<int> bits;
     for (int i = 0; i < 200; ++i) {
         EXPECT_EQ(random.GetRandomInt(3, 3), 3);
-        const int bit = random.GetRandomInt(0, 1);
-        ASSERT_TRUE(bit == 0 || bit == 1);
-        seen[bit] = true;
+        bits.insert(random.GetRandomInt(0, 1));
         const float f = random.GetRandomFloat(2.0f, 4.0f);
-        EXPECT_GE(f, 2.0f);
-        EXPECT_LE(f, 4.0f);
+        ASSERT_TRUE(f >= 2.0f && f <= 4.0f) << f;
         const int reversed = random.GetRandomInt(5, -5);
-        EXPECT_GE(reversed, -5);
-        EXPECT_LE(reversed, 5);
+        ASSERT_TRUE(reversed >= -5 && reversed <= 5) << reversed;
     }
-    EXPECT_TRUE(seen[0] && seen[1]);
+    EXPECT_EQ(bits, (std::set<int>{ 0, 1 }));
 }
