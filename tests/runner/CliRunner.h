@@ -50,24 +50,16 @@ protected:
     static std::string Module(const char* target) {
         return testhost::ModulePath(("TESSIVAR_MODULE_" + std::string(target)).c_str());
     }
-    static std::string Tessivar() {
-        const char* p = std::getenv("TESSIVAR_MODULE_TESSIVAR");
-        return p ? p : "";
-    }
-
-    // Runs ffglrun with `args`; standard input from `stdinPath` (or nothing),
-    // extra environment entries NAME=VALUE in `env`.
-    Result Run(const std::vector<std::string>& args, const std::string& stdinPath = "",
+    // Runs ffglrun with `args`; standard input from `stdinPath`, extra
+    // environment entries NAME=VALUE in `env`.
+    Result Run(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null",
                const std::vector<std::string>& env = {}) {
         const std::string outPath = dir + "stdout", errPath = dir + "stderr";
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int in = ::open(stdinPath.empty() ? "/dev/null" : stdinPath.c_str(), O_RDONLY);
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(in, 0);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
+            ::dup2(::open(stdinPath.c_str(), O_RDONLY), 0);
+            ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
             std::vector<char*> argv;
             const std::string binary = Module("FFGLRUN");
