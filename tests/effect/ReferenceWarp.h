@@ -26,37 +26,13 @@ struct WarpSetup {
     float sourceMax[2] = {1, 1};
 };
 
-class ReferenceWarp {
-public:
-    enum class Where { Inside, Outside, Edge };
-
-    ReferenceWarp(const tessivar::Image& input, const WarpSetup& setup, uint32_t outWidth, uint32_t outHeight);
-    bool Valid() const { return valid; }
-
-    // Classifies the output pixel: Inside or Outside when every position
-    // within `margin` pixels of its centre lies on the same side of the
-    // quadrilateral's border, Edge otherwise (not compared).
-    Where Classify(uint32_t x, uint32_t y, double margin = 1.5) const;
-    // Expected straight RGBA (0..255) of an Inside pixel.
-    void Expected(uint32_t x, uint32_t y, float rgba[4]) const;
-
-private:
-    bool SourceOf(double px, double py, double& u, double& v) const;
-    void Sample(double u, double v, float rgba[4]) const;
-
-    const tessivar::Image& input;
-    WarpSetup setup;
-    uint32_t width, height;
-    double inverse[9] = {};  // row-major
-    bool valid = false;
-};
-
-// Compares an output against the reference. Returns the number of Inside
-// pixels off by more than `tolerance` steps plus Outside pixels that are not
-// transparent black; reports the first few through gtest. A small `margin`
-// also compares the pixels along the quadrilateral's border, where the
-// source's own edge texels are sampled.
-int CompareWithReference(const tessivar::Image& output, const ReferenceWarp& reference, int tolerance,
-                         int* insideCount = nullptr, double margin = 1.5);
+// Compares an output with what the corner pin should draw from `input`.
+// Pixels whose surroundings within `margin` pixels lie wholly inside the
+// quadrilateral must match to `tolerance` steps, those wholly outside must be
+// transparent black; the rest, on the border, are not compared (a small
+// margin compares them too, where the source's own edge texels are
+// sampled). Returns the number of wrong pixels, reporting the first few.
+int CompareWithReference(const tessivar::Image& output, const tessivar::Image& input, const WarpSetup& setup,
+                         int tolerance, int* insideCount = nullptr, double margin = 1.5);
 
 }  // namespace effecttest
