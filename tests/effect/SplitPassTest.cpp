@@ -22,43 +22,34 @@ namespace {
 
 class TessivarSplitPasses : public GLTest {};
 
-// How the host sets up the frame.
-struct HostSetup {
-    uint32_t width, height;     // the instance's viewport (FF_RESIZE size)
-    int viewport[4];            // the GL viewport at the call; the target is large enough
+// The points, and how the host sets up the frame.
+struct Frame {
+    const char* name;
+    float points[8];
+    uint32_t width, height;  // the instance's viewport (FF_RESIZE size)
+    int viewport[4];         // the GL viewport at the call; the target is large enough
     bool scissor = false;
     int scissorBox[4] = {0, 0, 0, 0};
 };
 
-struct Frame {
-    const char* name;
-    float points[8];
-    HostSetup host;
-};
-
-const HostSetup kPlain{641, 367, {0, 0, 641, 367}};
-
 const Frame kFrames[] = {
-    {"points at the corners", {0, 0, 1, 0, 1, 1, 0, 1}, kPlain},
-    {"points inside", {0.2f, 0.15f, 0.85f, 0.1f, 0.9f, 0.8f, 0.1f, 0.9f}, kPlain},
-    {"points off to the left, markers overlapping", {0.0f, 0.3f, 0.05f, 0.32f, 0.06f, 0.5f, 0.01f, 0.45f}, kPlain},
-    {"all points together", {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}, kPlain},
-    {"viewport away from the origin",
-     {0.1f, 0.2f, 0.8f, 0.1f, 0.9f, 0.95f, 0.05f, 0.7f},
-     {400, 300, {37, 21, 400, 300}}},
-    {"GL viewport other than the instance's (no FF_RESIZE)",
-     {0.3f, 0.3f, 0.7f, 0.25f, 0.75f, 0.7f, 0.2f, 0.8f},
-     {400, 300, {5, 9, 523, 211}}},
-    {"host scissor box through two markers",
-     {0.1f, 0.2f, 0.8f, 0.1f, 0.9f, 0.95f, 0.05f, 0.7f},
-     {641, 367, {0, 0, 641, 367}, true, {30, 40, 500, 300}}},
-    {"viewport too small for labels", {0.2f, 0.2f, 0.8f, 0.1f, 0.9f, 0.9f, 0.1f, 0.8f}, {50, 40, {0, 0, 50, 40}}},
+    {"points at the corners", {0, 0, 1, 0, 1, 1, 0, 1}, 641, 367, {0, 0, 641, 367}},
+    {"points inside", {0.2f, 0.15f, 0.85f, 0.1f, 0.9f, 0.8f, 0.1f, 0.9f}, 641, 367, {0, 0, 641, 367}},
+    {"points off to the left, markers overlapping", {0.0f, 0.3f, 0.05f, 0.32f, 0.06f, 0.5f, 0.01f, 0.45f}, 641, 367,
+     {0, 0, 641, 367}},
+    {"all points together", {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}, 641, 367, {0, 0, 641, 367}},
+    {"viewport away from the origin", {0.1f, 0.2f, 0.8f, 0.1f, 0.9f, 0.95f, 0.05f, 0.7f}, 400, 300, {37, 21, 400, 300}},
+    {"GL viewport other than the instance's (no FF_RESIZE)", {0.3f, 0.3f, 0.7f, 0.25f, 0.75f, 0.7f, 0.2f, 0.8f}, 400,
+     300, {5, 9, 523, 211}},
+    {"host scissor box through two markers", {0.1f, 0.2f, 0.8f, 0.1f, 0.9f, 0.95f, 0.05f, 0.7f}, 641, 367,
+     {0, 0, 641, 367}, true, {30, 40, 500, 300}},
+    {"viewport too small for labels", {0.2f, 0.2f, 0.8f, 0.1f, 0.9f, 0.9f, 0.1f, 0.8f}, 50, 40, {0, 0, 50, 40}},
 };
 
 // One frame through a fresh CornerPin, as the host sets it up; returns the
 // whole target, and checks the host's GL state came back unchanged.
 tessivar::Image RenderFrame(const Frame& frame, bool guides, bool split, const tessivar::InputTexture& input) {
-    const HostSetup& host = frame.host;
+    const Frame& host = frame;
     const uint32_t targetW = uint32_t(host.viewport[0] + host.viewport[2]) + 3;
     const uint32_t targetH = uint32_t(host.viewport[1] + host.viewport[3]) + 3;
     tessivar::RenderTarget target;
