@@ -12,6 +12,20 @@
 #include "host/FFGLPluginInfo.h"
 #include "host/FFGLThumbnail.h"
 
+#include <cstdio>
+#include <string>
+#include <unordered_set>
+
+// Checking instance identifiers costs a set lookup per call; debug builds pay
+// it, release builds trust the host unless built with the macro set to 1.
+#ifndef TESSIVAR_CHECK_INSTANCES
+#ifdef NDEBUG
+#define TESSIVAR_CHECK_INSTANCES 0
+#else
+#define TESSIVAR_CHECK_INSTANCES 1
+#endif
+#endif
+
 // The entry point's view of the instance state it keeps.
 struct CFFGLPluginEntryAccess {
     static bool& Connected(CFFGLPlugin& p) { return p.connected; }
@@ -40,6 +54,36 @@ CFFGLPlugin* MakePlugin() noexcept {
     }
     return made;
 }
+
+#if TESSIVAR_CHECK_INSTANCES
+// Every instance this module made and has not destroyed yet. A host may pass
+// only these; anything else would be freed or foreign memory, so it is refused
+// and logged instead of being touched. An identifier whose address a newer
+// instance has taken again cannot be told apart from that instance.
+std::unordered_set<const void*>& LiveInstances() {
+    static std::unordered_set<const void*> live;
+    return live;
+}
+
+void RememberInstance(const void* instance) { LiveInstances().insert(instance); }
+void ForgetInstance(const void* instance) { LiveInstances().erase(instance); }
+
+bool IsLiveInstance(uint32_t code, const void* instance) {
+    if (!instance || LiveInstances().count(instance)) return true;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "plugMain: function code %u refused: instance %p is not a live instance of this module "
+                  "(de-instantiated already, or never made here)\n",
+                  code, instance);
+    std::fputs(line, stderr);
+    FFGLLog::LogToHost(line);
+    return false;
+}
+#else
+void RememberInstance(const void*) {}
+void ForgetInstance(const void*) {}
+bool IsLiveInstance(uint32_t, const void*) { return true; }
+#endif
 
 CFFGLPlugin* Prototype() noexcept {
     if (!s_pPrototype) s_pPrototype = MakePlugin();
@@ -267,6 +311,13 @@ FFMixed instantiateGL(const FFGLViewportStruct* viewport) {
         delete instance;
         return kFail;
     }
+    try {
+        RememberInstance(instance);
+    } catch (...) {  // no room to remember it: the host must not get it
+        Tolerate([&] { instance->DeInitGL(); });
+        delete instance;
+        return kFail;
+    }
     return ffMixedPtr(instance);
 }
 
@@ -278,6 +329,7 @@ FFMixed deInstantiateGL(void* instanceID) {
         Access::Connected(*instance) = false;
     }
     Tolerate([&] { instance->DeInitGL(); });
+    ForgetInstance(instance);
     delete instance;
     return kSuccess;
 }
@@ -419,6 +471,7 @@ void ValidateContextState() {}
 
 extern "C" FFGL_EXPORT FFMixed plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceID) {
     try {
+        if (!IsLiveInstance(functionCode, instanceID)) return FailureAnswer(functionCode);
         return Dispatch(functionCode, inputValue, static_cast<CFFGLPlugin*>(instanceID));
     } catch (...) {
         return FailureAnswer(functionCode);

@@ -27,9 +27,17 @@
  *
  * INSTANCE IDENTIFIERS
  *   The third argument is either null (global query) or exactly a value that
- *   FF_INSTANTIATE_GL returned and FF_DEINSTANTIATE_GL has not yet consumed.
- *   The plugin trusts the host on this: a stale or foreign identifier is
- *   undefined behaviour in a release build.
+ *   FF_INSTANTIATE_GL of this same module returned and FF_DEINSTANTIATE_GL has
+ *   not yet consumed. An identifier is the instance's address: after
+ *   FF_DEINSTANTIATE_GL it points at freed memory and must not be passed
+ *   again, not even to FF_DEINSTANTIATE_GL.
+ *   Release builds trust the host on this: a stale or foreign identifier is
+ *   undefined behaviour. Debug builds (and builds with
+ *   TESSIVAR_CHECK_INSTANCES=1) keep a set of live instances, refuse any
+ *   other identifier with the code's failure answer without touching it, and
+ *   log one line naming the code and the identifier to standard error and to
+ *   the host's log callback. They cannot tell a stale identifier from a newer
+ *   instance that happens to occupy the same address.
  *
  * RECORDS
  *   All records are little-endian with natural alignment; their sizes and every
