@@ -292,6 +292,7 @@ CornerPin::CornerPin()
 CornerPin::~CornerPin() = default;
 
 FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
+    if (!ffglex::LoadGLEntryPoints()) return FF_FAIL;
     const std::string warpVertexShader = withSwitch(VertexShader, "WARP");
     if (!viewport || !warpShader.Compile(warpVertexShader, FragmentShader) ||
         !warpOnlyShader.Compile(warpVertexShader, withSwitch(FragmentShader, "WARP_ONLY")) ||

@@ -126,6 +126,7 @@ bool Plugin::IsHueColor(int position) const { return position >= 0 && IsHueColor
 // ---- GL lifetime -------------------------------------------------------------------
 
 FFResult Plugin::InitGL(const FFGLViewportStruct* viewport) {
+    if (!ffglex::LoadGLEntryPoints()) return FF_FAIL;
     const std::string fragmentSource = CreateFragmentShader(fragmentShaderCode);
     const bool ready = shader.Compile(vertexShaderCode, fragmentSource) && quad.Initialise(false) &&
                        Init() != FF_FAIL;

@@ -388,8 +388,17 @@ TEST_F(EmptyModuleAbi, EveryQueryGivesItsFailureAnswer) {
 // A plugin that fails InitGL, and plugin code that throws: nothing may
 // unwind into the host
 
+std::vector<std::string> g_hostLog;
+
 TEST_F(FailingInitAbi, FailedInitGLIsCleanedUpOnceAndAnswersFail) {
+    // Its InitGL fails as on a driver without glScissorIndexed: one log line names it.
+    auto setLog = reinterpret_cast<void (*)(void (*)(const char*))>(module.Symbol("SetLogCallback"));
+    ASSERT_NE(setLog, nullptr);
+    setLog([](const char* line) { g_hostLog.emplace_back(line); });
     EXPECT_EQ(module.Instantiate(320, 240), 0x00000000FFFFFFFFull);
+    setLog(nullptr);
+    ASSERT_EQ(g_hostLog.size(), 1u);
+    EXPECT_NE(g_hostLog[0].find("no glScissorIndexed"), std::string::npos) << g_hostLog[0];
     EXPECT_EQ(Trace(), "NNIUX");  // prototype; instance, InitGL, DeInitGL once, destroyed
     // Global queries still work, and so does the next attempt.
     EXPECT_EQ(Call(kGetNumParameters), 1u);

@@ -34,6 +34,7 @@ const std::string& GLTest::ContextError() { return shared().error; }
 
 void GLTest::SetUp() {
     ASSERT_NE(Context(), nullptr) << "no headless OpenGL context: " << ContextError();
+    ASSERT_TRUE(ffglex::LoadGLEntryPoints());
     tessivar::DrainGLErrors();
 }
 

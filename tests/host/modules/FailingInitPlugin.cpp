@@ -1,10 +1,21 @@
 // FailingInitPlugin: a well-formed plugin whose InitGL always fails, so every
 // FF_INSTANTIATE_GL answers FF_FAIL. Global queries work: one parameter,
 // "Level". Useful wherever a host's handling of a refused instance is tested.
+// It fails the way a plugin does on a driver that lacks a GL function: the
+// entry-point lookup it hands to LoadGLEntryPoints knows every name but one.
+#include "gl/GLIncludes.h"
 #include "host/FFGLSDK.h"
 #include "tests/host/modules/TestModuleSupport.h"
 
+#include <cstring>
+
 namespace {
+
+void NeverCalled() {}
+
+ffglex::GLProc DriverWithoutScissorIndexed(const char* name) {
+    return std::strcmp(name, "glScissorIndexed") == 0 ? nullptr : &NeverCalled;
+}
 
 class FailingInitPlugin : public CFFGLPlugin {
 public:
@@ -17,7 +28,7 @@ public:
 
     FFResult InitGL(const FFGLViewportStruct*) override {
         Trace('I');
-        return FF_FAIL;
+        return ffglex::LoadGLEntryPoints(DriverWithoutScissorIndexed) ? FF_SUCCESS : FF_FAIL;
     }
     FFResult DeInitGL() override {
         Trace('U');

@@ -26,6 +26,7 @@ public:
         return FF_SUCCESS;
     }
     float GetFloatParameter(unsigned int index) override { return index == 0 ? amount : 0.0f; }
+    FFResult InitGL(const FFGLViewportStruct*) override { return ffglex::LoadGLEntryPoints() ? FF_SUCCESS : FF_FAIL; }
     FFResult ProcessOpenGL(ProcessOpenGLStruct*) override {
         std::printf("leaky: frame\n");
         glEnable(GL_SCISSOR_TEST);
