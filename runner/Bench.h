@@ -9,6 +9,7 @@
 
 #include "host/FFGLABI.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -19,6 +20,16 @@ struct FrameStats {
     size_t frames = 0;
     double minMs = 0, medianMs = 0, meanMs = 0;
     double FramesPerSecond() const { return meanMs > 0 ? 1000.0 / meanMs : 0.0; }
+};
+
+// One `ffglrun bench` run: the module's frames and the floor's, side by side.
+struct BenchResult {
+    std::string module, name, renderer;
+    uint32_t width = 0, height = 0;
+    size_t frames = 0, warmup = 0;
+    FrameStats plugin, floor;
+    // The module's median frame as a multiple of the floor's.
+    double Ratio() const { return floor.medianMs > 0 ? plugin.medianMs / floor.medianMs : 0.0; }
 };
 
 // Runs `frame` `warmup` times untimed, then `frames` times timed.

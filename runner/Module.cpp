@@ -256,9 +256,10 @@ bool Instance::Create(const Module& m, uint32_t width, uint32_t height, std::str
     return true;
 }
 
-void Instance::Destroy() {
-    if (id) module->Call(FF_DEINSTANTIATE_GL, 0u, id);
+bool Instance::Destroy() {
+    const bool ok = !id || module->Call(FF_DEINSTANTIATE_GL, 0u, id).Bits == FF_SUCCESS;
     id = nullptr;
+    return ok;
 }
 
 bool Instance::SetFloat(uint32_t index, float value) const {

@@ -131,7 +131,8 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     bool Create(const Module& module, uint32_t width, uint32_t height, std::string& error);
-    void Destroy();
+    // False when the module refused FF_DEINSTANTIATE_GL; the instance is gone either way.
+    bool Destroy();
     bool Valid() const { return id != nullptr; }
     FFInstanceID Id() const { return id; }
 

@@ -4,8 +4,11 @@
 //   ffglrun render MODULE [--input FILE.png | --pattern NAME]... [--size WxH]
 //                         [--out FILE.png | --out frame-%04d.png] [--set NAME=VALUE]...
 //                         [--frames N] [--fps F] [--events] [--raw-in WxH] [--raw-out]
-//   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME]
-//   ffglrun check  MODULE
+//                         [--expect GOLDEN.png [--tolerance N] [--update-expected]]
+//   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME] [--json]
+//   ffglrun check  MODULE [--json]
+//   ffglrun soak   MODULE [--cycles N] [--json]
+//   ffglrun --version
 //
 // Every failure ends the run with a non-zero exit status and one line on
 // standard error that names the file or argument at fault. Output files are
@@ -13,17 +16,21 @@
 #include "runner/Bench.h"
 #include "runner/Check.h"
 #include "runner/FrameHost.h"
+#include "runner/Golden.h"
 #include "runner/HeadlessGL.h"
 #include "runner/ImageIO.h"
 #include "runner/InfoFormat.h"
 #include "runner/Module.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
+#include "runner/Reports.h"
+#include "runner/Soak.h"
 
 #include "gl/GLIncludes.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <csignal>
@@ -120,13 +127,13 @@ void applySettings(const Instance& instance, const std::vector<ParamSetting>& se
 // An output name, possibly with one %d (or %0Nd) for the frame number.
 class OutputName {
 public:
-    explicit OutputName(std::string pattern) : text(std::move(pattern)) {
+    explicit OutputName(std::string pattern, const std::string& option = "--out") : text(std::move(pattern)) {
         const size_t pct = text.find('%');
         if (pct == std::string::npos) return;
         size_t i = pct + 1;
         while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
         if (i >= text.size() || text[i] != 'd' || i - pct > 4 || text.find('%', i) != std::string::npos)
-            throw UsageFailure("--out " + text + ": only one %d (or %04d) is understood in a file name");
+            throw UsageFailure(option + " " + text + ": only one %d (or %04d) is understood in a file name");
         prefix = text.substr(0, pct);
         digits = i - pct - 1 ? std::stoi(text.substr(pct + 1, i - pct - 1)) : 0;
         suffix = text.substr(i + 1);
@@ -192,6 +199,22 @@ std::FILE* takeStandardOutput() {
     return frames;
 }
 
+// JSON goes to the real standard output, taken before the module is loaded:
+// a module that prints (on load or every frame) would otherwise break it.
+class JsonOut {
+public:
+    explicit JsonOut(bool wanted) : to(wanted ? takeStandardOutput() : nullptr) {}
+    bool Wanted() const { return to != nullptr; }
+    void Write(const nlohmann::json& j) const {
+        const std::string text = j.dump(2) + "\n";
+        std::fwrite(text.data(), 1, text.size(), to);
+        std::fflush(to);
+    }
+
+private:
+    std::FILE* to;
+};
+
 // ---- info -------------------------------------------------------------------
 
 struct InfoArgs {
@@ -200,10 +223,11 @@ struct InfoArgs {
 };
 
 int runInfo(const InfoArgs& a) {
+    const JsonOut json(a.json);
     auto module = loadModule(a.module);
     const ModuleInfo info = describe(*module);
-    if (a.json)
-        std::cout << InfoToJson(info).dump(2) << "\n";
+    if (json.Wanted())
+        json.Write(InfoToJson(info));
     else
         std::cout << InfoToText(info);
     return 0;
@@ -220,6 +244,9 @@ struct RenderArgs {
     double fps = 30.0;
     bool events = false;
     bool rawOut = false;
+    std::string expect;
+    int tolerance = kDefaultTolerance;
+    bool updateExpected = false;
 };
 
 // Inputs from PNG files first, then patterns, in the order given.
@@ -258,8 +285,10 @@ int runRender(const RenderArgs& a) {
     const bool rawIn = !a.rawIn.empty();
     if (rawIn && (!a.inputs.empty() || !a.patterns.empty()))
         throw UsageFailure("--raw-in: takes the input from standard input, so --input and --pattern cannot be given too");
-    if (a.out.empty() && !a.rawOut && !a.events)
-        throw UsageFailure("render: nothing to write; give --out FILE.png, --raw-out or --events");
+    if (a.out.empty() && !a.rawOut && !a.events && a.expect.empty())
+        throw UsageFailure("render: nothing to write; give --out FILE.png, --raw-out, --events or --expect");
+    if (a.updateExpected && a.expect.empty()) throw UsageFailure("--update-expected: needs --expect GOLDEN.png");
+    if (a.tolerance < 0 || a.tolerance > 255) throw UsageFailure("--tolerance: must be 0 to 255");
     if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
     if (!(a.fps > 0)) throw UsageFailure("--fps: must be above 0");
     if (a.rawOut && ::isatty(STDOUT_FILENO))
@@ -273,6 +302,17 @@ int runRender(const RenderArgs& a) {
         out = std::make_unique<OutputName>(a.out);
         out->CheckWritable();
     }
+    std::unique_ptr<OutputName> expect;
+    if (!a.expect.empty()) {
+        expect = std::make_unique<OutputName>(a.expect, "--expect");
+        if (expect->Sequence() && out && !out->Sequence())
+            throw UsageFailure("--expect " + a.expect + ": one golden per frame needs one output per frame (a %d in --out)");
+        if (a.updateExpected) expect->CheckWritable();
+    }
+    // A frame's diff picture goes beside its output, or beside its golden
+    // when there is no output file.
+    auto diffPath = [&](int frame) { return DiffPathFor(out ? out->For(frame) : expect->For(frame)); };
+    GoldenCheck golden(a.tolerance, a.updateExpected);
 
     auto module = loadModule(a.module);
     const ModuleInfo info = describe(*module);
@@ -324,18 +364,25 @@ int runRender(const RenderArgs& a) {
         }
         if (!host.RenderFrame(frame / a.fps, error)) throw Failure(error);
         if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
-        if (a.rawOut || (out && (out->Sequence() || frame + 1 == total))) last = host.ReadOutput();
+        const bool lastFrame = frame + 1 == total;
+        if (a.rawOut || (out && (out->Sequence() || lastFrame)) || (expect && (expect->Sequence() || lastFrame)))
+            last = host.ReadOutput();
         if (frames && !WriteRawFrame(frames, last))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
         if (out && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
+        if (expect && expect->Sequence() &&
+            !golden.Frame(frame + 1, last, expect->For(frame + 1), diffPath(frame + 1), error))
+            throw Failure(error);
         progress.Frame(frame + 1);
     }
     // An open-ended stream writes its last frame once the stream is over.
-    if (out && !out->Sequence()) {
-        if (total == 0) last = host.ReadOutput();
-        if (!WritePng(out->For(0), last, error)) throw Failure(error);
-    }
+    if (total == 0 && ((out && !out->Sequence()) || (expect && !expect->Sequence()))) last = host.ReadOutput();
+    if (out && !out->Sequence() && !WritePng(out->For(0), last, error)) throw Failure(error);
+    if (expect && !expect->Sequence() && !golden.Frame(total, last, expect->For(0), diffPath(0), error))
+        throw Failure(error);
     host.Plugin().Destroy();
+    if (expect && !golden.Finish(error)) throw Failure(error);
+    if (a.updateExpected) std::fprintf(eventsTo, "wrote the golden picture(s) %s\n", a.expect.c_str());
     return 0;
 }
 
@@ -346,16 +393,14 @@ struct BenchArgs {
     std::vector<std::string> settings;
     int frames = 60;
     int warmup = 5;
+    bool json = false;
 };
-
-void printStats(const char* label, const FrameStats& s) {
-    std::printf("  %-10s %9.3f %10.3f %9.3f %9.1f\n", label, s.minMs, s.medianMs, s.meanMs, s.FramesPerSecond());
-}
 
 int runBench(const BenchArgs& a) {
     const Size size = parseSizeArg("--size", a.size);
     if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
     if (a.warmup < 0) throw UsageFailure("--warmup: must be 0 or more");
+    const JsonOut json(a.json);
     auto module = loadModule(a.module);
     const ModuleInfo info = describe(*module);
     const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
@@ -385,30 +430,65 @@ int runBench(const BenchArgs& a) {
     if (!ok) throw Failure(error);
     host.Plugin().Destroy();
 
-    std::printf("%s at %ux%u, %d frames after %d warm-up, on %s\n", info.name.c_str(), size.width, size.height,
-                a.frames, a.warmup, gl.Renderer().c_str());
-    std::printf("  %-10s %9s %10s %9s %9s\n", "", "min ms", "median ms", "mean ms", "frames/s");
-    printStats("module", plugin);
-    printStats("floor", base);
-    std::printf("  ratio      %.2fx the floor (median)\n", base.medianMs > 0 ? plugin.medianMs / base.medianMs : 0.0);
+    BenchResult result;
+    result.module = a.module;
+    result.name = info.name;
+    result.renderer = gl.Renderer();
+    result.width = size.width;
+    result.height = size.height;
+    result.frames = size_t(a.frames);
+    result.warmup = size_t(a.warmup);
+    result.plugin = plugin;
+    result.floor = base;
+    if (json.Wanted())
+        json.Write(BenchToJson(result));
+    else
+        std::cout << BenchToText(result);
     return 0;
 }
 
 // ---- check ------------------------------------------------------------------
 
-int runCheck(const std::string& path) {
+int runCheck(const std::string& path, bool wantJson) {
+    const JsonOut json(wantJson);
     const std::vector<CheckResult> rows = CheckModule(path, makeContext());
-    size_t width = 0, failed = 0;
-    for (const auto& r : rows) width = std::max(width, r.name.size());
-    std::printf("%-*s  %-6s %s\n", int(width), "check", "result", "detail");
-    for (const auto& r : rows) {
-        std::printf("%-*s  %-6s %s\n", int(width), r.name.c_str(), r.passed ? "pass" : "FAIL", r.detail.c_str());
-        failed += r.passed ? 0 : 1;
-    }
-    std::printf("%zu checks: %zu passed, %zu failed\n", rows.size(), rows.size() - failed, failed);
-    std::fflush(stdout);
+    if (json.Wanted())
+        json.Write(CheckToJson(path, rows));
+    else
+        std::cout << CheckToText(rows);
+    std::cout.flush();
+    const auto failed = std::count_if(rows.begin(), rows.end(), [](const CheckResult& r) { return !r.passed; });
     if (failed) {
-        std::fprintf(stderr, "ffglrun: %s fails %zu of %zu checks\n", path.c_str(), failed, rows.size());
+        std::fprintf(stderr, "ffglrun: %s fails %zu of %zu checks\n", path.c_str(), size_t(failed), rows.size());
+        return kExitFailure;
+    }
+    return 0;
+}
+
+// ---- soak -------------------------------------------------------------------
+
+struct SoakArgs {
+    std::string module;
+    int cycles = 1000;
+    bool json = false;
+};
+
+int runSoak(const SoakArgs& a) {
+    if (a.cycles < 1) throw UsageFailure("--cycles " + std::to_string(a.cycles) + ": must be 1 or more");
+    const JsonOut json(a.json);
+    auto module = loadModule(a.module);
+    const ModuleInfo info = describe(*module);
+    makeContext();
+    SoakReport report;
+    std::string error;
+    if (!RunSoak(*module, info, uint32_t(a.cycles), report, error)) throw Failure(a.module + ": " + error);
+    if (json.Wanted())
+        json.Write(SoakToJson(report));
+    else
+        std::cout << SoakToText(report);
+    std::cout.flush();
+    if (!report.Passed()) {
+        std::fprintf(stderr, "ffglrun: %s fails the soak: %s\n", a.module.c_str(), report.Problems().c_str());
         return kExitFailure;
     }
     return 0;
@@ -419,6 +499,7 @@ int runCheck(const std::string& path) {
 int main(int argc, char** argv) {
     CLI::App app{"ffglrun: load an FFGL module and run it without a display"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "ffglrun " TESSIVAR_VERSION);
 
     InfoArgs info;
     auto* infoCmd = app.add_subcommand("info", "Show identity, capabilities and parameters");
@@ -441,6 +522,12 @@ int main(int argc, char** argv) {
     renderCmd->add_flag("--events", render.events, "Print parameter events and new values after each frame");
     renderCmd->add_option("--raw-in", render.rawIn, "Read RGBA frames of WxH from standard input");
     renderCmd->add_flag("--raw-out", render.rawOut, "Write RGBA frames to standard output");
+    renderCmd->add_option("--expect", render.expect,
+                          "Golden PNG the last frame must match; a %d compares every frame with its own");
+    renderCmd->add_option("--tolerance", render.tolerance,
+                          "Largest channel difference (0-255) that still matches (default " +
+                              std::to_string(kDefaultTolerance) + ")");
+    renderCmd->add_flag("--update-expected", render.updateExpected, "Write the frames as the goldens instead");
 
     BenchArgs bench;
     auto* benchCmd = app.add_subcommand("bench", "Time frames against a trivial full-screen shader");
@@ -450,10 +537,19 @@ int main(int argc, char** argv) {
     benchCmd->add_option("--warmup", bench.warmup, "Untimed frames first (default 5)");
     benchCmd->add_option("--pattern", bench.pattern, "Input pattern (default grid: opaque over the whole frame, so every pixel is sampled)");
     benchCmd->add_option("--set", bench.settings, "NAME=VALUE, as for render")->allow_extra_args(false);
+    benchCmd->add_flag("--json", bench.json, "One JSON object for scripts");
 
     std::string checkPath;
+    bool checkJson = false;
     auto* checkCmd = app.add_subcommand("check", "Check the module against the host interface contract");
     checkCmd->add_option("module", checkPath, "Path of the module (.so)")->required();
+    checkCmd->add_flag("--json", checkJson, "One JSON object for scripts");
+
+    SoakArgs soak;
+    auto* soakCmd = app.add_subcommand("soak", "Thousands of lifecycles; fails when GL objects or heap accumulate");
+    soakCmd->add_option("module", soak.module, "Path of the module (.so)")->required();
+    soakCmd->add_option("--cycles", soak.cycles, "Measured cycles per phase, after warm-up (default 1000)");
+    soakCmd->add_flag("--json", soak.json, "One JSON object for scripts");
 
     try {
         app.parse(argc, argv);
@@ -468,7 +564,8 @@ int main(int argc, char** argv) {
         if (*infoCmd) return runInfo(info);
         if (*renderCmd) return runRender(render);
         if (*benchCmd) return runBench(bench);
-        if (*checkCmd) return runCheck(checkPath);
+        if (*checkCmd) return runCheck(checkPath, checkJson);
+        if (*soakCmd) return runSoak(soak);
     } catch (const UsageFailure& e) {
         std::fprintf(stderr, "ffglrun: %s\n", e.what());
         return kExitUsage;

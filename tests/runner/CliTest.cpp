@@ -80,6 +80,11 @@ TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
         {{"--frames", "many", "--out", out}, 2, "--frames"},
         {{"--size", "8x8", "--out", out}, 1, "needs at least 1 input"},
         {{"--pattern", "gradient", "--pattern", "checker", "--out", out}, 1, "takes at most 1 input"},
+        {{"--pattern", "gradient", "--update-expected", "--out", out}, 2, "--update-expected: needs --expect"},
+        {{"--pattern", "gradient", "--expect", out, "--tolerance", "256"}, 2, "--tolerance: must be 0 to 255"},
+        {{"--pattern", "gradient", "--expect", dir + "g%d.png", "--out", out}, 2, "one golden per frame needs"},
+        {{"--pattern", "gradient", "--expect", dir + "g.png"}, 1, "golden " + dir + "g.png not found"},
+        {{"--pattern", "gradient", "--expect", dir + "no/g.png", "--update-expected"}, 1, "folder " + dir + "no does"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"render", m};
@@ -87,6 +92,7 @@ TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
         EXPECT_ONE_LINE(Run(args), c.code, c.says);
     }
     EXPECT_ONE_LINE(Run({"bench", m, "--size", "0x10"}), 2, "--size 0x10");
+    EXPECT_ONE_LINE(Run({"soak", m, "--cycles", "0"}), 2, "--cycles 0: must be 1 or more");
     EXPECT_TRUE(Files().empty());
 }
 
@@ -198,6 +204,80 @@ TEST_F(Cli, CheckFailsABrokenModuleOnTheRightRows) {
               std::string::npos) << r.out;
     EXPECT_NE(r.out.find("11 checks: 9 passed, 2 failed"), std::string::npos) << r.out;
     EXPECT_EQ(r.Line().find("fails 2 of 11 checks"), r.Line().size() - std::string("fails 2 of 11 checks").size());
+}
+
+// Goldens: made by --update-expected, then compared frame by frame. The
+// module draws nothing, so a golden with one pixel set differs by exactly it.
+TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
+    const std::string m = Module("FRAMETESTPLUGIN");
+    const std::vector<std::string> render = {"render", m, "--pattern", "grid", "--size", "8x8", "--frames", "2",
+                                             "--out", dir + "o%d.png", "--expect", dir + "g%d.png"};
+    auto with = [&](std::vector<std::string> extra) {
+        extra.insert(extra.begin(), render.begin(), render.end());
+        return Run(extra);
+    };
+    ASSERT_EQ(with({"--update-expected"}).code, 0);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"g1.png", "g2.png", "o1.png", "o2.png"}));
+    EXPECT_EQ(with({}).code, 0);
+
+    Image golden(8, 8);
+    golden.At(3, 2)[0] = 200;
+    golden.At(5, 1)[3] = 2;  // within the default tolerance
+    std::string error;
+    ASSERT_TRUE(tessivar::WritePng(dir + "g2.png", golden, error)) << error;
+    EXPECT_ONE_LINE(with({}), 1, "frame 2 differs from " + dir + "g2.png: 1 of 64 pixels off by more than 2, worst 200 at "
+                                 "(3,2); diff picture " + dir + "o2.diff.png");
+    Image diff;
+    ASSERT_TRUE(tessivar::ReadPng(dir + "o2.diff.png", diff, error)) << error;
+    EXPECT_GT(diff.At(3, 2)[0], 200);
+    EXPECT_EQ(diff.At(5, 1)[0], 0);
+    EXPECT_EQ(with({"--tolerance", "200"}).code, 0);
+
+    ASSERT_TRUE(tessivar::WritePng(dir + "g1.png", Image(4, 4), error)) << error;
+    EXPECT_ONE_LINE(with({}), 1, "2 of 2 frames differ from their goldens; first frame 1 differs from " + dir +
+                                     "g1.png: it is 8x8, the golden 4x4");
+}
+
+// The soak fails a module that keeps a texture or a small block of heap per
+// cycle, and its JSON stays whole though the module prints every frame.
+TEST_F(Cli, SoakFailsATextureOrHeapKeptPerCycle) {
+    const std::string m = Module("LEAKYPLUGIN");
+    EXPECT_ONE_LINE(Run({"soak", m, "--cycles", "100"}, "/dev/null", {"LEAKY_PLUGIN_FAULT=texture"}), 1,
+                    m + " fails the soak: instances: GL objects left behind (textures: ");
+    const Result heap = Run({"soak", m, "--cycles", "100", "--json"}, "/dev/null", {"LEAKY_PLUGIN_FAULT=heap"});
+    EXPECT_EQ(heap.code, 1);
+    const auto j = nlohmann::json::parse(heap.out);
+    EXPECT_EQ(j["passed"], false);
+    const auto& instances = j["phases"][0];
+    EXPECT_EQ(instances["name"], "instances");
+    EXPECT_EQ(instances["cycles"], 100);
+    EXPECT_GE(instances["bytes_per_cycle"].get<double>(), 48.0);
+    EXPECT_EQ(instances["gl_objects"]["before"], instances["gl_objects"]["after"]);
+    EXPECT_EQ(j["phases"][1]["passed"], true);
+    EXPECT_NE(j["problems"].get<std::string>().find("instances: heap grew"), std::string::npos) << j["problems"];
+}
+
+TEST_F(Cli, JsonReportsAndVersion) {
+    const Result check = Run({"check", Module("LEAKYPLUGIN"), "--json"});
+    EXPECT_EQ(check.code, 1);
+    const auto c = nlohmann::json::parse(check.out);
+    EXPECT_EQ(c["passed"], false);
+    EXPECT_EQ(c["failed"], 2);
+    EXPECT_EQ(c["checks"].size(), c["total"]);
+    EXPECT_EQ(c["checks"][1]["name"], "information record");
+    EXPECT_EQ(c["checks"][1]["passed"], false);
+
+    const Result bench = Run({"bench", Module("FRAMETESTPLUGIN"), "--size", "8x8", "--frames", "3", "--json"});
+    ASSERT_EQ(bench.code, 0) << bench.err;
+    const auto b = nlohmann::json::parse(bench.out);
+    EXPECT_EQ(b["width"], 8);
+    EXPECT_EQ(b["frames"], 3);
+    for (const char* key : {"module_ms", "floor_ms"})
+        for (const char* stat : {"min", "median", "mean", "frames_per_second"}) EXPECT_GT(b[key][stat], 0.0) << key << stat;
+
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out.rfind("ffglrun 1.", 0), 0u) << version.out;
 }
 
 }  // namespace

@@ -1,17 +1,28 @@
-// LeakyPlugin: a deliberately broken module for `ffglrun check`.
+// LeakyPlugin: a deliberately broken module for `ffglrun check` and `soak`.
 //
-// Two faults a host would suffer from, everything else well-formed:
+// Faults a host would suffer from, everything else well-formed:
 //   - its name field carries stray bytes after the terminator;
-//   - ProcessOpenGL leaves the scissor test on and the viewport shrunk.
+//   - ProcessOpenGL leaves the scissor test on and the viewport shrunk, or,
+//     with LEAKY_PLUGIN_FAULT=texture, makes a texture it never deletes, or,
+//     with LEAKY_PLUGIN_FAULT=heap, keeps a 48-byte block (still reachable,
+//     so a leak checker at exit stays quiet and only growth shows it).
 // It also chatters on standard output each frame, as some plugins do, which
 // must not end up inside a raw frame stream.
 #include "gl/GLIncludes.h"
 #include "host/FFGLSDK.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
+
+const char* fault() {
+    const char* f = std::getenv("LEAKY_PLUGIN_FAULT");
+    return f ? f : "state";
+}
+
+void* s_kept = nullptr;  // the kept blocks, each holding the previous one's address
 
 class LeakyPlugin : public CFFGLPlugin {
 public:
@@ -29,8 +40,19 @@ public:
     FFResult InitGL(const FFGLViewportStruct*) override { return ffglex::LoadGLEntryPoints() ? FF_SUCCESS : FF_FAIL; }
     FFResult ProcessOpenGL(ProcessOpenGLStruct*) override {
         std::printf("leaky: frame\n");
-        glEnable(GL_SCISSOR_TEST);
-        glViewport(0, 0, 1, 1);
+        if (std::strcmp(fault(), "texture") == 0) {
+            GLuint texture = 0;
+            glGenTextures(1, &texture);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glBindTexture(GL_TEXTURE_2D, 0);
+        } else if (std::strcmp(fault(), "heap") == 0) {
+            void** block = static_cast<void**>(std::malloc(48));
+            if (block) *block = s_kept;
+            s_kept = block;
+        } else {
+            glEnable(GL_SCISSOR_TEST);
+            glViewport(0, 0, 1, 1);
+        }
         return FF_SUCCESS;
     }
 

@@ -1,22 +1,8 @@
-#include "tests/soak/GLCensus.h"
+#include "runner/GLCensus.h"
 
 #include "gl/GLIncludes.h"
 
-#include <malloc.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define SOAK_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SOAK_ASAN 1
-#endif
-#endif
-#ifdef SOAK_ASAN
-// From the sanitizer runtime (not every compiler ships its header).
-extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
-#endif
-
-namespace soak {
+namespace tessivar {
 namespace {
 
 constexpr GLuint kMargin = 1u << 16;
@@ -68,6 +54,8 @@ GLCensus GLCensus::Take() {
     return census;
 }
 
+const char* GLCensus::Name(Kind kind) { return kind < kKinds ? kNames[kind] : "?"; }
+
 std::string GLCensus::Diff(const GLCensus& after) const {
     std::string out;
     for (int k = 0; k < kKinds; ++k) {
@@ -78,13 +66,4 @@ std::string GLCensus::Diff(const GLCensus& after) const {
     return out;
 }
 
-size_t HeapInUse() {
-#ifdef SOAK_ASAN
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-#endif
-}
-
-}  // namespace soak
+}  // namespace tessivar

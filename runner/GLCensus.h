@@ -13,19 +13,16 @@
 #include <cstddef>
 #include <string>
 
-namespace soak {
+namespace tessivar {
 
 struct GLCensus {
     enum Kind { Texture, Framebuffer, Renderbuffer, Buffer, VertexArray, Program, Shader, kKinds };
     std::array<size_t, kKinds> live{};
 
     static GLCensus Take();
+    static const char* Name(Kind kind);  // "textures", "framebuffers", ...
     // Empty when equal; otherwise "kind: before -> after" for each change.
     std::string Diff(const GLCensus& after) const;
 };
 
-// Bytes the process has allocated and not freed, as the allocator in use
-// reports them (the sanitizer's allocator when there is one).
-size_t HeapInUse();
-
-}  // namespace soak
+}  // namespace tessivar
