@@ -1,9 +1,10 @@
 // ffglrun -- run any FFGL module without a display.
 //
 //   ffglrun info   MODULE [--json]
-//   ffglrun render MODULE [--input FILE.png | --pattern NAME]... [--size WxH]
-//                         [--out FILE.png | --out frame-%04d.png] [--set NAME=VALUE]...
-//                         [--frames N] [--fps F] [--events] [--raw-in WxH] [--raw-out]
+//   ffglrun render MODULE [--input FILE.png|CLIP | --pattern NAME]... [--size WxH]
+//                         [--out FILE.png | --out frame-%04d.png | --out FILE.mov|.mkv|.webm|.mp4]
+//                         [--set NAME=VALUE]... [--frames N] [--fps F] [--start T] [--audio FILE]
+//                         [--events] [--raw-in WxH] [--raw-out]
 //                         [--expect GOLDEN.png [--tolerance N] [--update-expected]]
 //   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME] [--json]
 //   ffglrun check  MODULE [--json]
@@ -13,6 +14,7 @@
 // Every failure ends the run with a non-zero exit status and one line on
 // standard error that names the file or argument at fault. Output files are
 // written whole or not at all.
+#include "runner/AudioFeed.h"
 #include "runner/Bench.h"
 #include "runner/Check.h"
 #include "runner/FrameHost.h"
@@ -20,6 +22,7 @@
 #include "runner/HeadlessGL.h"
 #include "runner/ImageIO.h"
 #include "runner/InfoFormat.h"
+#include "runner/Media.h"
 #include "runner/Module.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
@@ -169,7 +172,13 @@ public:
         if (!enabled) return;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         const double fps = seconds > 0 ? done / seconds : 0;
-        std::fprintf(stderr, "\rframe %d", done);
+        std::fprintf(stderr, "\r");
+        if (total > 0) {
+            const int filled = std::min(20, 20 * done / total);
+            std::fprintf(stderr, "[%s%s] ", std::string(size_t(filled), '#').c_str(),
+                         std::string(size_t(20 - filled), '.').c_str());
+        }
+        std::fprintf(stderr, "frame %d", done);
         if (total > 0) std::fprintf(stderr, "/%d", total);
         std::fprintf(stderr, "  %.1f fps", fps);
         if (total > 0 && fps > 0) std::fprintf(stderr, "  %.0f s left", (total - done) / fps);
@@ -238,10 +247,11 @@ int runInfo(const InfoArgs& a) {
 struct RenderArgs {
     std::string module;
     std::vector<std::string> inputs, patterns, settings;
-    std::string size, out, rawIn;
+    std::string size, out, rawIn, audio;
     int frames = 1;
     bool framesGiven = false;
     double fps = 30.0;
+    double start = 0.0;
     bool events = false;
     bool rawOut = false;
     std::string expect;
@@ -249,13 +259,32 @@ struct RenderArgs {
     bool updateExpected = false;
 };
 
-// Inputs from PNG files first, then patterns, in the order given.
-std::vector<Image> loadInputs(const RenderArgs& a, Size& size) {
+// One video clip among the inputs: its frames replace the input's picture
+// frame by frame, and their times become the host time.
+struct ClipInput {
+    std::string path;
+    std::unique_ptr<ClipReader> reader;
+    size_t slot = 0;
+    double time = 0;  // of the frame in the slot
+};
+
+// Inputs from PNG files and a clip first, then patterns, in the order given.
+std::vector<Image> loadInputs(const RenderArgs& a, Size& size, ClipInput& clip) {
     std::vector<Image> images;
     for (const auto& path : a.inputs) {
         Image img;
         std::string error;
-        if (!ReadPng(path, img, error)) throw Failure(error);
+        if (!IsPngName(path)) {
+            if (clip.reader) throw UsageFailure("--input " + path + ": one video clip at a time (" + clip.path + " is one)");
+            clip.path = path;
+            clip.reader = ClipReader::Open(path, error);
+            if (!clip.reader || (a.start > 0 && !clip.reader->Seek(a.start, error)) ||
+                !clip.reader->Next(img, clip.time, error))
+                throw Failure(error.empty() ? path + ": no frame to read" : error);
+            clip.slot = images.size();
+        } else if (!ReadPng(path, img, error)) {
+            throw Failure(error);
+        }
         if (!size.Set()) size = {img.width, img.height};
         images.push_back(std::move(img));
     }
@@ -281,6 +310,17 @@ void printEvents(std::FILE* to, int frame, const Instance& instance, const Modul
     std::fflush(to);
 }
 
+// The frames of a video --out, with the audio the run was given.
+std::unique_ptr<ClipWriter> openClipOut(const RenderArgs& a, const Size& size, double fps, const std::string& audio) {
+    std::string error;
+    auto writer = ClipWriter::Open(a.out, size.width, size.height, fps, {audio, a.start}, error);
+    if (!writer) throw Failure(error);
+    if (!writer->KeepsAlpha())
+        std::fprintf(stderr, "ffglrun: note: %s keeps no alpha; frames are composited over black (%s)\n",
+                     a.out.c_str(), writer->Encoder().c_str());
+    return writer;
+}
+
 int runRender(const RenderArgs& a) {
     const bool rawIn = !a.rawIn.empty();
     if (rawIn && (!a.inputs.empty() || !a.patterns.empty()))
@@ -291,6 +331,15 @@ int runRender(const RenderArgs& a) {
     if (a.tolerance < 0 || a.tolerance > 255) throw UsageFailure("--tolerance: must be 0 to 255");
     if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
     if (!(a.fps > 0)) throw UsageFailure("--fps: must be above 0");
+    if (!(a.start >= 0)) throw UsageFailure("--start: must be 0 or more seconds");
+    const bool clipOut = !a.out.empty() && !IsPngName(a.out);
+    if (clipOut) {
+        const auto& known = ClipExtensions();
+        if (std::find(known.begin(), known.end(), ExtensionOf(a.out)) == known.end())
+            throw Failure(a.out + ": unknown output extension; ffglrun writes .png, .mov, .mkv, .webm or .mp4");
+        if (a.out.find('%') != std::string::npos)
+            throw UsageFailure("--out " + a.out + ": a video is one file; %d numbers PNG files");
+    }
     if (a.rawOut && ::isatty(STDOUT_FILENO))
         throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
     if (rawIn && ::isatty(STDIN_FILENO))
@@ -318,14 +367,26 @@ int runRender(const RenderArgs& a) {
     const ModuleInfo info = describe(*module);
     const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
     std::vector<Image> inputs;
+    ClipInput clip;
     if (rawIn) {
         inputs.emplace_back(rawSize.width, rawSize.height);
         if (!size.Set()) size = rawSize;
     } else {
         Size inputSize = size;
-        inputs = loadInputs(a, inputSize);
+        inputs = loadInputs(a, inputSize, clip);
         if (!size.Set()) size = inputSize;
     }
+    const double fps = clip.reader && clip.reader->FrameRate() > 0 ? clip.reader->FrameRate() : a.fps;
+    // The audio for FFT parameters and the output: --audio, else the clip's.
+    const std::string audioPath = !a.audio.empty() ? a.audio : clip.reader && clip.reader->HasAudio() ? clip.path : "";
+    std::unique_ptr<AudioSpectrum> spectrum;
+    const bool wantsAudio = std::any_of(info.params.begin(), info.params.end(), IsFftParam);
+    if (!audioPath.empty() && (wantsAudio || !a.audio.empty())) {
+        std::string error;
+        spectrum = AudioSpectrum::Open(audioPath, error);
+        if (!spectrum || (a.start > 0 && !spectrum->Seek(a.start, error))) throw Failure(error);
+    }
+    std::unique_ptr<ClipWriter> clipWriter = clipOut ? openClipOut(a, size, fps, audioPath) : nullptr;
 
     HeadlessGL& gl = makeContext();
     reportDebugErrors(gl);
@@ -353,31 +414,51 @@ int runRender(const RenderArgs& a) {
     std::string error;
     if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
     applySettings(host.Plugin(), settings);
+    std::unique_ptr<AudioFeed> audioFeed;
+    if (spectrum) {
+        audioFeed = std::make_unique<AudioFeed>(info, *spectrum);
+        audioFeed->Start(*module, host.Plugin());
+    }
 
-    const int total = rawIn && !a.framesGiven ? 0 : a.frames;
-    Progress progress(total);
+    const int total = (rawIn || clip.reader) && !a.framesGiven ? 0 : a.frames;
+    int expected = total;
+    if (clip.reader && total == 0) expected = int(std::max(0.0, clip.reader->Duration() - a.start) * fps + 0.5);
+    Progress progress(expected);
     Image last;
     for (int frame = 0; total == 0 || frame < total; ++frame) {
         if (rawIn && frame > 0) {
             if (!readFrame(inputs[0])) break;
             host.UpdateInput(0, inputs[0]);
         }
-        if (!host.RenderFrame(frame / a.fps, error)) throw Failure(error);
+        if (clip.reader && frame > 0) {
+            if (!clip.reader->Next(inputs[clip.slot], clip.time, error)) {
+                if (!error.empty()) throw Failure(error);
+                break;
+            }
+            host.UpdateInput(clip.slot, inputs[clip.slot]);
+        }
+        const double time = clip.reader ? clip.time : a.start + frame / fps;
+        if (audioFeed && !audioFeed->Frame(*module, host.Plugin(), time, error)) throw Failure(error);
+        if (!host.RenderFrame(time, error)) throw Failure(error);
         if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
         const bool lastFrame = frame + 1 == total;
-        if (a.rawOut || (out && (out->Sequence() || lastFrame)) || (expect && (expect->Sequence() || lastFrame)))
+        if (a.rawOut || clipWriter || (out && (out->Sequence() || lastFrame)) ||
+            (expect && (expect->Sequence() || lastFrame)))
             last = host.ReadOutput();
         if (frames && !WriteRawFrame(frames, last))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
-        if (out && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
+        if (clipWriter && !clipWriter->Write(last, time - a.start, error)) throw Failure(error);
+        if (out && !clipWriter && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
         if (expect && expect->Sequence() &&
             !golden.Frame(frame + 1, last, expect->For(frame + 1), diffPath(frame + 1), error))
             throw Failure(error);
         progress.Frame(frame + 1);
     }
+    if (clipWriter && !clipWriter->Finish(error)) throw Failure(error);
     // An open-ended stream writes its last frame once the stream is over.
-    if (total == 0 && ((out && !out->Sequence()) || (expect && !expect->Sequence()))) last = host.ReadOutput();
-    if (out && !out->Sequence() && !WritePng(out->For(0), last, error)) throw Failure(error);
+    const bool pngOut = out && !clipWriter && !out->Sequence();
+    if (total == 0 && (pngOut || (expect && !expect->Sequence()))) last = host.ReadOutput();
+    if (pngOut && !WritePng(out->For(0), last, error)) throw Failure(error);
     if (expect && !expect->Sequence() && !golden.Frame(total, last, expect->For(0), diffPath(0), error))
         throw Failure(error);
     host.Plugin().Destroy();
@@ -509,16 +590,20 @@ int main(int argc, char** argv) {
     RenderArgs render;
     auto* renderCmd = app.add_subcommand("render", "Render frames through the module");
     renderCmd->add_option("module", render.module, "Path of the module (.so)")->required();
-    renderCmd->add_option("--input", render.inputs, "Input PNG; once per input")->allow_extra_args(false);
+    renderCmd->add_option("--input", render.inputs, "Input PNG or video clip (one); once per input")
+        ->allow_extra_args(false);
     std::string patternHelp = "Generated input:";
     for (const auto& n : PatternNames()) patternHelp += " " + n;
     renderCmd->add_option("--pattern", render.patterns, patternHelp)->allow_extra_args(false);
     renderCmd->add_option("--size", render.size, "Output size WxH (default: the first input's size)");
-    renderCmd->add_option("--out", render.out, "Output PNG; a %d (or %04d) writes one file per frame");
+    renderCmd->add_option("--out", render.out,
+                          "Output PNG (a %d or %04d writes one file per frame) or video: .mov, .mkv, .webm, .mp4");
     renderCmd->add_option("--set", render.settings, "NAME=VALUE by display name or index; on/off, option names, texts")
         ->allow_extra_args(false);
-    auto* framesOpt = renderCmd->add_option("--frames", render.frames, "Number of frames (default 1; with --raw-in: all)");
-    renderCmd->add_option("--fps", render.fps, "Frames per second for the host time (default 30)");
+    auto* framesOpt = renderCmd->add_option("--frames", render.frames, "Number of frames (default 1; with --raw-in or a clip: all)");
+    renderCmd->add_option("--fps", render.fps, "Frames per second for the host time (default 30; a clip's own)");
+    renderCmd->add_option("--start", render.start, "Start this many seconds into the clip and the audio");
+    renderCmd->add_option("--audio", render.audio, "Audio for FFT parameters and the video out (default: the clip's)");
     renderCmd->add_flag("--events", render.events, "Print parameter events and new values after each frame");
     renderCmd->add_option("--raw-in", render.rawIn, "Read RGBA frames of WxH from standard input");
     renderCmd->add_flag("--raw-out", render.rawOut, "Write RGBA frames to standard output");

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev nlohmann-json3-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libegl-dev libegl-mesa0 libgl1-mesa-dri libopengl-dev libgl-dev
   "$@"
 )

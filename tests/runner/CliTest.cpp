@@ -2,15 +2,19 @@
 // Each test checks the exit status and, for failures, that standard error
 // holds exactly one line naming the file or argument at fault.
 #include "runner/ImageIO.h"
+#include "runner/Media.h"
 #include "runner/Patterns.h"
 #include "tests/runner/PngFixtures.h"
 #include "tests/runner/CliRunner.h"
+#include "tests/runner/MediaFixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -96,7 +100,7 @@ TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
     EXPECT_TRUE(Files().empty());
 }
 
-TEST_F(Cli, BadInputPicturesAreNamed) {
+TEST_F(Cli, BadInputFilesAreNamed) {
     const std::string m = Module("FRAMETESTPLUGIN");
     const std::string out = dir + "o.png";
     const std::string missing = dir + "missing.png";
@@ -118,6 +122,29 @@ TEST_F(Cli, BadInputPicturesAreNamed) {
     const uint16_t pixels[2 * 2 * 4] = {};
     ASSERT_TRUE(testpng::Write(deep, PNG_FORMAT_LINEAR_RGB_ALPHA, pixels, 2, 2));
     EXPECT_ONE_LINE(Run({"render", m, "--input", deep, "--out", out}), 1, deep + ": 16-bit RGBA PNG is not read");
+
+    // Clips and audio; a build without FFmpeg names the file and says why.
+    auto media = [](const std::string& says) {
+        return tessivar::MediaSupported() ? says : "no video or audio file support";
+    };
+    const std::string clip = dir + "missing.mp4", notMedia = dir + "text.mp4", tone = dir + "tone.wav";
+    std::ofstream(notMedia) << "hello, not a clip";
+    mediatest::WriteToneWav(tone, 8000, 0.1, 60, 0);
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } media_cases[] = {
+        {{"--input", clip, "--out", out}, media("input file not found: " + clip)},
+        {{"--input", notMedia, "--out", out}, media(notMedia + ": not a media file")},
+        {{"--input", tone, "--out", out}, media(tone + ": no video stream")},
+        {{"--pattern", "grid", "--audio", good, "--out", out}, media(good + ": no audio stream")},
+        {{"--pattern", "grid", "--out", dir + "o.avi"}, dir + "o.avi: unknown output extension"},
+    };
+    for (const auto& c : media_cases) {
+        std::vector<std::string> args = {"render", m};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_ONE_LINE(Run(args), 1, c.says);
+    }
     EXPECT_FALSE(fs::exists(out));
 }
 
@@ -130,6 +157,19 @@ TEST_F(Cli, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
     fs::create_directory(dir + "taken.png");
     EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "8x8", "--out", dir + "taken.png"}), 1,
                     "cannot write " + dir + "taken.png");
+    // A disk that fills up halfway through a video: 16 KiB of file allowed.
+    if (tessivar::MediaSupported()) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 16 * 1024;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const Result full = Run({"render", m, "--pattern", "grid", "--size", "256x256", "--frames", "30", "--out",
+                                 dir + "full.mov"});
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_ONE_LINE(full, 1, "cannot write " + dir + "full.mov: File too large");
+    }
     EXPECT_EQ(Files(), std::vector<std::string>{"taken.png"});
 }
 

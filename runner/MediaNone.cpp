@@ -1,0 +1,57 @@
+// The media layer of a build without FFmpeg: the same interface, and every
+// file it is asked to open answers one line saying why it cannot.
+#include "runner/Media.h"
+
+namespace tessivar {
+
+namespace {
+std::string unsupported(const std::string& path) {
+    return path + ": this build of ffglrun has no video or audio file support (built without FFmpeg)";
+}
+}  // namespace
+
+bool MediaSupported() { return false; }
+
+struct ClipReader::Impl {};
+ClipReader::ClipReader(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
+ClipReader::~ClipReader() = default;
+std::unique_ptr<ClipReader> ClipReader::Open(const std::string& path, std::string& error) {
+    error = unsupported(path);
+    return nullptr;
+}
+uint32_t ClipReader::Width() const { return 0; }
+uint32_t ClipReader::Height() const { return 0; }
+double ClipReader::FrameRate() const { return 0; }
+double ClipReader::Duration() const { return 0; }
+bool ClipReader::HasAudio() const { return false; }
+bool ClipReader::Seek(double, std::string&) { return false; }
+bool ClipReader::Next(Image&, double&, std::string&) { return false; }
+
+struct AudioSpectrum::Impl {};
+AudioSpectrum::AudioSpectrum(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
+AudioSpectrum::~AudioSpectrum() = default;
+std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std::string& error) {
+    error = unsupported(path);
+    return nullptr;
+}
+int AudioSpectrum::SampleRate() const { return 0; }
+bool AudioSpectrum::Seek(double, std::string&) { return false; }
+bool AudioSpectrum::Bins(double, size_t, std::vector<float>&, std::string&) { return false; }
+
+struct ClipWriter::Impl {
+    std::string none;
+};
+ClipWriter::ClipWriter(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
+ClipWriter::~ClipWriter() = default;
+std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, uint32_t, uint32_t, double, const AudioCopy&,
+                                             std::string& error) {
+    error = unsupported(path);
+    return nullptr;
+}
+const std::string& ClipWriter::Encoder() const { return impl->none; }
+bool ClipWriter::KeepsAlpha() const { return false; }
+bool ClipWriter::CopiesAudio() const { return false; }
+bool ClipWriter::Write(const Image&, double, std::string&) { return false; }
+bool ClipWriter::Finish(std::string&) { return false; }
+
+}  // namespace tessivar
