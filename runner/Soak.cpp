@@ -267,7 +267,10 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
     report.module = module.Path();
     report.cycles = cycles;
     SoakHost host(module, info);
-    if (!host.Create(error)) return false;
+    if (!host.Create(error)) {
+        error = module.Path() + ": " + error;
+        return false;
+    }
 
     SoakPhase instances;
     instances.name = "instances";
@@ -282,7 +285,11 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
     SoakPhase prototypes;
     prototypes.name = "prototypes";
     Instance survivor;
-    if (!survivor.Create(module, kWidth, kHeight, error)) return false;
+    if (std::string why; !survivor.Create(module, kWidth, kHeight, why)) {
+        prototypes.problems.push_back("FF_INSTANTIATE_GL failed for the instance that lives through them");
+        report.phases.push_back(prototypes);
+        return true;
+    }
     measure(prototypes, cycles, [&](uint32_t cycle) {
         std::string why = host.PrototypeCycle(cycle);
         if (why.empty() && cycle % 100 == 0) why = host.Frame(survivor, cycle);

@@ -562,7 +562,7 @@ int runSoak(const SoakArgs& a) {
     makeContext();
     SoakReport report;
     std::string error;
-    if (!RunSoak(*module, info, uint32_t(a.cycles), report, error)) throw Failure(a.module + ": " + error);
+    if (!RunSoak(*module, info, uint32_t(a.cycles), report, error)) throw Failure(error);
     if (json.Wanted())
         json.Write(SoakToJson(report));
     else

@@ -48,6 +48,8 @@ TEST_F(Cli, RefusedInstanceEndsTheRenderWithoutOutput) {
     const std::string failing = Module("FAILINGINITPLUGIN");
     const Result r = Run({"render", failing, "--pattern", "checker", "--size", "32x32", "--out", dir + "o.png"});
     EXPECT_ONE_LINE(r, 1, failing + ": the module refused to make an instance");
+    EXPECT_ONE_LINE(Run({"soak", failing, "--cycles", "1"}), 1,
+                    failing + " fails the soak: instances: cycle 0: FF_INSTANTIATE_GL failed");
     EXPECT_TRUE(Files().empty());
 }
 
