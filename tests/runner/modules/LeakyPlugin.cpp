@@ -4,8 +4,8 @@
 //   - its name field carries stray bytes after the terminator;
 //   - ProcessOpenGL leaves the scissor test on and the viewport shrunk, or,
 //     with LEAKY_PLUGIN_FAULT=texture, makes a texture it never deletes, or,
-//     with LEAKY_PLUGIN_FAULT=heap, keeps a 48-byte block (still reachable,
-//     so a leak checker at exit stays quiet and only growth shows it).
+//     with LEAKY_PLUGIN_FAULT=heap, keeps a 48-byte block until unloaded
+//     (so a leak checker at exit stays quiet and only growth shows it).
 // It also chatters on standard output each frame, as some plugins do, which
 // must not end up inside a raw frame stream.
 #include "gl/GLIncludes.h"
@@ -22,7 +22,18 @@ const char* fault() {
     return f ? f : "state";
 }
 
-void* s_kept = nullptr;  // the kept blocks, each holding the previous one's address
+// The kept blocks, each holding the previous one's address; freed only when
+// the module is unloaded, so a leak checker at exit has nothing to report.
+struct Kept {
+    void* last = nullptr;
+    ~Kept() {
+        while (last) {
+            void* previous = *static_cast<void**>(last);
+            std::free(last);
+            last = previous;
+        }
+    }
+} s_kept;
 
 class LeakyPlugin : public CFFGLPlugin {
 public:
@@ -47,8 +58,8 @@ public:
             glBindTexture(GL_TEXTURE_2D, 0);
         } else if (std::strcmp(fault(), "heap") == 0) {
             void** block = static_cast<void**>(std::malloc(48));
-            if (block) *block = s_kept;
-            s_kept = block;
+            if (block) *block = s_kept.last;
+            s_kept.last = block;
         } else {
             glEnable(GL_SCISSOR_TEST);
             glViewport(0, 0, 1, 1);
