@@ -26,7 +26,7 @@ demo: build
 	./scripts/demo.sh build/$(PRESET)
 
 bench:
-	./scripts/install-deps.sh valgrind libopencv-imgproc-dev
+	./scripts/install-deps.sh valgrind libopencv-imgproc-dev ffmpeg
 	$(MAKE) configure PRESET=release
 	cmake --build --preset release --target benchmarks
 	./scripts/bench.sh build/release

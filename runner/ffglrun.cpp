@@ -454,12 +454,13 @@ int runRender(const RenderArgs& a) {
         if (expect && expect->Sequence() &&
             !golden.Frame(frame + 1, last, expect->For(frame + 1), diffPath(frame + 1), error))
             throw Failure(error);
-        progress.Frame(frame + 1);
+        progress.Frame(++rendered);
     }
     if (clipWriter && !clipWriter->Finish(error)) throw Failure(error);
     // An open-ended stream writes its last frame once the stream is over.
     const bool pngOut = out && !clipWriter && !out->Sequence();
-    if (total == 0 && (pngOut || (expect && !expect->Sequence()))) last = host.ReadOutput();
+    // A stream or clip that ended before --frames did leaves its last frame unread too.
+    if (rendered != total && (pngOut || (expect && !expect->Sequence()))) last = host.ReadOutput();
     if (pngOut && !WritePng(out->For(0), last, error)) throw Failure(error);
     if (expect && !expect->Sequence() && !golden.Frame(rendered, last, expect->For(0), diffPath(0), error))
         throw Failure(error);

@@ -11,3 +11,4 @@ for b in "$build"/bench/*_bench; do
 done
 echo "== instructions per FF_PROCESS_OPENGL"
 "$(dirname "$0")/frame-cost.sh" "$build"
+"$(dirname "$0")/media-bench.sh" "$build"

@@ -89,6 +89,11 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
             EXPECT_LE(mediatest::MeanDifference(result[i].first, expected, true), c.tolerance) << "frame " << i;
         }
     }
+    // A clip shorter than --frames ends the run with its last frame written.
+    ASSERT_EQ(Run({"render", tessivar, "--input", dir + "bars.mkv", "--frames", "100", "--out", dir + "last.png"}).code, 0);
+    Image last;
+    std::string error;
+    EXPECT_TRUE(tessivar::ReadPng(dir + "last.png", last, error) && last.width == 64) << error;
 }
 
 TEST_F(MediaCli, ToneStartingHalfwayLightsTheNoiseSource) {
