@@ -441,7 +441,6 @@ int runRender(const RenderArgs& a) {
         const double time = clip.reader ? clip.time : a.start + frame / fps;
         if (audioFeed && !audioFeed->Frame(*module, host.Plugin(), time, error)) throw Failure(error);
         if (!host.RenderFrame(time, error)) throw Failure(error);
-        ++rendered;
         if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
         const bool lastFrame = frame + 1 == total;
         if (a.rawOut || clipWriter || (out && (out->Sequence() || lastFrame)) ||

@@ -274,6 +274,11 @@ TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
     EXPECT_GT(diff.At(3, 2)[0], 200);
     EXPECT_EQ(diff.At(5, 1)[0], 0);
     EXPECT_EQ(with({"--tolerance", "200"}).code, 0);
+    // An open-ended stream is compared at its last frame; the diff goes beside the golden.
+    std::ofstream(dir + "in.raw", std::ios::binary) << std::string(3 * 8 * 8 * 4, '\x40');
+    EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "8x8", "--expect", dir + "g2.png"}, dir + "in.raw"), 1,
+                    "frame 3 differs from " + dir + "g2.png: 1 of 64 pixels off by more than 2, worst 200 at (3,2); "
+                    "diff picture " + dir + "g2.diff.png");
 
     ASSERT_TRUE(tessivar::WritePng(dir + "g1.png", Image(4, 4), error)) << error;
     EXPECT_ONE_LINE(with({}), 1, "2 of 2 frames differ from their goldens; first frame 1 differs from " + dir +
