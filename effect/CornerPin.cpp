@@ -555,13 +555,14 @@ bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
     if (analysisFBO == 0 || analysisTexture == 0) return false;
 
     // The target is never cleared, so the quad must overwrite every pixel:
-    // no blending and no host scissor box.
+    // no blending and no host scissor box. As in the split passes, only the
+    // scissor test of viewport 0 is switched; other viewports keep theirs.
     GLint savedViewport[4];
     glGetIntegerv(GL_VIEWPORT, savedViewport);
     const bool blend = glIsEnabled(GL_BLEND) == GL_TRUE;
-    const bool scissor = glIsEnabled(GL_SCISSOR_TEST) == GL_TRUE;
+    const bool scissor = glIsEnabledi(GL_SCISSOR_TEST, 0) == GL_TRUE;
     glDisable(GL_BLEND);
-    glDisable(GL_SCISSOR_TEST);
+    glDisablei(GL_SCISSOR_TEST, 0);
 
     std::vector<uint8_t> pixels(size_t(kAnalysisSize) * kAnalysisSize * 4, 0);
     {
@@ -580,7 +581,7 @@ bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
 
     glViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
     if (blend) glEnable(GL_BLEND);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
+    if (scissor) glEnablei(GL_SCISSOR_TEST, 0);
 
     // Rows arrive bottom row first; the red byte carries the alpha sample.
     tessivar::OpaqueBox box;

@@ -187,9 +187,10 @@ TEST_F(TessivarAutoFit, AnalysisIsImmuneToTheHostsScissorAndPackState) {
     const tessivar::InputTexture input = MakeInput(image);
     ProcessRecord record;
     record.AddInput(480, 270, 480, 270, input.Desc().Handle);
-    // A host that left a scissor box and a wide pack row length behind.
+    // A host that left a scissor box on viewport 0 (only) and a wide pack
+    // row length behind; the scissor test of viewport 1 must stay off.
     host.BindHostState();
-    glEnable(GL_SCISSOR_TEST);
+    glEnablei(GL_SCISSOR_TEST, 0);
     glScissor(0, 0, 16, 16);
     glPixelStorei(GL_PACK_ROW_LENGTH, 300);
     glPixelStorei(GL_PACK_ALIGNMENT, 8);
@@ -199,6 +200,7 @@ TEST_F(TessivarAutoFit, AnalysisIsImmuneToTheHostsScissorAndPackState) {
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     EXPECT_EQ(rowLength, 300);
     EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(glIsEnabledi(GL_SCISSOR_TEST, 1), GL_FALSE);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glDisable(GL_SCISSOR_TEST);
