@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Measures what the test suite catches: injects realistic faults into the
+code, one at a time, rebuilds, runs the suite and records which tests fail.
+
+    scripts/fault-check.py                  every fault, whole suite
+    scripts/fault-check.py effect-yflip ... only the named faults (or prefixes)
+    scripts/fault-check.py --list           the faults, and whether each applies
+    scripts/fault-check.py --out FILE       also write the result table to FILE
+
+Each fault replaces one distinctive piece of code that must occur exactly
+once in its file; a fault that no longer applies (the code moved or changed)
+is reported and makes the run fail, so the list is kept up to date rather
+than silently measuring nothing. The file is restored after every fault,
+also when the run is interrupted, and the build is brought back in step at
+the end. Uses the default preset's build tree (configure it first); extra
+arguments after -- go to ctest (for instance -- -j2).
+
+A fault the build itself refuses (a layout pin, a warning) counts as caught
+by the build. The last measured table is kept in scripts/fault-check.txt.
+"""
+import os
+import re
+import signal
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build", "default")
+
+# id, file, the code as it is, the code with the fault
+FAULTS = [
+    # host/
+    ("host-event-capacity", "host/FFGLPluginManager.cpp",
+     "if (count >= maxEvents) break;", "if (count > maxEvents) break;"),
+    ("host-first-frame-no-connect", "host/FFGL.cpp",
+     "            instance->Connect();\n            Access::Connected(*instance) = true;",
+     "            Access::Connected(*instance) = true;"),
+    ("host-group-terminator", "host/FFGL.cpp",
+     "memcpy(query->buffer, info->group.data(), n);", "memcpy(query->buffer, info->group.c_str(), n + 1);"),
+    ("host-display-cut-dot-kept", "host/FFGLPlugin.cpp",
+     "if (text[room - 1] == '.') text[room - 1] = '\\0';", ""),
+    ("host-thumbnail-size-swapped", "host/FFGLThumbnail.cpp",
+     "    query.width = thumb->GetWidth();\n    query.height = thumb->GetHeight();",
+     "    query.width = thumb->GetHeight();\n    query.height = thumb->GetWidth();"),
+    # gl/
+    ("gl-read-framebuffer-not-restored", "gl/FFGLScopedBindings.cpp",
+     "    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(previousReadFBO));\n", ""),
+    ("gl-quad-flip-inverted", "gl/FFGLScreenQuad.cpp",
+     "flipped ? FLIPPED_TEXTURED_QUAD_VERTICES : TEXTURED_QUAD_VERTICES",
+     "flipped ? TEXTURED_QUAD_VERTICES : FLIPPED_TEXTURED_QUAD_VERTICES"),
+    ("gl-fbo-texture-leak", "gl/FFGLFBO.cpp",
+     "if (colorTextureID != 0) glDeleteTextures(1, &colorTextureID);", ""),
+    ("gl-log-to-stderr", "gl/FFGLUtilities.cpp",
+     'std::printf("%s", line.c_str());', 'std::fprintf(stderr, "%s", line.c_str());'),
+    ("gl-sampler-unit-not-reset", "gl/FFGLScopedBindings.cpp",
+     "    glActiveTexture(GL_TEXTURE0);\n    isBound = false;", "    isBound = false;"),
+    # effect/
+    ("effect-homography-sign", "effect/Homography.cpp",
+     "h = (dx1 * sy - sx * dy1) / den;", "h = (dx1 * sy + sx * dy1) / den;"),
+    ("effect-yflip-dropped", "effect/CornerPin.cpp",
+     "canvasUV = vec2(vUV.x, 1.0 - vUV.y);", "canvasUV = vec2(vUV.x, vUV.y);"),
+    ("effect-guide-colour", "effect/CornerPin.cpp",
+     "vec4(0.204, 0.780, 0.349, 1.0)", "vec4(0.204, 0.780, 0.394, 1.0)"),
+    ("effect-opaque-threshold", "effect/AlphaBounds.cpp",
+     "while (first < width && row[first * 4] <= threshold) ++first;",
+     "while (first < width && row[first * 4] < threshold) ++first;"),
+    ("effect-attempts", "effect/CornerPin.cpp",
+     "kMaxDetectAttempts = 30;", "kMaxDetectAttempts = 31;"),
+    ("effect-event-flag", "effect/CornerPin.cpp",
+     "RaiseParamEvent(i, FF_EVENT_FLAG_VALUE);", "RaiseParamEvent(i, 1);"),
+    ("effect-aspect-default", "effect/CornerPin.cpp",
+     'SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.0f);',
+     'SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.5f);'),
+    ("effect-write-back-edge", "effect/CornerPin.cpp",
+     "kEdgeOfIndex[8] = {0, 1, 2, 1, 2, 3, 0, 3};", "kEdgeOfIndex[8] = {0, 1, 2, 1, 2, 3, 2, 3};"),
+    ("effect-split-scissor-left-on", "effect/CornerPin.cpp",
+     "    if (!hostScissor) glDisablei(GL_SCISSOR_TEST, 0);\n", ""),
+    ("effect-analysis-scissor-every-viewport", "effect/CornerPin.cpp",
+     "if (scissor) glEnablei(GL_SCISSOR_TEST, 0);", "if (scissor) glEnable(GL_SCISSOR_TEST);"),
+    ("effect-analysis-blend-left-off", "effect/CornerPin.cpp",
+     "    if (blend) glEnable(GL_BLEND);\n", ""),
+    ("effect-padding-height", "effect/CornerPin.cpp",
+     "float(input.Height) / float(input.HardwareHeight)", "float(input.Height) / float(input.HardwareWidth)"),
+    ("effect-crop-any-shape", "effect/CornerPin.cpp",
+     "if (!autoBounds && sameShape) CropSource(rect);", "if (!autoBounds) CropSource(rect);"),
+    # quickstart/
+    ("qs-option-rounded", "quickstart/FFGLParams.cpp",
+     "const size_t index = inList ? static_cast<size_t>(v) : 0;",
+     "const size_t index = inList ? static_cast<size_t>(v + 0.5f) : 0;"),
+    ("qs-audio-high-band", "quickstart/FFGLAudio.cpp", "if (i > u)", "if (i >= u)"),
+    ("qs-hue-colour-channels", "quickstart/FFGLQuickstartPlugin.cpp",
+     "program.Set(name, r, g, b, params[pos + 3]->GetValue());",
+     "program.Set(name, r, b, g, params[pos + 3]->GetValue());"),
+    # runner/
+    ("runner-png-rows-reversed", "runner/ImageIO.cpp",
+     "for (uint32_t y = 0; y < image.height; ++y) s.rows[y] = image.At(0, y);",
+     "for (uint32_t y = 0; y < image.height; ++y) s.rows[y] = image.At(0, image.height - 1 - y);"),
+    ("runner-usage-error-to-stdout", "runner/ffglrun.cpp",
+     'std::fprintf(stderr, "ffglrun: %s (see ffglrun --help)\\n", e.what());',
+     'std::fprintf(stdout, "ffglrun: %s (see ffglrun --help)\\n", e.what());'),
+    ("runner-option-position-from-one", "runner/ParamSetting.cpp",
+     "chosen = &p->elements[size_t(position)];",
+     "chosen = &p->elements[size_t(position) > 0 ? size_t(position) - 1 : 0];"),
+    ("runner-check-name-offset", "runner/Check.cpp",
+     "raw + offsetof(PluginInfoStruct, PluginName);", "raw + offsetof(PluginInfoStruct, PluginUniqueID);"),
+]
+
+restore = {}  # path -> original text, while a fault is in
+
+
+def restore_all(*_):
+    for path, text in list(restore.items()):
+        with open(path, "w") as f:
+            f.write(text)
+        del restore[path]
+    if _:
+        sys.exit(130)
+
+
+def applies(fault):
+    _, rel, old, _ = fault
+    path = os.path.join(ROOT, rel)
+    if not os.path.exists(path):
+        return "file is gone"
+    n = open(path).read().count(old)
+    return None if n == 1 else ("code not found" if n == 0 else "code found %d times" % n)
+
+
+def run(cmd, log):
+    with open(log, "w") as out:
+        return subprocess.call(cmd, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT)
+
+
+def failed_tests():
+    path = os.path.join(BUILD, "Testing", "Temporary", "LastTestsFailed.log")
+    if not os.path.exists(path):
+        return []
+    return sorted(line.strip().split(":", 1)[1] for line in open(path) if ":" in line)
+
+
+def main():
+    args = sys.argv[1:]
+    ctest_extra = args[args.index("--") + 1:] if "--" in args else []
+    args = args[:args.index("--")] if "--" in args else args
+    out_file = None
+    if "--out" in args:
+        i = args.index("--out")
+        out_file = args[i + 1]
+        del args[i:i + 2]
+    chosen = [f for f in FAULTS if not [a for a in args if a != "--list"] or
+              any(f[0].startswith(a) for a in args if a != "--list")]
+
+    if "--list" in args:
+        for f in chosen:
+            why = applies(f)
+            print("%-40s %-34s %s" % (f[0], f[1], "applies" if not why else "DOES NOT APPLY: " + why))
+        return 0
+    if not os.path.exists(os.path.join(BUILD, "build.ninja")):
+        print("fault-check: configure first: cmake --preset default", file=sys.stderr)
+        return 2
+
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, restore_all)
+    logs = os.path.join(BUILD, "fault-check")
+    os.makedirs(logs, exist_ok=True)
+    ctest = ["ctest", "--preset", "default", "--timeout", "300"] + ctest_extra
+
+    if run(["cmake", "--build", "--preset", "default"], os.path.join(logs, "baseline-build.log")) != 0:
+        print("fault-check: the tree does not build as it is", file=sys.stderr)
+        return 2
+    run(ctest, os.path.join(logs, "baseline-ctest.log"))
+    baseline = set(failed_tests())
+    if baseline:
+        print("fault-check: failing without any fault (ignored below): " + ", ".join(sorted(baseline)))
+
+    rows, stale, missed = [], 0, 0
+    try:
+        for f in chosen:
+            fid, rel, old, new = f
+            why = applies(f)
+            if why:
+                rows.append((fid, "DOES NOT APPLY (%s in %s)" % (why, rel)))
+                stale += 1
+                continue
+            path = os.path.join(ROOT, rel)
+            text = open(path).read()
+            restore[path] = text
+            with open(path, "w") as out:
+                out.write(text.replace(old, new))
+            if run(["cmake", "--build", "--preset", "default"], os.path.join(logs, fid + "-build.log")) != 0:
+                caught = ["(build)"]
+            else:
+                run(ctest, os.path.join(logs, fid + "-ctest.log"))
+                caught = [t for t in failed_tests() if t not in baseline]
+            restore_all()
+            if not caught:
+                missed += 1
+            rows.append((fid, ", ".join(caught) if caught else "NOT CAUGHT"))
+            print("%-40s %s" % rows[-1], flush=True)
+    finally:
+        restore_all()
+        run(["cmake", "--build", "--preset", "default"], os.path.join(logs, "restore-build.log"))
+
+    table = "".join("%-40s %s\n" % r for r in rows)
+    summary = "%d faults, %d caught, %d not caught, %d no longer apply\n" % (
+        len(rows), len(rows) - missed - stale, missed, stale)
+    print("\n" + table + summary, end="")
+    if out_file:
+        with open(out_file, "w") as out:
+            out.write(table + summary)
+    return 1 if missed or stale else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
