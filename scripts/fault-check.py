@@ -6,6 +6,7 @@ code, one at a time, rebuilds, runs the suite and records which tests fail.
     scripts/fault-check.py effect-yflip ... only the named faults (or prefixes)
     scripts/fault-check.py --list           the faults, and whether each applies
     scripts/fault-check.py --out FILE       also write the result table to FILE
+    scripts/fault-check.py --no-baseline    skip the first whole-suite run
 
 Each fault replaces one distinctive piece of code that must occur exactly
 once in its file; a fault that no longer applies (the code moved or changed)
@@ -15,9 +16,13 @@ also when the run is interrupted, and the build is brought back in step at
 the end. Uses the default preset's build tree (configure it first); extra
 arguments after -- go to ctest (for instance -- -j2).
 
+After a fault, only the tests whose program or modules the rebuild changed
+are run (the others cannot see it); --all-tests runs the whole suite.
+
 A fault the build itself refuses (a layout pin, a warning) counts as caught
 by the build. The last measured table is kept in scripts/fault-check.txt.
 """
+import json
 import os
 import re
 import signal
@@ -35,8 +40,6 @@ FAULTS = [
     ("host-first-frame-no-connect", "host/FFGL.cpp",
      "            instance->Connect();\n            Access::Connected(*instance) = true;",
      "            Access::Connected(*instance) = true;"),
-    ("host-group-terminator", "host/FFGL.cpp",
-     "memcpy(query->buffer, info->group.data(), n);", "memcpy(query->buffer, info->group.c_str(), n + 1);"),
     ("host-display-cut-dot-kept", "host/FFGLPlugin.cpp",
      "if (text[room - 1] == '.') text[room - 1] = '\\0';", ""),
     ("host-thumbnail-size-swapped", "host/FFGLThumbnail.cpp",
@@ -52,8 +55,6 @@ FAULTS = [
      "if (colorTextureID != 0) glDeleteTextures(1, &colorTextureID);", ""),
     ("gl-log-to-stderr", "gl/FFGLUtilities.cpp",
      'std::printf("%s", line.c_str());', 'std::fprintf(stderr, "%s", line.c_str());'),
-    ("gl-sampler-unit-not-reset", "gl/FFGLScopedBindings.cpp",
-     "    glActiveTexture(GL_TEXTURE0);\n    isBound = false;", "    isBound = false;"),
     # effect/
     ("effect-homography-sign", "effect/Homography.cpp",
      "h = (dx1 * sy - sx * dy1) / den;", "h = (dx1 * sy + sx * dy1) / den;"),
@@ -71,18 +72,12 @@ FAULTS = [
     ("effect-aspect-default", "effect/CornerPin.cpp",
      'SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.0f);',
      'SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.5f);'),
-    ("effect-write-back-edge", "effect/CornerPin.cpp",
-     "kEdgeOfIndex[8] = {0, 1, 2, 1, 2, 3, 0, 3};", "kEdgeOfIndex[8] = {0, 1, 2, 1, 2, 3, 2, 3};"),
     ("effect-split-scissor-left-on", "effect/CornerPin.cpp",
      "    if (!hostScissor) glDisablei(GL_SCISSOR_TEST, 0);\n", ""),
     ("effect-analysis-scissor-every-viewport", "effect/CornerPin.cpp",
      "if (scissor) glEnablei(GL_SCISSOR_TEST, 0);", "if (scissor) glEnable(GL_SCISSOR_TEST);"),
-    ("effect-analysis-blend-left-off", "effect/CornerPin.cpp",
-     "    if (blend) glEnable(GL_BLEND);\n", ""),
     ("effect-padding-height", "effect/CornerPin.cpp",
      "float(input.Height) / float(input.HardwareHeight)", "float(input.Height) / float(input.HardwareWidth)"),
-    ("effect-crop-any-shape", "effect/CornerPin.cpp",
-     "if (!autoBounds && sameShape) CropSource(rect);", "if (!autoBounds) CropSource(rect);"),
     # quickstart/
     ("qs-option-rounded", "quickstart/FFGLParams.cpp",
      "const size_t index = inList ? static_cast<size_t>(v) : 0;",
@@ -101,8 +96,6 @@ FAULTS = [
     ("runner-option-position-from-one", "runner/ParamSetting.cpp",
      "chosen = &p->elements[size_t(position)];",
      "chosen = &p->elements[size_t(position) > 0 ? size_t(position) - 1 : 0];"),
-    ("runner-check-name-offset", "runner/Check.cpp",
-     "raw + offsetof(PluginInfoStruct, PluginName);", "raw + offsetof(PluginInfoStruct, PluginUniqueID);"),
 ]
 
 restore = {}  # path -> original text, while a fault is in
@@ -131,11 +124,41 @@ def run(cmd, log):
         return subprocess.call(cmd, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT)
 
 
-def failed_tests():
-    path = os.path.join(BUILD, "Testing", "Temporary", "LastTestsFailed.log")
-    if not os.path.exists(path):
+FAILED_LOG = os.path.join(BUILD, "Testing", "Temporary", "LastTestsFailed.log")
+
+
+def run_tests(ctest, names, log):
+    """Runs the named tests (None: all) and answers those that failed."""
+    if os.path.exists(FAILED_LOG):
+        os.remove(FAILED_LOG)  # ctest leaves a stale list behind when all pass
+    if names is not None:
+        if not names:
+            return []
+        ctest = ctest + ["-R", "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")$"]
+    run(ctest, log)
+    if not os.path.exists(FAILED_LOG):
         return []
-    return sorted(line.strip().split(":", 1)[1] for line in open(path) if ":" in line)
+    return sorted(line.strip().split(":", 1)[1] for line in open(FAILED_LOG) if ":" in line)
+
+
+def test_inputs():
+    """Each test's built files (program, modules named in its command or
+    environment): a test none of whose files a fault rebuilt cannot change."""
+    listing = subprocess.run(["ctest", "--preset", "default", "--show-only=json-v1"], cwd=ROOT,
+                             capture_output=True, text=True, check=True).stdout
+    inputs = {}
+    for t in json.loads(listing)["tests"]:
+        words = list(t.get("command") or [])
+        for p in t.get("properties", []):
+            if p["name"] == "ENVIRONMENT":
+                words += [v.split("=", 1)[-1] for v in p["value"]]
+        inputs[t["name"]] = {w.split("=", 1)[-1] for w in words
+                             if w.split("=", 1)[-1].startswith(BUILD) and os.path.isfile(w.split("=", 1)[-1])}
+    return inputs
+
+
+def mtimes(files):
+    return {f: os.stat(f).st_mtime_ns for f in files if os.path.exists(f)}
 
 
 def main():
@@ -143,6 +166,9 @@ def main():
     ctest_extra = args[args.index("--") + 1:] if "--" in args else []
     args = args[:args.index("--")] if "--" in args else args
     out_file = None
+    everything = "--all-tests" in args
+    quick = "--no-baseline" in args  # trust that the suite passes as it is
+    args = [a for a in args if a not in ("--all-tests", "--no-baseline")]
     if "--out" in args:
         i = args.index("--out")
         out_file = args[i + 1]
@@ -168,8 +194,9 @@ def main():
     if run(["cmake", "--build", "--preset", "default"], os.path.join(logs, "baseline-build.log")) != 0:
         print("fault-check: the tree does not build as it is", file=sys.stderr)
         return 2
-    run(ctest, os.path.join(logs, "baseline-ctest.log"))
-    baseline = set(failed_tests())
+    baseline = set() if quick else set(run_tests(ctest, None, os.path.join(logs, "baseline-ctest.log")))
+    inputs = test_inputs()
+    files = set().union(*inputs.values())
     if baseline:
         print("fault-check: failing without any fault (ignored below): " + ", ".join(sorted(baseline)))
 
@@ -187,11 +214,15 @@ def main():
             restore[path] = text
             with open(path, "w") as out:
                 out.write(text.replace(old, new))
+            before = mtimes(files)
             if run(["cmake", "--build", "--preset", "default"], os.path.join(logs, fid + "-build.log")) != 0:
                 caught = ["(build)"]
             else:
-                run(ctest, os.path.join(logs, fid + "-ctest.log"))
-                caught = [t for t in failed_tests() if t not in baseline]
+                after = mtimes(files)
+                changed = {f for f in files if before.get(f) != after.get(f)}
+                names = None if everything else {n for n, used in inputs.items() if used & changed}
+                caught = [t for t in run_tests(ctest, names, os.path.join(logs, fid + "-ctest.log"))
+                          if t not in baseline]
             restore_all()
             if not caught:
                 missed += 1
