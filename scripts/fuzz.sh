@@ -5,7 +5,7 @@
 #
 # Builds a clang tree in build/fuzz with AddressSanitizer, UndefinedBehavior-
 # Sanitizer and coverage on every target, then runs fuzz_plugmain (see
-# tests/fuzz/PlugMainFuzz.h) from the seed corpus in tests/fuzz/corpus. New
+# fuzz/PlugMainFuzz.h) from the seed corpus in fuzz/corpus. New
 # inputs go to build/fuzz/corpus, crashes to build/fuzz/findings; the seeds
 # in the repository are left as they are. Exits non-zero on any finding.
 set -euo pipefail
@@ -42,10 +42,10 @@ TESSIVAR_FUZZ_MODULE="$module_path" \
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  "$build/tests/fuzz/fuzz_plugmain" \
+  "$build/fuzz/fuzz_plugmain" \
     -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -max_len=512 \
     -print_final_stats=1 -artifact_prefix="$build/findings/" \
-    "$build/corpus" tests/fuzz/corpus </dev/null >"$log" 2>&1 || status=$?
+    "$build/corpus" fuzz/corpus </dev/null >"$log" 2>&1 || status=$?
 
 # The last status line and the totals, for the CI log.
 grep -E '^#[0-9]+' "$log" | tail -n 1 || true

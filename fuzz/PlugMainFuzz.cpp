@@ -1,4 +1,4 @@
-#include "tests/fuzz/PlugMainFuzz.h"
+#include "fuzz/PlugMainFuzz.h"
 
 #include "gl/GLIncludes.h"
 #include "host/FFGLABI.h"

@@ -2,7 +2,7 @@
 // file named on the command line, or every file in a named folder. The seed
 // corpus runs this way in the everyday suite (and under the sanitizers), so
 // the harness and the inputs it was seeded with stay good between fuzz runs.
-#include "tests/fuzz/PlugMainFuzz.h"
+#include "fuzz/PlugMainFuzz.h"
 
 #include <algorithm>
 #include <cstdio>
