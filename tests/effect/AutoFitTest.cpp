@@ -40,6 +40,12 @@ TEST_F(TessivarAutoFit, FitsARectangleOfTheRightAspect) {
         ClearColumns(image, 240, 240);
         return image;
     };
+    const auto faintBars = [&](uint32_t w, uint32_t h) {  // alpha 12 is still transparent, 13 would not be
+        tessivar::Image image = bars(w, h);
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < 240; ++x) image.At(x, y)[3] = image.At(w - 1 - x, y)[3] = 12;
+        return image;
+    };
     const struct {
         const char* name;
         std::function<tessivar::Image(uint32_t, uint32_t)> picture;
@@ -51,6 +57,7 @@ TEST_F(TessivarAutoFit, FitsARectangleOfTheRightAspect) {
         {"opaque, the output's shape: the whole frame, events still raised", Gradient, 1920, 1080, 1920, 1080, 1, 1,
          {0, 0, 1, 1}, false},
         {"240-pixel transparent bars", bars, 1920, 1080, 1920, 1080, 1, 1, {0.125f, 0, 0.875f, 1}, true},
+        {"bars of alpha 12", faintBars, 1920, 1080, 1920, 1080, 1, 1, {0.125f, 0, 0.875f, 1}, true},
         // Aspects 0.00087 apart count as equal: detection runs and finds the
         // whole frame, then the input's own aspect decides.
         {"1366 x 768 in 1920 x 1080", Gradient, 1366, 768, 1920, 1080, 1, 1, {0, 0.00024402142f, 1, 0.99975598f}, false},

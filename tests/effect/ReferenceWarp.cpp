@@ -34,9 +34,9 @@ bool solve(double A[8][8], double b[8], double x[8]) {
     return true;
 }
 
-// The warp computed with none of the effect's code: the forward homography
-// solved as a general 8 x 8 linear system from the four correspondences,
-// inverted as a general 3 x 3 matrix, and the input sampled bilinearly with
+// The warp computed with none of the effect's code: the map from the canvas
+// to the unit square is solved directly as a general 8 x 8 linear system from
+// the four correspondences, and the input is sampled bilinearly with
 // clamp-to-edge inside its own image.
 struct Reference {
     const tessivar::Image& input;
@@ -47,28 +47,21 @@ struct Reference {
 
     Reference(const tessivar::Image& image, const WarpSetup& s, uint32_t w, uint32_t h)
         : input(image), setup(s), width(w), height(h) {
-        // x = (h0 u + h1 v + h2) / (h6 u + h7 v + 1), y likewise with h3..h5.
-        const double src[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        // u = (h0 x + h1 y + h2) / (h6 x + h7 y + 1), v likewise with h3..h5.
+        const double corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
         double A[8][8] = {}, b[8] = {}, H[8] = {};
         for (int k = 0; k < 4; ++k) {
-            const double u = src[k][0], v = src[k][1];
             const double x = double(s.points[2 * k]), y = double(s.points[2 * k + 1]);
-            double* rx = A[2 * k];
-            double* ry = A[2 * k + 1];
-            rx[0] = u, rx[1] = v, rx[2] = 1, rx[6] = -u * x, rx[7] = -v * x;
-            ry[3] = u, ry[4] = v, ry[5] = 1, ry[6] = -u * y, ry[7] = -v * y;
-            b[2 * k] = x, b[2 * k + 1] = y;
+            const double u = corners[k][0], v = corners[k][1];
+            double* ru = A[2 * k];
+            double* rv = A[2 * k + 1];
+            ru[0] = x, ru[1] = y, ru[2] = 1, ru[6] = -x * u, ru[7] = -y * u;
+            rv[3] = x, rv[4] = y, rv[5] = 1, rv[6] = -x * v, rv[7] = -y * v;
+            b[2 * k] = u, b[2 * k + 1] = v;
         }
         if (!solve(A, b, H)) return;
-        const double m[9] = {H[0], H[1], H[2], H[3], H[4], H[5], H[6], H[7], 1.0};
-        const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
-                           m[2] * (m[3] * m[7] - m[4] * m[6]);
-        if (std::fabs(det) < 1e-12) return;
-        for (int r = 0; r < 3; ++r)  // cofactors
-            for (int c = 0; c < 3; ++c) {
-                const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
-                inverse[r * 3 + c] = (m[r1 * 3 + c1] * m[r2 * 3 + c2] - m[r1 * 3 + c2] * m[r2 * 3 + c1]) / det;
-            }
+        std::copy(H, H + 8, inverse);
+        inverse[8] = 1.0;
         valid = true;
     }
 

@@ -1,8 +1,7 @@
 // ReferenceWarp -- what the corner pin should draw, computed on the CPU with
-// none of the effect's code: the forward homography is solved as a general
-// 8 x 8 linear system from the four correspondences, inverted as a general
-// 3 x 3 matrix, and the input is sampled bilinearly with clamp-to-edge
-// inside its own image.
+// none of the effect's code: the map from the canvas to the unit square is
+// solved as a general 8 x 8 linear system from the four correspondences, and
+// the input is sampled bilinearly with clamp-to-edge inside its own image.
 #pragma once
 
 #include "runner/GLFrame.h"

@@ -1,6 +1,6 @@
-// FFGLShader and FFGLScreenQuad against the real driver: compile, link,
-// failure logs and uniforms; the quad's orientation read back as pixels, and
-// the bindings it leaves behind.
+// FFGLShader and FFGLScreenQuad against the real driver: compile, link and
+// failure logs; the quad's orientation read back as pixels. Uniforms and the
+// bindings left behind are checked through the modules that use them.
 #include "gl/FFGLScopedBindings.h"
 #include "gl/FFGLScreenQuad.h"
 #include "gl/FFGLShader.h"
@@ -14,7 +14,6 @@ namespace {
 
 using ffglex::FFGLShader;
 using ffglex::ScopedShaderBinding;
-using tessivar::GLStateSnapshot;
 using testhost::GLTest;
 
 #define GLSL "#version 410 core\n"
@@ -94,25 +93,6 @@ TEST_F(GLTest, ShaderFailuresLogOneLineEachAndLeaveNothing) {
     EXPECT_EQ(link.find('\n'), link.size() - 1) << "not one line: " << link;
 }
 
-TEST_F(GLTest, ShaderSetWritesByNameAndIgnoresMissingUniforms) {
-    FFGLShader shader;
-    ASSERT_TRUE(shader.Compile(kVertex, kFragment));
-    {
-        ScopedShaderBinding bind(shader.GetGLID());
-        shader.Set("tint", 0.1f, 0.2f, 0.3f, 0.4f);
-        shader.Set("image", 3);
-        shader.Set("missing", 1.0f);  // not an active uniform: nothing happens, no GL error
-    }
-    GLfloat tint[4] = {};
-    GLint unit = 0;
-    glGetUniformfv(shader.GetGLID(), shader.FindUniform("tint"), tint);
-    glGetUniformiv(shader.GetGLID(), shader.FindUniform("image"), &unit);
-    EXPECT_TRUE(tint[2] == 0.3f && unit == 3) << tint[2] << " " << unit;
-    EXPECT_EQ(shader.FindUniform("missing"), -1);
-    shader.FreeGLResources();
-    EXPECT_EQ(shader.FindUniform("tint"), -1);  // empty shader: no uniforms, no GL error
-}
-
 class ScreenQuadTest : public GLTest {
 protected:
     void SetUp() override {
@@ -160,23 +140,6 @@ TEST_F(ScreenQuadTest, BothTablesCoverTheViewportWithTheirOrientation) {
             }
         quad.Release();
     }
-}
-
-TEST_F(ScreenQuadTest, LeavesNothingBoundAndReleaseRepeats) {
-    EXPECT_EQ(Render().At(3, 3)[2], 255);  // drawing with no vertex array would be a GL error
-    ASSERT_TRUE(quad.Initialise(false));
-    const GLStateSnapshot initialised = GLStateSnapshot::Capture();
-    EXPECT_EQ(initialised.vertexArray | initialised.arrayBuffer, 0);
-    {
-        ScopedShaderBinding bind(shader.GetGLID());
-        const GLStateSnapshot before = GLStateSnapshot::Capture();
-        quad.Draw();
-        EXPECT_EQ(before.Diff(GLStateSnapshot::Capture()), "");
-    }
-    quad.Release();
-    quad.Release();
-    EXPECT_EQ(quad.GetVAOGLID() | quad.GetVBOGLID(), 0u);
-    EXPECT_EQ(Render().At(3, 3)[2], 255);
 }
 
 }  // namespace

@@ -283,13 +283,17 @@ TEST_F(FrameAbi, ParametersAreSetAndShownByType) {
     EXPECT_EQ(Call(kGetParameterDisplay, kUnregistered, instance), kNull);
 
     EXPECT_EQ(Text(Call(kGetParameterDisplay, pOption, instance)), "1.000000");  // the number, not "Multiply"
-    EXPECT_EQ(module.SetFloat(instance, pCount, -1.5f), kSuccess);
-    EXPECT_EQ(Text(Call(kGetParameterDisplay, pCount, instance)), "-1.500000");
-    module.SetFloat(instance, pCount, 1.0e9f);  // too long for the 16-byte text: cut, terminated
-    const char* shown = AsPtr<const char>(Call(kGetParameterDisplay, pCount, instance));
-    ASSERT_NE(shown, nullptr);
-    EXPECT_NE(std::memchr(shown, '\0', 16), nullptr);
-    EXPECT_STREQ(shown, "1000000000.0000");
+    // Values too long for the 16-byte text are cut inside it, never into a
+    // number of another magnitude, and a dot left last goes too.
+    const struct { float value; const char* shown; } displays[] = {
+        {-1.5f, "-1.500000"}, {1.0e9f, "1000000000.0000"}, {5.0e13f, "50000000188416"}, {1.0e20f, "1.000000e+20"}};
+    for (const auto& d : displays) {
+        EXPECT_EQ(module.SetFloat(instance, pCount, d.value), kSuccess);
+        const char* shown = AsPtr<const char>(Call(kGetParameterDisplay, pCount, instance));
+        ASSERT_NE(shown, nullptr);
+        EXPECT_NE(std::memchr(shown, '\0', 16), nullptr);
+        EXPECT_STREQ(shown, d.shown);
+    }
     module.Deinstantiate(instance);
 }
 

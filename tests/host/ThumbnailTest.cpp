@@ -1,11 +1,10 @@
-// The thumbnail's guards and the host log's. The two-step fetch, the byte order
-// and the padding are checked through plugMain in the ABI tests.
+// The thumbnail's guards. The two-step fetch, the byte order and the padding
+// are checked through plugMain in the ABI tests.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "host/FFGLLog.h"
 #include "host/FFGLThumbnail.h"
 
 namespace {
@@ -45,20 +44,6 @@ TEST(Thumbnail, SizesWhoseByteCountOverflowsAreRefusedWhole) {
     // The largest servable count still has a size to report.
     const CFFGLThumbnailInfo largest(0x3FFFFFFFu, 1, &one);
     EXPECT_EQ(Fetch(nullptr, FF_SUCCESS).width, 0x3FFFFFFFu);
-}
-
-std::vector<const char*> s_received;
-void Receive(const char* message) { s_received.push_back(message); }
-
-// Setting and clearing the callback through the module is checked with the
-// exports; here, what reaches it.
-TEST(HostLog, TheCallbackGetsTheSamePointerAndNeverANullMessage) {
-    FFGLLog::SetLogCallback(Receive);
-    const char* message = "hello host";
-    FFGLLog::LogToHost(message);
-    FFGLLog::LogToHost(nullptr);
-    FFGLLog::SetLogCallback(nullptr);
-    EXPECT_EQ(s_received, std::vector<const char*>{message});
 }
 
 }  // namespace
