@@ -187,7 +187,8 @@ private:
 
 // Warm-up, then the measured cycles in blocks; `cycle` answers "" or what
 // went wrong. Fills the phase's cycle counts, floors and problems.
-void measure(SoakPhase& phase, uint32_t measured, const std::function<std::string(uint32_t)>& cycle) {
+void measure(SoakPhase& phase, uint32_t measured, const std::function<std::string(uint32_t)>& cycle,
+             const SoakProgress& progress) {
     uint32_t next = 0;
     std::string failure;
     // Runs n cycles; answers the floor of the last kBlock of them, or -1.
@@ -200,6 +201,7 @@ void measure(SoakPhase& phase, uint32_t measured, const std::function<std::strin
             }
             const long heap = long(HeapInUse());
             if (n - i <= kBlock && (floor < 0 || heap < floor)) floor = heap;
+            if (progress && next % kBlock == 0) progress(phase.name, next);
         }
         return floor;
     };
@@ -262,7 +264,8 @@ std::string SoakReport::Problems() const {
     return out;
 }
 
-bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, SoakReport& report, std::string& error) {
+bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, SoakReport& report, std::string& error,
+             const SoakProgress& progress) {
     report = SoakReport{};
     report.module = module.Path();
     report.cycles = cycles;
@@ -276,7 +279,7 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
     instances.name = "instances";
     instances.counted = true;
     instances.glBefore = GLCensus::Take();
-    measure(instances, cycles, [&](uint32_t cycle) { return host.InstanceCycle(cycle); });
+    measure(instances, cycles, [&](uint32_t cycle) { return host.InstanceCycle(cycle); }, progress);
     instances.glAfter = GLCensus::Take();
     if (const std::string diff = instances.glBefore.Diff(instances.glAfter); !diff.empty())
         instances.problems.insert(instances.problems.begin(), "GL objects left behind (" + diff + ")");
@@ -294,7 +297,7 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
         std::string why = host.PrototypeCycle(cycle);
         if (why.empty() && cycle % 100 == 0) why = host.Frame(survivor, cycle);
         return why;
-    });
+    }, progress);
     if (const std::string why = host.Frame(survivor, 1); !why.empty())
         prototypes.problems.push_back("the instance that outlived the prototypes: " + why);
     if (!survivor.Destroy()) prototypes.problems.push_back("FF_DEINSTANTIATE_GL failed");

@@ -18,6 +18,7 @@
 #include "runner/Module.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,12 @@ struct SoakLimits {
     static constexpr double kBytesPerCycle = 32.0;
 };
 
+// Hears of every 100th cycle of a phase, warm-up included.
+using SoakProgress = std::function<void(const std::string& phase, uint32_t cycle)>;
+
 // Needs the GL context current. False (with `error`) when the module cannot
 // be soaked at all; otherwise the report says what each phase saw.
-bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, SoakReport& report, std::string& error);
+bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, SoakReport& report, std::string& error,
+             const SoakProgress& progress = {});
 
 }  // namespace tessivar

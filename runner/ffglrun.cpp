@@ -564,7 +564,15 @@ int runSoak(const SoakArgs& a) {
     makeContext();
     SoakReport report;
     std::string error;
-    if (!RunSoak(*module, info, uint32_t(a.cycles), report, error)) throw Failure(error);
+    // Progress for a person watching a terminal: a long soak takes minutes.
+    SoakProgress progress;
+    if (::isatty(STDERR_FILENO) == 1)
+        progress = [](const std::string& phase, uint32_t cycle) {
+            std::fprintf(stderr, "\r%s: cycle %u   ", phase.c_str(), cycle);
+        };
+    const bool ran = RunSoak(*module, info, uint32_t(a.cycles), report, error, progress);
+    if (progress) std::fprintf(stderr, "\r%40s\r", "");
+    if (!ran) throw Failure(error);
     if (json.Wanted())
         json.Write(SoakToJson(report));
     else
