@@ -4,7 +4,9 @@
 
 namespace ffglqs {
 
-Random::Random() : randomDevice("/dev/urandom"), generator(randomDevice()) {}
+// The default device: every platform has one (there is no /dev/urandom on
+// Windows, and naming it there throws).
+Random::Random() : generator(randomDevice()) {}
 
 // The distributions require min <= max; bounds given the other way round
 // describe the same range.
