@@ -2,11 +2,12 @@
 #   make demo   installs what is missing, builds, renders a picture through Tessivar
 #   make test   installs what is missing, builds, runs the whole suite
 # Other targets: build, bench (release build, benchmarks, instructions per
-# frame), sanitize, clean. PRESET selects the CMake preset.
+# frame), sanitize, test-windows (MinGW-w64 cross build, suite under Wine),
+# clean. PRESET selects the CMake preset.
 
 PRESET ?= default
 
-.PHONY: all deps configure build test demo bench sanitize clean
+.PHONY: all deps configure build test test-windows demo bench sanitize clean
 
 all: build
 
@@ -33,6 +34,9 @@ bench:
 
 sanitize:
 	$(MAKE) test PRESET=sanitize
+
+test-windows:
+	./scripts/test-windows.sh
 
 clean:
 	rm -rf build demo

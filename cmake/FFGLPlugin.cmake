@@ -2,6 +2,7 @@
 #
 # Makes one loadable FFGL module the way every host expects it:
 #   - Linux: NAME.so with no "lib" prefix; macOS: NAME.bundle for x86_64 and arm64;
+#     Windows: NAME.dll carrying its C++ runtime, so it drops alone into a folder;
 #   - hidden visibility, and only the host-facing entry points exported
 #     (plugMain, SetLogCallback and the global operations);
 #   - linked so that an undefined symbol fails the build, not the host's load.
@@ -24,6 +25,18 @@ function(add_ffgl_plugin name)
       OSX_ARCHITECTURES "x86_64;arm64")
     # Visibility attributes alone decide the exports there.
     target_link_options(${name} PRIVATE -Wl,-undefined,error)
+  elseif(WIN32)
+    # Exports by plain name from a .def file (the global operations are C++
+    # functions; each plain name points at its symbol).
+    set(def ${TESSIVAR_CMAKE_DIR}/ffgl_exports.def)
+    if(ARG_EXTRA_EXPORTS)
+      file(READ ${def} text)
+      list(JOIN ARG_EXTRA_EXPORTS "\n    " extra)
+      set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.def)
+      file(CONFIGURE OUTPUT ${def} CONTENT "${text}    ${extra}\n" @ONLY)
+    endif()
+    target_sources(${name} PRIVATE ${def})
+    target_link_options(${name} PRIVATE -static -Wl,--no-undefined)
   else()
     set(map ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
     if(ARG_EXTRA_EXPORTS)

@@ -5,7 +5,7 @@
 #include "runner/GLFrame.h"
 #include "runner/HeadlessGL.h"
 
-#include <dlfcn.h>
+#include "runner/Library.h"
 
 #include <cmath>
 #include <cstdio>
@@ -142,12 +142,9 @@ bool setUp(Host& host, std::string& error) {
     }
     host.gl = tessivar::HeadlessGL::Create(error);
     if (!host.gl) return false;
-    host.handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (!host.handle) {
-        error = dlerror();
-        return false;
-    }
-    host.entry = reinterpret_cast<Entry>(dlsym(host.handle, "plugMain"));
+    host.handle = tessivar::OpenLibrary(path, error);
+    if (!host.handle) return false;
+    host.entry = reinterpret_cast<Entry>(tessivar::LibrarySymbol(host.handle, "plugMain"));
     if (!host.entry) {
         error = std::string("no plugMain in ") + path;
         return false;

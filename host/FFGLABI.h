@@ -104,7 +104,9 @@ extern "C" {
 
 /* ---- symbol export ---------------------------------------------------- */
 #if defined(_WIN32)
-#define FFGL_EXPORT __declspec(dllexport)
+/* A module's .def file exports every host-facing name by its plain spelling;
+   dllexport here would add the C++ operations' decorated names as well. */
+#define FFGL_EXPORT
 #else
 #define FFGL_EXPORT __attribute__((visibility("default")))
 #endif

@@ -42,12 +42,6 @@ const char* eglErrorName(EGLint e) {
     }
 }
 
-void APIENTRY debugTrampoline(GLenum, GLenum type, GLuint, GLenum severity, GLsizei length,
-                                const GLchar* message, const void* user) {
-    auto* sink = static_cast<const HeadlessGL::DebugSink*>(user);
-    if (sink && *sink) (*sink)(type, severity, std::string(message, length > 0 ? size_t(length) : std::strlen(message)));
-}
-
 std::set<std::string> loadedObjects() {
     std::set<std::string> names;
     dl_iterate_phdr(
@@ -163,26 +157,6 @@ HeadlessGL::~HeadlessGL() {
 bool HeadlessGL::MakeCurrent() {
     return eglMakeCurrent(static_cast<EGLDisplay>(display), EGL_NO_SURFACE, EGL_NO_SURFACE,
                           static_cast<EGLContext>(context)) == EGL_TRUE;
-}
-
-std::string HeadlessGL::Version() const {
-    const auto* s = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    return s ? s : "";
-}
-
-std::string HeadlessGL::Renderer() const {
-    const auto* s = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    return s ? s : "";
-}
-
-void HeadlessGL::SetDebugSink(DebugSink newSink) {
-    sink = std::move(newSink);
-    if (sink) {
-        glDebugMessageCallback(debugTrampoline, &sink);
-        glDebugMessageControl(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_TRUE);
-    } else {
-        glDebugMessageCallback(nullptr, nullptr);
-    }
 }
 
 }  // namespace tessivar

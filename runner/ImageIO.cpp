@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <filesystem>
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
@@ -131,7 +133,7 @@ std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::str
     // mkstemp makes the file private; give it the mode any new file would get.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::chmod(tmpPath.c_str(), 0666 & ~mask);
     std::FILE* f = fdopen(fd, "wb");
     if (!f) {
         error = "cannot write " + path + ": " + systemError();
@@ -146,8 +148,12 @@ bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const st
     if (std::fflush(f) != 0 || std::ferror(f)) ok = false;
     const int savedErrno = errno;
     if (std::fclose(f) != 0) ok = false;
-    if (ok && std::rename(tmpPath.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + systemError();
+    // (std::filesystem's rename replaces an existing file on Windows too,
+    // where the C library's refuses.)
+    std::error_code renamed;
+    if (ok) std::filesystem::rename(tmpPath, path, renamed);
+    if (ok && renamed) {
+        error = "cannot write " + path + ": " + renamed.message();
         ::unlink(tmpPath.c_str());
         return false;
     }

@@ -1,6 +1,7 @@
 #include "runner/Module.h"
 
-#include <dlfcn.h>
+#include "runner/Library.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -114,22 +115,15 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         error = path + ": is a directory, not a module";
         return nullptr;
     }
-    // dlopen searches the library path for a bare name; a host means the file.
-    const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
-    dlerror();
-    void* handle = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    void* handle = OpenLibrary(path, why);
     if (!handle) {
-        const char* raw = dlerror();
-        std::string why = raw ? raw : "unknown reason";
-        // dlerror repeats the path; keep only the reason.
-        const std::string prefix = openPath + ": ";
-        if (why.compare(0, prefix.size(), prefix) == 0) why.erase(0, prefix.size());
         error = path + ": not a loadable shared library (" + why + ")";
         return nullptr;
     }
-    auto entry = reinterpret_cast<Entry>(dlsym(handle, "plugMain"));
+    auto entry = reinterpret_cast<Entry>(LibrarySymbol(handle, "plugMain"));
     if (!entry) {
-        dlclose(handle);
+        CloseLibrary(handle);
         error = path + ": no plugMain export, so not an FFGL module";
         return nullptr;
     }
@@ -144,10 +138,10 @@ Module::~Module() {
     // Hosts say goodbye before unloading, so the module frees what its global
     // queries made.
     if (entry) entry(FF_DEINITIALISE, ffMixedU32(0), nullptr);
-    if (handle) dlclose(handle);
+    CloseLibrary(handle);
 }
 
-void* Module::Symbol(const char* name) const { return dlsym(handle, name); }
+void* Module::Symbol(const char* name) const { return LibrarySymbol(handle, name); }
 
 FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const {
     return entry(code, input, instance);

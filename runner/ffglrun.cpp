@@ -43,6 +43,11 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 #include <vector>
 
 // The process's one GL context (see makeContext). Outside the anonymous
@@ -164,10 +169,21 @@ private:
     bool sequence = false;
 };
 
+// Windows' isatty also answers yes for the NUL device; only a console is a
+// terminal there.
+bool isTerminal(int fd) {
+#ifdef _WIN32
+    DWORD mode = 0;
+    return ::isatty(fd) && GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode);
+#else
+    return ::isatty(fd) == 1;
+#endif
+}
+
 // Progress on standard error, only for a person watching a terminal.
 class Progress {
 public:
-    explicit Progress(int expected) : total(expected), enabled(::isatty(STDERR_FILENO) == 1), start(Clock::now()) {}
+    explicit Progress(int expected) : total(expected), enabled(isTerminal(STDERR_FILENO)), start(Clock::now()) {}
     void Frame(int done) {
         if (!enabled) return;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -340,9 +356,9 @@ int runRender(const RenderArgs& a) {
         if (a.out.find('%') != std::string::npos)
             throw UsageFailure("--out " + a.out + ": a video is one file; %d numbers PNG files");
     }
-    if (a.rawOut && ::isatty(STDOUT_FILENO))
+    if (a.rawOut && isTerminal(STDOUT_FILENO))
         throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
-    if (rawIn && ::isatty(STDIN_FILENO))
+    if (rawIn && isTerminal(STDIN_FILENO))
         throw UsageFailure("--raw-in: standard input is a terminal; pipe RGBA frames into it");
     Size size = parseSizeArg("--size", a.size);
     const Size rawSize = parseSizeArg("--raw-in", a.rawIn);
@@ -392,7 +408,9 @@ int runRender(const RenderArgs& a) {
     reportDebugErrors(gl);
     std::FILE* eventsTo = a.rawOut ? stderr : stdout;
     std::FILE* frames = a.rawOut ? takeStandardOutput() : nullptr;
+#ifdef SIGPIPE  // (Windows has none: a closed pipe is a write error there already)
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
+#endif
 
     // With --raw-in the first frame must be read before the instance sees it.
     int framesRead = 0;
@@ -588,9 +606,20 @@ int runSoak(const SoakArgs& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Raw frames travel through the standard streams byte for byte; the C
+    // runtime would turn every 0x0A into 0x0D 0x0A (and stop reading at 0x1A).
+    // Messages keep the same line ends as on other systems.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     CLI::App app{"ffglrun: load an FFGL module and run it without a display"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "ffglrun " TESSIVAR_VERSION);
+    // Windows builds would read "/path" as an option; paths start that way
+    // under Wine too. (Subcommands take the setting from here.)
+    app.allow_windows_style_options(false);
 
     InfoArgs info;
     auto* infoCmd = app.add_subcommand("info", "Show identity, capabilities and parameters");

@@ -2,14 +2,10 @@
 // does, and captures its exit status, standard output and standard error.
 #pragma once
 
+#include "tests/runner/CliProcess.h"
 #include "tests/support/AbiHost.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,9 +37,8 @@ inline std::string slurp(const std::string& path) {
 class Cli : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string name = ::testing::TempDir() + "ffglrun_XXXXXX";
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name + "/";
+        dir = MakeTempFolder(::testing::TempDir());
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -52,27 +47,11 @@ protected:
     }
     // Runs ffglrun with `args`; standard input from `stdinPath`, extra
     // environment entries NAME=VALUE in `env`.
-    Result Run(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null",
+    Result Run(const std::vector<std::string>& args, const std::string& stdinPath = kNullDevice,
                const std::vector<std::string>& env = {}) {
         const std::string outPath = dir + "stdout", errPath = dir + "stderr";
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(::open(stdinPath.c_str(), O_RDONLY), 0);
-            ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
-            std::vector<char*> argv;
-            const std::string binary = Module("FFGLRUN");
-            argv.push_back(const_cast<char*>(binary.c_str()));
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(binary.c_str(), argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
         Result r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.code = RunProgram(Module("FFGLRUN"), args, stdinPath, outPath, errPath, env);
         r.out = slurp(outPath);
         r.err = slurp(errPath);
         return r;

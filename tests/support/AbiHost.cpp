@@ -1,6 +1,6 @@
 #include "tests/support/AbiHost.h"
 
-#include <dlfcn.h>
+#include "runner/Library.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -67,13 +67,9 @@ uint64_t ProcessRecord::Arg() {
 }
 
 Module::Module(const std::string& path) {
-    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* e = dlerror();
-        error = e ? e : "dlopen failed";
-        return;
-    }
-    entry = reinterpret_cast<Entry>(dlsym(handle, "plugMain"));
+    handle = tessivar::OpenLibrary(path, error);
+    if (!handle) return;
+    entry = reinterpret_cast<Entry>(tessivar::LibrarySymbol(handle, "plugMain"));
     if (!entry) error = "no plugMain in " + path;
 }
 
@@ -82,10 +78,10 @@ Module::~Module() {
     // goes with it; without it the prototype would stay allocated with no
     // module left to free it.
     if (entry) entry(2 /*FF_DEINITIALISE*/, 0, 0);
-    if (handle) dlclose(handle);
+    tessivar::CloseLibrary(handle);
 }
 
-void* Module::Symbol(const char* name) const { return handle ? dlsym(handle, name) : nullptr; }
+void* Module::Symbol(const char* name) const { return tessivar::LibrarySymbol(handle, name); }
 
 uint64_t Module::Call(uint32_t code, uint64_t input, uint64_t instance) const {
     if (!entry) throw std::runtime_error("module not loaded: " + error);
