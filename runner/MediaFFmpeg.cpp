@@ -126,6 +126,13 @@ CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& e
     return dec;
 }
 
+// Where a file's time 0 is, in seconds: its first moment over all streams,
+// so that the video and the audio of one file keep their offset.
+double fileStart(const AVFormatContext* fmt, const AVStream* st) {
+    if (fmt->start_time != AV_NOPTS_VALUE) return double(fmt->start_time) / AV_TIME_BASE;
+    return st->start_time == AV_NOPTS_VALUE ? 0.0 : seconds(st->start_time, st->time_base);
+}
+
 // Frames of one stream, decoded in order, across a seek.
 struct Decoding {
     std::string path;
@@ -196,8 +203,7 @@ bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::s
     if (!d.fmt) return false;
     d.dec = openDecoder(path, d.Stream(), error);
     if (!d.dec) return false;
-    const int64_t start = d.Stream()->start_time;
-    d.startTime = start == AV_NOPTS_VALUE ? 0.0 : seconds(start, d.Stream()->time_base);
+    d.startTime = fileStart(d.fmt.get(), d.Stream());
     return true;
 }
 
@@ -450,7 +456,9 @@ bool AudioSpectrum::Bins(double when, size_t bins, std::vector<float>& out, std:
     t->run(t->tx, t->out, t->in, sizeof(float));
     for (size_t k = 0; k < bins; ++k)
         out[k] = std::hypot(t->out[k].re, t->out[k].im) * t->gain * (k == 0 ? 0.5f : 1.0f);
-    impl->Drop(from);
+    // Keep enough behind for the largest window another parameter may ask
+    // for at the same moment.
+    impl->Drop(from - (int64_t(1) << 13));
     return true;
 }
 
@@ -605,8 +613,8 @@ struct ClipWriter::Impl {
                     " audio of " + audio.from + " unchanged (try .mkv or .mov)";
             return false;
         }
-        const int64_t start = in->start_time == AV_NOPTS_VALUE ? 0 : in->start_time;
-        audioOffset = start + av_rescale_q(llrint(audio.start * AV_TIME_BASE), AV_TIME_BASE_Q, in->time_base);
+        const double start = fileStart(audioIn.get(), in) + audio.start;
+        audioOffset = av_rescale_q(llrint(start * AV_TIME_BASE), AV_TIME_BASE_Q, in->time_base);
         if (audio.start > 0) av_seek_frame(audioIn.get(), stream, audioOffset, AVSEEK_FLAG_BACKWARD);
         audioOut = avformat_new_stream(fmt, nullptr);
         if (!audioOut || avcodec_parameters_copy(audioOut->codecpar, in->codecpar) < 0) {
