@@ -76,6 +76,7 @@ TEST_F(Examples, ShowcaseParametersShapeTheColourAsTheShaderSays) {
         {"event: show the tint", {{kShowTint, 1}}, {128, 128, 128}},
         {"RGB group: red halved", {{kTint, 0.25f}}, {100, 100, 40}},
         {"hue group: pure red", {{kOverlaySaturation, 1}}, {200, 0, 0}},
+        {"hue group: pure green", {{kOverlay, 1.0f / 3}, {kOverlaySaturation, 1}}, {0, 100, 0}},
         {"hue group at half alpha", {{kOverlaySaturation, 1}, {kOverlayAlpha, 0.5f}}, {200, 50, 20}},
     };
     const tessivar::InputTexture input = MakeInput(Solid(8, 8, 200, 100, 40, 255));
