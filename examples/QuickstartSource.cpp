@@ -1,7 +1,9 @@
 // Noise -- a quick-start source: fractal noise with a little per-pixel grain,
 // as bright as the bass of the host's audio spectrum ("fft"). Silence is black.
 //
-//     fft    audio spectrum; its bass level (unity gain) sets the brightness
+//     fft    audio spectrum; its bass level (unity gain) on a -96..0 dB scale
+//            sets the brightness, so a single low tone, which fills one bin of
+//            hundreds, lights the picture as a listener would expect
 //     scale  range 1..32: noise features per output height
 //     grain  0..1: how much per-pixel random grain is mixed in
 #include "quickstart/FFGLQuickstart.h"
@@ -35,7 +37,7 @@ void main()
     }
 
     // The program is bound while Update runs.
-    void Update() override { shader.Set("level", audioParams.at(fft).GetBass()); }
+    void Update() override { shader.Set("level", ffglqs::Audio::ToDB(audioParams.at(fft).GetBass())); }
 
 private:
     std::shared_ptr<ffglqs::ParamFFT> fft;
