@@ -17,6 +17,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# printf and friends from MinGW's own C99 implementation (%zu and the like),
+# not the old msvcrt one.
+set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1")
+set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1")
+
 # Every program and DLL carries the C++ runtime, libgcc and winpthread, so
 # each drops alone into a folder and needs only system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
@@ -27,3 +32,8 @@ find_program(TESSIVAR_WINE NAMES wine64 wine PATHS /usr/lib/wine)  # Debian keep
 if(TESSIVAR_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSIVAR_WINE})
 endif()
+
+# pkg-config must not offer the build machine's libraries (FFmpeg's, say):
+# only what was built for Windows into TESSIVAR_WINDOWS_PREFIX.
+set(ENV{PKG_CONFIG_LIBDIR} "${TESSIVAR_WINDOWS_PREFIX}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")

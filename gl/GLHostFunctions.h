@@ -33,6 +33,8 @@
     X(Disable, DISABLE) \
     X(DrawArrays, DRAWARRAYS) \
     X(Enable, ENABLE) \
+    X(Enablei, ENABLEI) \
+    X(Disablei, DISABLEI) \
     X(Finish, FINISH) \
     X(FramebufferTexture2D, FRAMEBUFFERTEXTURE2D) \
     X(GenBuffers, GENBUFFERS) \
@@ -115,6 +117,8 @@ bool LoadHostGL(std::string& missing);
 #define glDisable ::tessivar::g_HostGL.Disable
 #define glDrawArrays ::tessivar::g_HostGL.DrawArrays
 #define glEnable ::tessivar::g_HostGL.Enable
+#define glEnablei ::tessivar::g_HostGL.Enablei
+#define glDisablei ::tessivar::g_HostGL.Disablei
 #define glFinish ::tessivar::g_HostGL.Finish
 #define glFramebufferTexture2D ::tessivar::g_HostGL.FramebufferTexture2D
 #define glGenBuffers ::tessivar::g_HostGL.GenBuffers

@@ -7,7 +7,13 @@
 namespace tessivar {
 namespace {
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+// MinGW's C99 printf (which knows %zu) checks under its own archetype.
+#ifdef __MINGW_PRINTF_FORMAT
+#define TESSIVAR_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define TESSIVAR_PRINTF_FORMAT printf
+#endif
+std::string format(const char* pattern, ...) __attribute__((format(TESSIVAR_PRINTF_FORMAT, 1, 2)));
 std::string format(const char* pattern, ...) {
     char buf[512];
     va_list args;
