@@ -15,7 +15,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   xvfb-run -a wine64 wineboot -i >/dev/null 2>&1 ||
     { echo "test-windows: Wine cannot make its prefix in $WINEPREFIX" >&2; exit 1; }
 fi
-xvfb-run -a -s "-screen 0 640x480x24" ctest --preset windows "$@"
+# Each test starts its own Wine process: run as many as there are cores.
+xvfb-run -a -s "-screen 0 640x480x24" ctest --preset windows -j "$(nproc)" "$@"
 
 # The same picture on both systems: one pattern, one quad, guides on, rendered
 # by ffglrun + Tessivar.so here and by ffglrun.exe + Tessivar.dll under Wine;
