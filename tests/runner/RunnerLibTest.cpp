@@ -56,19 +56,6 @@ TEST(Size, AcceptsOnlyPositiveBoundedWidthByHeight) {
         EXPECT_FALSE(ParseSize(bad, w, h)) << bad;
 }
 
-TEST(Patterns, AlphaBarsAreTransparentAroundACentredFourByThreePicture) {
-    Image img;
-    std::string error;
-    // A wide canvas has bars at the sides (the auto-fit events of
-    // TessivarCliTest show them); a tall one at the top and bottom.
-    ASSERT_TRUE(MakePattern("alpha-bars", 400, 600, img, error));
-    EXPECT_EQ(img.At(200, 149)[3], 0);
-    EXPECT_EQ(img.At(200, 150)[3], 255);
-    EXPECT_EQ(img.At(200, 449)[3], 255);
-    EXPECT_EQ(img.At(200, 450)[3], 0);
-    for (const auto& name : PatternNames()) EXPECT_TRUE(MakePattern(name, 1, 1, img, error)) << name;
-}
-
 // A module description as a host would read it, for resolving --set.
 ModuleInfo sampleInfo() {
     ModuleInfo info;
