@@ -36,7 +36,11 @@ function(add_ffgl_plugin name)
       file(CONFIGURE OUTPUT ${def} CONTENT "${text}    ${extra}\n" @ONLY)
     endif()
     target_sources(${name} PRIVATE ${def})
-    target_link_options(${name} PRIVATE -static -Wl,--no-undefined)
+    # MSVC: the static C++ runtime is set for the whole build (top
+    # CMakeLists.txt), and its linker fails on undefined symbols anyway.
+    if(NOT MSVC)
+      target_link_options(${name} PRIVATE -static -Wl,--no-undefined)
+    endif()
   else()
     set(map ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
     if(ARG_EXTRA_EXPORTS)

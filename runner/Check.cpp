@@ -235,7 +235,7 @@ struct GLSession {
 
     void Run() {
         gl.SetDebugSink([this](unsigned type, unsigned, const std::string& message) {
-            if (type != GL_DEBUG_TYPE_ERROR) return;
+            if (type != HeadlessGL::kDebugTypeError) return;
             if (debugErrors++ == 0) firstDebugError = message;
         });
         RunInstances();

@@ -1,8 +1,9 @@
 // HeadlessGL -- an OpenGL core context with no window, no display and no GPU.
 //
-// It uses EGL's surfaceless platform, which Mesa provides and which renders
-// with llvmpipe when there is no GPU. There is no default framebuffer: render
-// into framebuffer objects (see GLFrame.h).
+// On Linux it uses EGL's surfaceless platform, which Mesa provides and which
+// renders with llvmpipe when there is no GPU; on Windows a hidden WGL window,
+// on macOS a CGL context with no drawable. There is no default framebuffer:
+// render into framebuffer objects (see GLFrame.h).
 //
 //     std::string why;
 //     auto gl = tessivar::HeadlessGL::Create(why);
@@ -41,8 +42,16 @@ public:
 
     // Routes KHR_debug messages to `sink` (type and severity as GL enums).
     // Synchronous, so a message arrives inside the GL call that caused it.
+    // Answers false where the driver has no KHR_debug (macOS): nothing is
+    // routed there, and callers must poll glGetError instead.
     using DebugSink = std::function<void(unsigned type, unsigned severity, const std::string& message)>;
-    void SetDebugSink(DebugSink sink);
+    bool SetDebugSink(DebugSink sink);
+    // GL_DEBUG_TYPE_ERROR, for sinks; not every platform's headers define it.
+    static constexpr unsigned kDebugTypeError = 0x824C;
+
+    // Turns the shader compiler's debug messages off or on again, for code
+    // that compiles bad GLSL on purpose. Does nothing without KHR_debug.
+    void EnableCompilerMessages(bool on);
 
 private:
     HeadlessGL() = default;

@@ -9,8 +9,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace tessivar {
 namespace {
@@ -120,6 +128,27 @@ bool encode(WriteState& s, std::FILE* f, const Image& image) {
 }
 
 // A temporary file beside `path`, so the final rename stays on one file system.
+#ifdef _WIN32
+// No mkstemp in the C runtime: numbered names, each created exclusively.
+std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::string& error) {
+    const std::string stem = path + ".partial-" + std::to_string(_getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpPath = stem + std::to_string(attempt);
+        const int fd = _open(tmpPath.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) break;
+        std::FILE* f = _fdopen(fd, "wb");
+        if (!f) {
+            error = "cannot write " + path + ": " + systemError();
+            _close(fd);
+            std::remove(tmpPath.c_str());
+        }
+        return f;
+    }
+    error = "cannot write " + path + ": " + systemError();
+    return nullptr;
+}
+#else
 std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::string& error) {
     std::string pattern = path + ".partial-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
@@ -138,10 +167,11 @@ std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::str
     if (!f) {
         error = "cannot write " + path + ": " + systemError();
         ::close(fd);
-        ::unlink(tmpPath.c_str());
+        std::remove(tmpPath.c_str());
     }
     return f;
 }
+#endif
 
 bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const std::string& path,
                      std::string& error) {
@@ -154,13 +184,13 @@ bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const st
     if (ok) std::filesystem::rename(tmpPath, path, renamed);
     if (ok && renamed) {
         error = "cannot write " + path + ": " + renamed.message();
-        ::unlink(tmpPath.c_str());
+        std::remove(tmpPath.c_str());
         return false;
     }
     if (!ok) {
         errno = savedErrno;
         if (error.empty()) error = "cannot write " + path + ": " + (errno ? systemError() : "write failed");
-        ::unlink(tmpPath.c_str());
+        std::remove(tmpPath.c_str());
     }
     return ok;
 }

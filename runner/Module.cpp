@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cctype>
 #include <cstring>
 
@@ -111,7 +112,8 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         error = "module not found: " + (path.empty() ? std::string("(empty path)") : path);
         return nullptr;
     }
-    if (S_ISDIR(st.st_mode)) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
         error = path + ": is a directory, not a module";
         return nullptr;
     }

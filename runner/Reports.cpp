@@ -8,12 +8,14 @@ namespace tessivar {
 namespace {
 
 // MinGW's C99 printf (which knows %zu) checks under its own archetype.
-#ifdef __MINGW_PRINTF_FORMAT
-#define TESSIVAR_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#if defined(__MINGW_PRINTF_FORMAT)
+#define TESSIVAR_CHECKS_FORMAT __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
+#elif defined(__GNUC__)
+#define TESSIVAR_CHECKS_FORMAT __attribute__((format(printf, 1, 2)))
 #else
-#define TESSIVAR_PRINTF_FORMAT printf
+#define TESSIVAR_CHECKS_FORMAT  // MSVC checks printf formats only for the C library's own functions
 #endif
-std::string format(const char* pattern, ...) __attribute__((format(TESSIVAR_PRINTF_FORMAT, 1, 2)));
+std::string format(const char* pattern, ...) TESSIVAR_CHECKS_FORMAT;
 std::string format(const char* pattern, ...) {
     char buf[512];
     va_list args;

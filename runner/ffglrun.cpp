@@ -42,11 +42,17 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#ifndef STDIN_FILENO  // MSVC's C runtime has the descriptors but not their names
+#define STDIN_FILENO 0
+#define STDOUT_FILENO 1
+#define STDERR_FILENO 2
+#endif
+#else
+#include <unistd.h>
 #endif
 #include <vector>
 
@@ -107,7 +113,7 @@ HeadlessGL& makeContext() {
 // Reports the module's GL errors as they happen, a few at most.
 void reportDebugErrors(HeadlessGL& gl) {
     gl.SetDebugSink([count = 0](unsigned type, unsigned, const std::string& message) mutable {
-        if (type != GL_DEBUG_TYPE_ERROR || ++count > 5) return;
+        if (type != HeadlessGL::kDebugTypeError || ++count > 5) return;
         std::string line = message;
         while (!line.empty() && line.back() == '\n') line.pop_back();
         std::fprintf(stderr, "ffglrun: warning: GL error: %s\n", line.c_str());
@@ -584,7 +590,7 @@ int runSoak(const SoakArgs& a) {
     std::string error;
     // Progress for a person watching a terminal: a long soak takes minutes.
     SoakProgress progress;
-    if (::isatty(STDERR_FILENO) == 1)
+    if (isTerminal(STDERR_FILENO))
         progress = [](const std::string& phase, uint32_t cycle) {
             std::fprintf(stderr, "\r%s: cycle %u   ", phase.c_str(), cycle);
         };

@@ -35,14 +35,12 @@ void expectEmpty(const FFGLShader& shader) {
 // a failed compile through KHR_debug as an error, which the fixture would turn
 // into a failure, so the compiler's messages (only those) are muted meanwhile.
 std::string failedCompileOutput(FFGLShader& shader, const char* vertex, const char* fragment) {
-    const auto mute = [](GLboolean on) {
-        glDebugMessageControl(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, on);
-    };
-    mute(GL_FALSE);
+    const auto mute = [](bool on) { GLTest::Context()->EnableCompilerMessages(on); };
+    mute(false);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(shader.Compile(vertex, fragment));
     const std::string out = testing::internal::GetCapturedStdout();
-    mute(GL_TRUE);
+    mute(true);
     expectEmpty(shader);
     return out;
 }

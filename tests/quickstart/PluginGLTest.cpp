@@ -59,12 +59,12 @@ void main()
 
 TEST_F(GLTest, QuickstartFailedInitReleasesEverything) {
     // The compiler's complaint is expected here, not a test failure.
-    glDebugMessageControl(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_FALSE);
+    Context()->EnableCompilerMessages(false);
     ::testing::internal::CaptureStdout();
     Probe plugin("void main() { this is not glsl }");
     const FFResult result = plugin.InitGL(&kViewport);
     const std::string log = ::testing::internal::GetCapturedStdout();
-    glDebugMessageControl(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_TRUE);
+    Context()->EnableCompilerMessages(true);
     EXPECT_EQ(result, FF_FAIL);
     EXPECT_NE(log.find("Fragment Shader error: "), std::string::npos);
     EXPECT_EQ(plugin.cleaned, 1);

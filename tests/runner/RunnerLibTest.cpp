@@ -8,14 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <random>
 
 namespace {
 
 using namespace tessivar;
 
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "runner_lib_" + std::to_string(::getpid()) + "_" + name;
+    // One tag per process, so test processes running side by side never share a file.
+    static const unsigned tag = std::random_device{}();
+    return ::testing::TempDir() + "runner_lib_" + std::to_string(tag) + "_" + name;
 }
 
 TEST(Png, RoundTripKeepsEveryByteIncludingAlpha) {

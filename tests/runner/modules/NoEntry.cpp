@@ -1,2 +1,7 @@
 // A shared library that is not an FFGL module: it has no plugMain.
-extern "C" __attribute__((visibility("default"))) int tessivarNotAPlugin() { return 42; }
+#if defined(_WIN32)
+#define NO_ENTRY_EXPORT __declspec(dllexport)
+#else
+#define NO_ENTRY_EXPORT __attribute__((visibility("default")))
+#endif
+extern "C" NO_ENTRY_EXPORT int tessivarNotAPlugin() { return 42; }
