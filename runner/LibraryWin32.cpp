@@ -9,7 +9,10 @@ namespace tessivar {
 
 void* OpenLibrary(const std::string& path, std::string& why) {
     // A bare name would be searched for along the DLL path; a host means the file.
-    const std::string openPath = path.find_first_of("/\\") == std::string::npos ? ".\\" + path : path;
+    std::string openPath = path.find_first_of("/\\") == std::string::npos ? ".\\" + path : path;
+    // Windows would add ".dll" to a file name without an extension and load
+    // another file; a trailing dot stops that.
+    if (openPath.find('.', openPath.find_last_of("/\\") + 1) == std::string::npos) openPath += '.';
     // No error boxes for a file that is not a DLL: the caller reports it.
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE handle = LoadLibraryExA(openPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

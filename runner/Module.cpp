@@ -112,13 +112,23 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         error = "module not found: " + (path.empty() ? std::string("(empty path)") : path);
         return nullptr;
     }
+    // A macOS bundle is a folder, which is what hosts are handed there; its
+    // code sits in Contents/MacOS under the bundle's own name.
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    std::string binary = path;
+    fs::path folder(path);
+    if (!folder.has_filename()) folder = folder.parent_path();  // "X.bundle/"
+    if (folder.extension() == ".bundle") {
+        const fs::path inner = folder / "Contents" / "MacOS" / folder.stem();
+        if (fs::is_regular_file(inner, ec)) binary = inner.string();
+    }
+    if (fs::is_directory(binary, ec)) {
         error = path + ": is a directory, not a module";
         return nullptr;
     }
     std::string why;
-    void* handle = OpenLibrary(path, why);
+    void* handle = OpenLibrary(binary, why);
     if (!handle) {
         error = path + ": not a loadable shared library (" + why + ")";
         return nullptr;

@@ -44,6 +44,13 @@ TEST_F(Cli, ModulesThatCannotBeLoadedAreNamedInOneLine) {
     const std::string empty = Module("EMPTYMODULE");
     EXPECT_ONE_LINE(Run({"info", empty, "--json"}), 1, empty + ": answers no information record");
     EXPECT_TRUE(Files().size() == 1 && Files()[0] == "text.so");  // nothing written
+
+    // A folder is refused unless it is a bundle holding its binary (macOS).
+    const std::string bundle = dir + "Empty.bundle";
+    fs::create_directories(bundle + "/Contents/MacOS");
+    EXPECT_ONE_LINE(Run({"info", bundle}), 1, bundle + ": is a directory, not a module");
+    fs::copy_file(empty, bundle + "/Contents/MacOS/Empty");
+    EXPECT_ONE_LINE(Run({"info", bundle + "/"}), 1, bundle + "/: answers no information record");
 }
 
 TEST_F(Cli, RefusedInstanceEndsTheRenderWithoutOutput) {
