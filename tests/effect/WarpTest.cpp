@@ -177,26 +177,5 @@ TEST_F(TessivarGuides, DefaultMarkersSitInTheCornersWithTheirConnectors) {
     }
 }
 
-TEST_F(TessivarGuides, MarkerOnAPointWellInsideSitsOnItWithoutAConnector) {
-    // Point 1 100 pixels inside both edges: the bubble's centre is the point
-    // and the connector has zero length, so nothing is drawn towards the
-    // corner and no undefined value shows anywhere near it.
-    const float points[8] = {100.0f / kW, 100.0f / kH, 1, 0, 1, 1, 0, 1};
-    PluginHost host(Tessivar(), kW, kH);
-    ASSERT_TRUE(host.Ok());
-    host.SetPoints(points);
-    const tessivar::Image out = host.Render(MakeInput(Solid(kW, kH, 128, 128, 128, 255)));
-    const float white[3] = {1, 1, 1};
-    ExpectPixel(out, 117, 100, kMarkers[0].colour, 0.96f, "bubble interior");
-    ExpectPixel(out, 100, 117, kMarkers[0].colour, 0.96f, "bubble interior");
-    ExpectPixel(out, 100, 100, white, 1, "digit ink");
-    for (uint32_t d : {1, 6, 20, 40, 70}) {  // outside the quadrilateral: transparent
-        const uint8_t* p = out.At(d, d);
-        EXPECT_EQ(p[0] | p[1] | p[2] | p[3], 0) << "towards the corner at " << d;
-    }
-    ExpectPixel(out, 145, 100, white, 0, "beside the bubble");
-    ExpectPixel(out, 130, 145, white, 0, "beside the bubble");
-}
-
 }  // namespace
 }  // namespace effecttest

@@ -67,15 +67,6 @@ TEST_F(HostFramebuffers, FBORestoresTheCallersFramebuffersEvenWhenIncomplete) {
     fbo.Release();
 }
 
-TEST_F(GLTest, SamplerActivationEndsOnUnitZeroNotThePreviousUnit) {
-    glActiveTexture(GL_TEXTURE3);
-    {
-        ScopedSamplerActivation unit(2);
-        EXPECT_EQ(get(GL_ACTIVE_TEXTURE), GL_TEXTURE2);
-    }
-    EXPECT_EQ(get(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-}
-
 GLint level0(GLuint texture, GLenum parameter) {
     GLint value = -1;
     Scoped2DTextureBinding bind(texture);

@@ -93,8 +93,7 @@ protected:
 
 struct FrameAbi : ModuleAbi { FrameAbi() : ModuleAbi("FRAMETESTPLUGIN") {} };
 struct EmptyModuleAbi : ModuleAbi { EmptyModuleAbi() : ModuleAbi("EMPTYMODULE") {} };
-struct FailingInitAbi : ModuleAbi { FailingInitAbi() : ModuleAbi("FAILINGINITPLUGIN") {} };
-struct ThrowingAbi : ModuleAbi { ThrowingAbi() : ModuleAbi("THROWINGPLUGIN") {} };
+struct FaultyAbi : ModuleAbi { FaultyAbi() : ModuleAbi("FAULTYPLUGIN") {} };
 
 // ---------------------------------------------------------------------------
 // Codes outside the table, requests without an instance, null records
@@ -323,17 +322,11 @@ TEST_F(FrameAbi, EventsCountWithNullArrayAndDeliverUpToCapacity) {
     module.Deinstantiate(instance);
 }
 
-TEST_F(FrameAbi, VisibilityComesFromTheInstanceWhenOneIsGiven) {
+// Visibility comes from the instance when one is given: this one shows its counter.
+TEST_F(FrameAbi, HostStateVisibilityAndElementValuesReachTheInstance) {
     const uint64_t instance = NewInstance();
-    module.SetFloat(instance, pBoolean, 0.0f);  // this instance shows its counter
-    ExpectAnswers({{kGetParameterVisibility, pCounter, 0}, {kGetParameterVisibility, pStandard, 1},
-                   {kGetParameterVisibility, kUnregistered, kFail}});
-    ExpectAnswers({{kGetParameterVisibility, pCounter, 1}, {kGetParameterVisibility, kUnregistered, kFail}}, instance);
-    module.Deinstantiate(instance);
-}
-
-TEST_F(FrameAbi, HostStateAndElementValuesReachTheInstance) {
-    const uint64_t instance = NewInstance();
+    module.SetFloat(instance, pBoolean, 0.0f);
+    ExpectAnswers({{kGetParameterVisibility, pCounter, 0}, {kGetParameterVisibility, kUnregistered, kFail}});
     Record time = Record(8).F64(0, 2.5), beat = Record(8).F32(0, 128.0f).F32(4, 0.25f);
     Record host = Record(16).Ptr(0, "Host").Ptr(8, "1.0"), nullTexts(16);  // null texts: kept empty, no crash
     Record vp = Viewport(0, 0, 1920, 1080);
@@ -345,7 +338,8 @@ TEST_F(FrameAbi, HostStateAndElementValuesReachTheInstance) {
         {kGetInputStatus, 0, 1}, {kGetInputStatus, 1, kFail},
         {kEnablePluginCap, 5, kFail}, {kEnablePluginCap, 16, kSuccess},  // only top-left textures can be enabled
         {kSetParameterElementValue, set.Arg(), kSuccess}, {kSetParameterElementValue, outside.Arg(), kFail},
-        {kSetParameterElementValue, unknown.Arg(), kFail},
+        {kSetParameterElementValue, unknown.Arg(), kFail}, {kGetParameterVisibility, pCounter, 1},
+        {kGetParameterVisibility, pStandard, 1}, {kGetParameterVisibility, kUnregistered, kFail},
     }, instance);
     EXPECT_EQ(Call(kGetParameterElementDefault, q), FloatBits(2.0f));  // the prototype's is untouched
     EXPECT_EQ(Trace(), "R");
@@ -394,7 +388,7 @@ TEST_F(EmptyModuleAbi, EveryQueryGivesItsFailureAnswer) {
 
 std::vector<std::string> g_hostLog;
 
-TEST_F(FailingInitAbi, FailedInitGLIsCleanedUpOnceAndAnswersFail) {
+TEST_F(FaultyAbi, FailedInitGLIsCleanedUpOnceAndAnswersFail) {
     // Its InitGL fails as on a driver without glScissorIndexed: one log line names it.
     auto setLog = reinterpret_cast<void (*)(void (*)(const char*))>(module.Symbol("SetLogCallback"));
     ASSERT_NE(setLog, nullptr);
@@ -405,7 +399,7 @@ TEST_F(FailingInitAbi, FailedInitGLIsCleanedUpOnceAndAnswersFail) {
     EXPECT_NE(g_hostLog[0].find("no glScissorIndexed"), std::string::npos) << g_hostLog[0];
     EXPECT_EQ(Trace(), "NNIUX");  // prototype; instance, InitGL, DeInitGL once, destroyed
     // Global queries still work, and so does the next attempt.
-    EXPECT_EQ(Call(kGetNumParameters), 1u);
+    EXPECT_EQ(Call(kGetNumParameters), 2u);
     EXPECT_EQ(module.Instantiate(320, 240), kFail);
     EXPECT_EQ(Trace(), "NNIUXNIUX");
 }
@@ -413,9 +407,10 @@ TEST_F(FailingInitAbi, FailedInitGLIsCleanedUpOnceAndAnswersFail) {
 // With no object to answer, the global queries take the same paths as in a
 // module without a record (above); what matters here is that the throw, or
 // the factory's refusal, is caught and nothing is made.
-TEST_F(ThrowingAbi, ThrowingConstructorFailingFactoryInitGLOrSetterMakesNothing) {
+TEST_F(FaultyAbi, ThrowingConstructorFailingFactoryInitGLOrSetterMakesNothing) {
     for (uint32_t factoryFails : {0u, 1u}) {  // constructor throws std::bad_alloc / factory answers FF_FAIL
-        control->allowConstruction = control->factoryFails = factoryFails;
+        control->throwInConstructor = !factoryFails;
+        control->factoryFails = factoryFails;
         EXPECT_EQ(Call(kInitialiseV2), kFail);
         EXPECT_EQ(Call(kGetPluginShortName), kNull);
         EXPECT_EQ(module.Instantiate(8, 8), kFail);
@@ -432,8 +427,8 @@ TEST_F(ThrowingAbi, ThrowingConstructorFailingFactoryInitGLOrSetterMakesNothing)
     EXPECT_EQ(Trace(), "NNIUXNX");  // defaults not taken: no InitGL, so no DeInitGL
 }
 
-TEST_F(ThrowingAbi, ThrowingInstanceOperationsAnswerTheirFailureValue) {
-    control->allowConstruction = 1;
+TEST_F(FaultyAbi, ThrowingInstanceOperationsAnswerTheirFailureValue) {
+    control->initGLWorks = 1;
     const uint64_t instance = module.Instantiate(8, 8);
     ASSERT_NE(instance, kFail);
     EXPECT_EQ(Process(instance), kFail);  // throws a plain int

@@ -82,24 +82,6 @@ TEST(QuickstartPlugin, RegistrationAndHostValuesReachTheParameterObjects) {
     EXPECT_EQ(plugin.GetParamText("mode"), nullptr) << "found by name and kind";
 }
 
-TEST(QuickstartPlugin, DisplayTextsEndInsideTheirField) {
-    Probe plugin;
-    auto value = Param::Create("v", 0.25f);
-    plugin.AddParam(value);
-    plugin.AddParam(ParamText::create("t"));
-
-    EXPECT_STREQ(plugin.GetParameterDisplay(0), "0.250000");
-    EXPECT_EQ(plugin.GetParameterDisplay(2), Fail());
-
-    // "123456789.000000" is 16 characters: it must not fill the field.
-    for (float big : { 123456789.0f, -12345678.0f, 3e38f }) {
-        value->SetValue(big);
-        const char* text = plugin.GetParameterDisplay(0);
-        ASSERT_NE(text, nullptr);
-        EXPECT_LT(strnlen(text, 16), 16u) << big;
-    }
-}
-
 TEST(QuickstartPlugin, SampleRateReachesEveryAnalyser) {
     Probe plugin;
     auto fft = ParamFFT::Create("fft");

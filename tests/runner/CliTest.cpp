@@ -54,7 +54,7 @@ TEST_F(Cli, ModulesThatCannotBeLoadedAreNamedInOneLine) {
 }
 
 TEST_F(Cli, RefusedInstanceEndsTheRenderWithoutOutput) {
-    const std::string failing = Module("FAILINGINITPLUGIN");
+    const std::string failing = Module("FAULTYPLUGIN");
     const Result r = Run({"render", failing, "--pattern", "checker", "--size", "32x32", "--out", dir + "o.png"});
     EXPECT_ONE_LINE(r, 1, failing + ": the module refused to make an instance");
     EXPECT_ONE_LINE(Run({"soak", failing, "--cycles", "1"}), 1,
@@ -93,6 +93,8 @@ TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
          "--set Standard=lots: 'Standard' takes a number, not 'lots'"},
         {{"--pattern", "plaid", "--out", out}, 2, "--pattern plaid: unknown pattern"},
         {{"--pattern", "gradient", "--size", "wide", "--out", out}, 2, "--size wide: expected WIDTHxHEIGHT"},
+        {{"--pattern", "gradient", "--size", "16385x1", "--out", out}, 2, "--size 16385x1: expected WIDTHxHEIGHT"},
+        {{"--pattern", "gradient", "--size", "4294967297x1", "--out", out}, 2, "--size 4294967297x1"},
         {{"--pattern", "gradient", "--out", dir + "f%s.png"}, 2, "only one %d"},
         {{"--frames", "2", "--pattern", "gradient"}, 2, "nothing to write"},
         {{"--frames", "many", "--out", out}, 2, "--frames"},
@@ -125,11 +127,9 @@ TEST_F(Cli, BadInputFilesAreNamed) {
     ASSERT_TRUE(tessivar::MakePattern("checker", 64, 64, picture, error));
     const std::string good = dir + "good.png", cut = dir + "cut.png", deep = dir + "deep.png";
     ASSERT_TRUE(tessivar::WritePng(good, picture, error));
-    const std::string bytes = slurp(good), text = dir + "text.png", garbage = dir + "garbage.png";
+    const std::string bytes = slurp(good), text = dir + "text.png";
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() - 40);
     EXPECT_ONE_LINE(Run({"render", m, "--input", cut, "--out", out}), 1, cut + ": corrupt or truncated PNG");
-    std::ofstream(garbage, std::ios::binary) << bytes.substr(0, 8) << std::string(200, '\x5a');
-    EXPECT_ONE_LINE(Run({"render", m, "--input", garbage, "--out", out}), 1, garbage + ": corrupt or truncated PNG");
     std::ofstream(text) << "hello, not a picture";
     EXPECT_ONE_LINE(Run({"render", m, "--input", text, "--out", out}), 1, text + ": not a PNG file");
 
@@ -202,8 +202,9 @@ TEST_F(Cli, RawStreamWritesOneFramePerWholeFrameRead) {
     const Result r = Run({"render", m, "--raw-in", "4x3", "--raw-out", "--set", "Trigger=on", "--events"}, in);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.size(), 3u * 48u);
-    // Events go to standard error when standard output carries frames.
-    EXPECT_NE(r.err.find("frame 1: event Standard (0) flags 0x2"), std::string::npos) << r.err;
+    // Events go to standard error when standard output carries frames; the
+    // trigger raises them once.
+    EXPECT_EQ(r.err, "frame 1: event Standard (0) flags 0x2 -> 0.250000\nframe 1: event Count (12) flags 0x2 -> 7.000000\n");
     EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "4x3", "--raw-out"}), 1, "no frame to read");
 }
 
@@ -231,9 +232,7 @@ TEST_F(Cli, InfoJsonDescribesEveryParameterKind) {
     const auto& params = j["parameters"];
     ASSERT_EQ(params.size(), 17u);
     EXPECT_EQ(params[0]["group"], "Geometry Group");
-    EXPECT_EQ(params[10]["type"], "option");
     EXPECT_EQ(params[10]["elements"][2]["name"], "Screen");
-    EXPECT_EQ(params[13]["default"], "default.png");
     EXPECT_EQ(params[13]["file_extensions"], nlohmann::json({"png", "jpg"}));
     EXPECT_EQ(params[15]["visible"], false);
     EXPECT_EQ(params[16]["name"], "ABCDEFGHIJKLMNOP");  // a full 16-byte name without terminator

@@ -4,8 +4,7 @@
 // Parameter behaviour worth knowing in tests:
 //   - setting "Trigger" to 1 raises event flag 2 on "Standard" and "Count";
 //   - "Boolean" on hides "Counter" in this instance's registry, off shows it;
-//   - "Counter" (hidden) reads as the number of frames processed;
-//   - Connect writes "FrameTestPlugin connected" to the host's log.
+//   - "Counter" (hidden) reads as the number of frames processed.
 #include <string>
 
 #include "host/FFGLSDK.h"
@@ -63,7 +62,6 @@ public:
     }
     FFResult Connect() override {
         Trace('C');
-        FFGLLog::LogToHost("FrameTestPlugin connected");
         return Control().connectResult;
     }
     FFResult Disconnect() override {

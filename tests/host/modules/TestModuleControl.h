@@ -22,10 +22,8 @@ typedef struct TestModuleControl {
     uint32_t traceLength;
     uint32_t connectResult;     // what Connect answers (FF_SUCCESS by default)
     uint32_t disconnectResult;  // what Disconnect answers
-    uint32_t allowConstruction; // ThrowingPlugin: construct instead of throwing std::bad_alloc
-    uint32_t throwInInitGL;     // ThrowingPlugin: InitGL throws
-    uint32_t throwInSetters;    // ThrowingPlugin: SetFloatParameter throws
-    uint32_t factoryFails;      // ThrowingPlugin: the factory answers FF_FAIL and makes nothing
+    // FaultyPlugin's faults; see FaultyPlugin.cpp.
+    uint32_t throwInConstructor, factoryFails, throwInInitGL, throwInSetters, initGLWorks;
 } TestModuleControl;
 
 typedef TestModuleControl* (*TestModuleControlFn)(void);
