@@ -22,10 +22,7 @@ TEST_F(TessivarWarp, InstancesStartAtTheDefaultsAndClampWhatTheyAreGiven) {
     PluginHost host(Tessivar(), 320, 180), other(Tessivar(), 320, 180);
     ASSERT_TRUE(host.Ok() && other.Ok());
     EXPECT_NE(host.Instance(), other.Instance());
-    const struct {
-        uint32_t index;
-        float value, expected;
-    } cases[] = {{kPoint1X, -0.2f, 0}, {kPoint1X, 1.7f, 1}, {kShowGuides, 3, 1}, {kInputAspect, 0.05f, 0.1f},
+    const struct { uint32_t index; float value, expected; } cases[] = {{kPoint1X, -0.2f, 0}, {kPoint1X, 1.7f, 1}, {kShowGuides, 3, 1}, {kInputAspect, 0.05f, 0.1f},
                  {kInputAspect, 9, 4}, {kPoint2X, 0.4f, 0.4f}, {kPoint2X, 1, 1}};  // before a fit, 1 is a value
     for (const auto& c : cases) {
         host.Set(c.index, c.value);

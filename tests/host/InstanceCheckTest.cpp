@@ -28,10 +28,6 @@ protected:
         setLog(collect);
         g_log.clear();
     }
-    void TearDown() override {
-        if (auto setLog = reinterpret_cast<void (*)(void (*)(const char*))>(module.Symbol("SetLogCallback")))
-            setLog(nullptr);
-    }
 
     // Every per-instance code with a harmless, valid record, and the answer
     // it gives when refused: null for the display text, FF_FAIL otherwise.
@@ -41,11 +37,7 @@ protected:
         Record time(8), beat(8), events(16), element(12), hostInfo(16), process(24);
         time.F64(0, 1.0);
         hostInfo.Ptr(0, "host").Ptr(8, "1");
-        const struct {
-            uint32_t code;
-            uint64_t input;
-            uint64_t refused;
-        } calls[] = {
+        const struct { uint32_t code; uint64_t input, refused; } calls[] = {
             {7, 0, 0},           {8, setParam.Arg(), kFail}, {9, 0, kFail},        {16, 0, kFail},
             {17, process.Arg(), kFail}, {20, time.Arg(), kFail}, {21, 0, kFail}, {22, 0, kFail},
             {23, viewport.Arg(), kFail}, {37, element.Arg(), kFail}, {38, beat.Arg(), kFail},

@@ -17,15 +17,9 @@ using tessivar::Image;
 using tessivar::InputTexture;
 
 TEST_F(GLTest, InputTexturePlacesImageBottomLeftAndPadsTheRest) {
-    Image img(2, 2);
-    for (uint32_t y = 0; y < 2; ++y)
-        for (uint32_t x = 0; x < 2; ++x) {
-            uint8_t* p = img.At(x, y);
-            p[0] = uint8_t(10 + x);
-            p[1] = uint8_t(20 + y);
-            p[2] = 0;
-            p[3] = 255;
-        }
+    Image img(2, 2);  // rows top first: green 20 on the top row, 21 on the bottom
+    img.At(0, 0)[1] = 20;
+    img.At(0, 1)[1] = 21;
     InputTexture tex;
     ASSERT_TRUE(tex.Create(img, 4, 4, 0x11223344u));
     EXPECT_EQ(tex.Desc().Width, 2u);

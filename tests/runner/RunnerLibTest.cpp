@@ -71,11 +71,7 @@ ModuleInfo sampleInfo() {
 
 TEST(ParamSetting, ResolvesNamesAndIndicesAndParsesEachType) {
     const ModuleInfo info = sampleInfo();
-    const struct {
-        const char* arg;
-        uint32_t index;
-        float value;
-    } cases[] = {
+    const struct { const char* arg; uint32_t index; float value; } cases[] = {
         {"Show Guides=off", 0, 0}, {"show guides=ON", 0, 1},
         {"1=2.5", 1, 2.5f},  // by index, sent unclamped
         {"Mode=screen", 2, 2}, {"Mode=1", 2, 1},
@@ -96,10 +92,7 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
     const ModuleInfo info = sampleInfo();
     ParamSetting s;
     std::string error;
-    const struct {
-        const char* arg;
-        const char* says;
-    } cases[] = {
+    const struct { const char* arg, *says; } cases[] = {
         {"Show Guides", "expected NAME=VALUE"},
         {"=1", "expected NAME=VALUE"},
         {"6=1", "no parameter named '6' in sample.so"},
