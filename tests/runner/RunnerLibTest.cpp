@@ -1,9 +1,10 @@
-// The runner's pieces that need no GL: PNG layouts and the resolution of
-// --set arguments. Refusals of files and streams are checked
+// The runner's pieces that need no GL: PNG layouts, the resolution of --set
+// arguments and the soak's verdict on heap readings. Refusals of files and streams are checked
 // through ffglrun itself (CliTest).
 #include "runner/ImageIO.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
+#include "runner/Soak.h"
 #include "tests/runner/PngFixtures.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,24 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
         EXPECT_FALSE(ParseSetting(info, c.arg, s, error)) << c.arg;
         EXPECT_EQ(error.rfind(std::string("--set ") + c.arg + ": ", 0), 0u) << error;
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+}
+
+// Floors of 100-cycle blocks, the first at the end of warm-up. The driver's
+// lasting jumps are excused; steady growth, and jumps in every block, are not.
+TEST(SoakHeap, TwoDriverJumpsAreExcusedSteadyGrowthIsNot) {
+    const struct { std::vector<long> floors; double perCycle; bool passes; } cases[] = {
+        {{1000, 1000, 481000, 481000, 546536, 546536}, 0.0, true},  // as Mesa's two jumps came in CI
+        {{1000, 5800, 10600, 15400, 20200, 25000}, 48.0, false},     // 48 bytes a cycle
+        {{0, 100000, 200000, 300000, 400000, 500000}, 600.0, false},  // a jump every block
+        {{0, 2000000}, 0.0, false},                                   // one jump past 1 MiB
+    };
+    for (const auto& c : cases) {
+        SoakPhase phase;
+        phase.cycles = uint32_t(100 * (c.floors.size() - 1));
+        JudgeHeap(phase, c.floors);
+        EXPECT_DOUBLE_EQ(phase.bytesPerCycle, c.perCycle) << c.floors.back();
+        EXPECT_EQ(phase.Passed(), c.passes) << c.floors.back();
     }
 }
 
