@@ -3,9 +3,9 @@
 #include "gl/GLIncludes.h"
 #include "host/FFGLABI.h"
 #include "runner/GLFrame.h"
-#include "runner/HeadlessGL.h"
+#include "runner/platform/HeadlessGL.h"
 
-#include "runner/Library.h"
+#include "runner/platform/Library.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "runner/Module.h"
 
-#include "runner/Library.h"
+#include "runner/platform/Library.h"
 
 #include <sys/stat.h>
 

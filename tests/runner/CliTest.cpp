@@ -2,7 +2,7 @@
 // Each test checks the exit status and, for failures, that standard error
 // holds exactly one line naming the file or argument at fault.
 #include "runner/ImageIO.h"
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 #include "runner/Patterns.h"
 #include "tests/runner/PngFixtures.h"
 #include "tests/runner/CliRunner.h"

@@ -1,7 +1,7 @@
 // ffglrun with video files and audio: clips in and out of every container
 // with their audio, and audio driving an FFT parameter.
 #include "runner/ImageIO.h"
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 #include "tests/runner/CliRunner.h"
 #include "tests/runner/MediaFixtures.h"
 

@@ -4,7 +4,7 @@
 #include "runner/ImageIO.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
-#include "runner/Soak.h"
+#include "runner/commands/Soak.h"
 #include "tests/runner/PngFixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/support/AbiHost.h"
 
-#include "runner/Library.h"
+#include "runner/platform/Library.h"
 
 #include <cstdlib>
 #include <stdexcept>

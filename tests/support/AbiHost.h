@@ -1,7 +1,7 @@
 // AbiHost -- a test host that talks to a module only through the binary
 // interface, the way a real host does.
 //
-// Modules are loaded as the platform loads libraries (runner/Library.h) and
+// Modules are loaded as the platform loads libraries (runner/platform/Library.h) and
 // driven through their plugMain symbol. Records are built as raw bytes at
 // fixed offsets (Record), never with the plugin's own structs, so a layout
 // slip in the ABI header fails a test instead of passing silently. FFMixed travels as a plain 64-bit value.

@@ -1,4 +1,4 @@
-#include "runner/HeadlessGL.h"
+#include "runner/platform/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

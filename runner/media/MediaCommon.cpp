@@ -1,5 +1,5 @@
 // The parts of the media layer that need no FFmpeg.
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 
 #include <algorithm>
 #include <cctype>

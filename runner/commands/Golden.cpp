@@ -1,4 +1,4 @@
-#include "runner/Golden.h"
+#include "runner/commands/Golden.h"
 
 #include "runner/ImageIO.h"
 

@@ -7,7 +7,7 @@
 //     feed.Frame(module, instance, seconds, error);   // before each frame
 #pragma once
 
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 #include "runner/Module.h"
 
 #include <string>

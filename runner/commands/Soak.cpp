@@ -1,8 +1,8 @@
-#include "runner/Soak.h"
+#include "runner/commands/Soak.h"
 
 #include "gl/GLIncludes.h"
 #include "runner/GLFrame.h"
-#include "runner/HeapUsage.h"
+#include "runner/platform/HeapUsage.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The media layer of a build without FFmpeg: the same interface, and every
 // file it is asked to open answers one line saying why it cannot.
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 
 namespace tessivar {
 

@@ -1,4 +1,4 @@
-#include "runner/Check.h"
+#include "runner/commands/Check.h"
 
 #include "gl/GLIncludes.h"
 #include "runner/GLFrame.h"

@@ -13,7 +13,7 @@
 // failed with the reason, so the table always names every rule.
 #pragma once
 
-#include "runner/HeadlessGL.h"
+#include "runner/platform/HeadlessGL.h"
 
 #include <string>
 #include <vector>

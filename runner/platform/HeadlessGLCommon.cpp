@@ -1,7 +1,7 @@
 // What every platform's context shares: its identity strings. (Context
-// making: HeadlessGL.cpp for EGL, HeadlessGLWin32.cpp for WGL,
+// making: HeadlessGLEGL.cpp for EGL, HeadlessGLWin32.cpp for WGL,
 // HeadlessGLCGL.cpp for CGL; debug messages: HeadlessGLDebug*.cpp.)
-#include "runner/HeadlessGL.h"
+#include "runner/platform/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

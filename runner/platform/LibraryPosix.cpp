@@ -1,4 +1,4 @@
-#include "runner/Library.h"
+#include "runner/platform/Library.h"
 
 #include <dlfcn.h>
 

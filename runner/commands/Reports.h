@@ -13,9 +13,9 @@
 //        bytes_per_cycle, gl_objects (null, or {before {kind: n}, after})}]
 #pragma once
 
-#include "runner/Bench.h"
-#include "runner/Check.h"
-#include "runner/Soak.h"
+#include "runner/commands/Bench.h"
+#include "runner/commands/Check.h"
+#include "runner/commands/Soak.h"
 
 #include <nlohmann/json.hpp>
 #include <string>

@@ -1,4 +1,4 @@
-#include "runner/HeapUsage.h"
+#include "runner/platform/HeapUsage.h"
 
 #include <malloc.h>
 

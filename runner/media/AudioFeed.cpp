@@ -1,4 +1,4 @@
-#include "runner/AudioFeed.h"
+#include "runner/media/AudioFeed.h"
 
 namespace tessivar {
 

@@ -1,4 +1,4 @@
-#include "runner/Reports.h"
+#include "runner/commands/Reports.h"
 
 #include <algorithm>
 #include <cstdarg>

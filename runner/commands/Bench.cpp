@@ -1,4 +1,4 @@
-#include "runner/Bench.h"
+#include "runner/commands/Bench.h"
 
 #include "gl/GLIncludes.h"
 

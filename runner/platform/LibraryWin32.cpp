@@ -1,4 +1,4 @@
-#include "runner/Library.h"
+#include "runner/platform/Library.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN 1

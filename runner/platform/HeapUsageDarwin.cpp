@@ -1,10 +1,8 @@
-#include "runner/HeapUsage.h"
+#include "runner/platform/HeapUsage.h"
 
-#include <malloc.h>
+#include <malloc/malloc.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TESSIVAR_ASAN 1
-#elif defined(__has_feature)
+#if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define TESSIVAR_ASAN 1
 #endif
@@ -20,9 +18,10 @@ size_t HeapInUse() {
 #ifdef TESSIVAR_ASAN
     return __sanitizer_get_current_allocated_bytes();
 #else
-    // Small blocks in use plus the large ones malloc maps on their own.
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    // Every malloc zone of the process, large blocks included.
+    malloc_statistics_t stats{};
+    malloc_zone_statistics(nullptr, &stats);
+    return stats.size_in_use;
 #endif
 }
 

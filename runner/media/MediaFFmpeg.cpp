@@ -1,7 +1,7 @@
 // The media layer on FFmpeg's libraries: libavformat demuxes and muxes,
 // libavcodec decodes and encodes, libswscale converts pixels, libswresample
 // mixes audio down to mono, and libavutil's av_tx does the transform.
-#include "runner/Media.h"
+#include "runner/media/Media.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

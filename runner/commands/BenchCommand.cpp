@@ -1,0 +1,64 @@
+#include "runner/FrameHost.h"
+#include "runner/Patterns.h"
+#include "runner/commands/Bench.h"
+#include "runner/commands/CommandLine.h"
+#include "runner/commands/Commands.h"
+#include "runner/commands/Reports.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace tessivar::cli {
+
+int runBench(const BenchArgs& a) {
+    const Size size = parseSizeArg("--size", a.size);
+    if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
+    if (a.warmup < 0) throw UsageFailure("--warmup: must be 0 or more");
+    const JsonOut json(a.json);
+    auto module = loadModule(a.module);
+    const ModuleInfo info = describe(*module);
+    const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
+    Image picture;
+    std::string error;
+    if (!MakePattern(a.pattern, size.width, size.height, picture, error)) throw UsageFailure("--pattern " + a.pattern + ": " + error);
+    const size_t inputCount = std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
+    const std::vector<Image> inputs(inputCount, picture);
+
+    HeadlessGL& gl = makeContext();
+    reportDebugErrors(gl);
+    FrameHost host;
+    if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
+    applySettings(host.Plugin(), settings);
+    InputTexture floorInput;
+    FloorShader floor;
+    if (!floorInput.Create(picture) || !floor.Create(error)) throw Failure(error.empty() ? "cannot set up the floor" : error);
+    int frame = 0;
+    bool ok = false;
+    const auto [plugin, base] = TimeInterleaved([&] { return host.RenderFrame(frame++ / 60.0, error); },
+                                                [&] {
+                                                    host.PrepareTarget();
+                                                    floor.Draw(floorInput.Desc());
+                                                    return true;
+                                                },
+                                                size_t(a.frames), size_t(a.warmup), ok);
+    if (!ok) throw Failure(error);
+    host.Plugin().Destroy();
+
+    BenchResult result;
+    result.module = a.module;
+    result.name = info.name;
+    result.renderer = gl.Renderer();
+    result.width = size.width;
+    result.height = size.height;
+    result.frames = size_t(a.frames);
+    result.warmup = size_t(a.warmup);
+    result.plugin = plugin;
+    result.floor = base;
+    if (json.Wanted())
+        json.Write(BenchToJson(result));
+    else
+        std::cout << BenchToText(result);
+    return 0;
+}
+
+}  // namespace tessivar::cli

@@ -1,0 +1,303 @@
+// ffglrun render: frames from PNGs, patterns, a clip or a raw stream, through
+// the module, into PNGs, a clip, a raw stream or a comparison with goldens.
+//
+// A run goes in steps, each failing with one line before the next begins:
+// the arguments are checked, the outputs' folders are checked, the module is
+// loaded and the inputs and audio opened, then the GL context is made and the
+// frames rendered; only then is anything long-running started.
+#include "runner/FrameHost.h"
+#include "runner/ImageIO.h"
+#include "runner/Patterns.h"
+#include "runner/commands/CommandLine.h"
+#include "runner/commands/Commands.h"
+#include "runner/commands/Golden.h"
+#include "runner/media/AudioFeed.h"
+#include "runner/media/Media.h"
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+
+namespace tessivar::cli {
+namespace {
+
+// One video clip among the inputs: its frames replace the input's picture
+// frame by frame, and their times become the host time.
+struct ClipInput {
+    std::string path;
+    std::unique_ptr<ClipReader> reader;
+    size_t slot = 0;
+    double time = 0;  // of the frame in the slot
+};
+
+// Flags that contradict each other or are out of range: usage failures.
+void checkRenderArgs(const RenderArgs& a) {
+    const bool rawIn = !a.rawIn.empty();
+    if (rawIn && (!a.inputs.empty() || !a.patterns.empty()))
+        throw UsageFailure("--raw-in: takes the input from standard input, so --input and --pattern cannot be given too");
+    if (a.out.empty() && !a.rawOut && !a.events && a.expect.empty())
+        throw UsageFailure("render: nothing to write; give --out FILE.png, --raw-out, --events or --expect");
+    if (a.updateExpected && a.expect.empty()) throw UsageFailure("--update-expected: needs --expect GOLDEN.png");
+    if (a.tolerance < 0 || a.tolerance > 255) throw UsageFailure("--tolerance: must be 0 to 255");
+    if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
+    if (!(a.fps > 0)) throw UsageFailure("--fps: must be above 0");
+    if (!(a.start >= 0)) throw UsageFailure("--start: must be 0 or more seconds");
+    if (!a.out.empty() && !IsPngName(a.out)) {
+        const auto& known = ClipExtensions();
+        if (std::find(known.begin(), known.end(), ExtensionOf(a.out)) == known.end())
+            throw Failure(a.out + ": unknown output extension; ffglrun writes .png, .mov, .mkv, .webm or .mp4");
+        if (a.out.find('%') != std::string::npos)
+            throw UsageFailure("--out " + a.out + ": a video is one file; %d numbers PNG files");
+    }
+    if (a.rawOut && isTerminal(kStdoutFd))
+        throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
+    if (rawIn && isTerminal(kStdinFd))
+        throw UsageFailure("--raw-in: standard input is a terminal; pipe RGBA frames into it");
+}
+
+// Inputs from PNG files and a clip first, then patterns, in the order given.
+std::vector<Image> loadInputs(const RenderArgs& a, Size& size, ClipInput& clip) {
+    std::vector<Image> images;
+    for (const auto& path : a.inputs) {
+        Image img;
+        std::string error;
+        if (!IsPngName(path)) {
+            if (clip.reader) throw UsageFailure("--input " + path + ": one video clip at a time (" + clip.path + " is one)");
+            clip.path = path;
+            clip.reader = ClipReader::Open(path, error);
+            if (!clip.reader || (a.start > 0 && !clip.reader->Seek(a.start, error)) ||
+                !clip.reader->Next(img, clip.time, error))
+                throw Failure(error.empty() ? path + ": no frame to read" : error);
+            clip.slot = images.size();
+        } else if (!ReadPng(path, img, error)) {
+            throw Failure(error);
+        }
+        if (!size.Set()) size = {img.width, img.height};
+        images.push_back(std::move(img));
+    }
+    if (!size.Set()) size = {1280, 720};
+    for (const auto& name : a.patterns) {
+        Image img;
+        std::string error;
+        if (!MakePattern(name, size.width, size.height, img, error)) throw UsageFailure("--pattern " + name + ": " + error);
+        images.push_back(std::move(img));
+    }
+    return images;
+}
+
+void printEvents(std::FILE* to, int frame, const Instance& instance, const ModuleInfo& info) {
+    for (const ParamEvent& e : instance.CollectEvents()) {
+        const ParamDesc* p = e.index < info.params.size() ? &info.params[e.index] : nullptr;
+        const std::string name = p ? p->name : "#" + std::to_string(e.index);
+        const std::string value = p && p->IsText() ? "\"" + instance.GetText(e.index) + "\""
+                                                   : std::to_string(instance.GetFloat(e.index));
+        std::fprintf(to, "frame %d: event %s (%u) flags 0x%llx -> %s\n", frame, name.c_str(), e.index,
+                     static_cast<unsigned long long>(e.flags), value.c_str());
+    }
+    std::fflush(to);
+}
+
+// One render run, from checked arguments to the last file written.
+class RenderRun {
+public:
+    explicit RenderRun(const RenderArgs& args) : a(args), golden(args.tolerance, args.updateExpected) {}
+
+    int Run() {
+        checkRenderArgs(a);
+        OpenOutputNames();
+        OpenModuleAndInputs();
+        OpenAudio();
+        OpenClipOut();
+        StartHost();
+        RenderFrames();
+        Finish();
+        return 0;
+    }
+
+private:
+    // Output and golden names, and their folders, checked before any work.
+    void OpenOutputNames() {
+        size = parseSizeArg("--size", a.size);
+        rawSize = parseSizeArg("--raw-in", a.rawIn);
+        if (!a.out.empty()) {
+            out = std::make_unique<OutputName>(a.out);
+            out->CheckWritable();
+        }
+        if (!a.expect.empty()) {
+            expect = std::make_unique<OutputName>(a.expect, "--expect");
+            if (expect->Sequence() && out && !out->Sequence())
+                throw UsageFailure("--expect " + a.expect +
+                                   ": one golden per frame needs one output per frame (a %d in --out)");
+            if (a.updateExpected) expect->CheckWritable();
+        }
+    }
+
+    void OpenModuleAndInputs() {
+        module = loadModule(a.module);
+        info = describe(*module);
+        settings = resolveSettings(info, a.settings);
+        if (!a.rawIn.empty()) {
+            inputs.emplace_back(rawSize.width, rawSize.height);
+            if (!size.Set()) size = rawSize;
+        } else {
+            Size inputSize = size;
+            inputs = loadInputs(a, inputSize, clip);
+            if (!size.Set()) size = inputSize;
+        }
+        fps = clip.reader && clip.reader->FrameRate() > 0 ? clip.reader->FrameRate() : a.fps;
+    }
+
+    // The audio for FFT parameters and the output: --audio, else the clip's.
+    void OpenAudio() {
+        audioPath = !a.audio.empty() ? a.audio : clip.reader && clip.reader->HasAudio() ? clip.path : "";
+        const bool wantsAudio = std::any_of(info.params.begin(), info.params.end(), IsFftParam);
+        if (audioPath.empty() || (!wantsAudio && a.audio.empty())) return;
+        std::string error;
+        spectrum = AudioSpectrum::Open(audioPath, error);
+        if (!spectrum || (a.start > 0 && !spectrum->Seek(a.start, error))) throw Failure(error);
+    }
+
+    // The frames of a video --out, with the audio the run was given.
+    void OpenClipOut() {
+        if (a.out.empty() || IsPngName(a.out)) return;
+        std::string error;
+        clipWriter = ClipWriter::Open(a.out, size.width, size.height, fps, {audioPath, a.start}, error);
+        if (!clipWriter) throw Failure(error);
+        if (!clipWriter->KeepsAlpha())
+            std::fprintf(stderr, "ffglrun: note: %s keeps no alpha; frames are composited over black (%s)\n",
+                         a.out.c_str(), clipWriter->Encoder().c_str());
+    }
+
+    // The context, the standard streams, the instance with its settings and
+    // audio; with --raw-in the first frame is read before the instance sees it.
+    void StartHost() {
+        reportDebugErrors(makeContext());
+        eventsTo = a.rawOut ? stderr : stdout;
+        frames = a.rawOut ? takeStandardOutput() : nullptr;
+#ifdef SIGPIPE  // (Windows has none: a closed pipe is a write error there already)
+        std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
+#endif
+        if (!a.rawIn.empty() && !ReadRaw(inputs[0]))
+            throw Failure("standard input: no frame to read (expected " + a.rawIn + " RGBA)");
+        std::string error;
+        if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
+        applySettings(host.Plugin(), settings);
+        if (spectrum) {
+            audioFeed = std::make_unique<AudioFeed>(info, *spectrum);
+            audioFeed->Start(*module, host.Plugin());
+        }
+    }
+
+    bool ReadRaw(Image& frame) {
+        size_t got = 0;
+        switch (ReadRawFrame(stdin, frame, got)) {
+            case RawRead::Frame: ++rawFramesRead; return true;
+            case RawRead::End: return false;
+            case RawRead::Short:
+                throw Failure("standard input ended inside frame " + std::to_string(rawFramesRead + 1) + " (" +
+                              std::to_string(got) + " of " + std::to_string(frame.rgba.size()) + " bytes); " +
+                              std::to_string(rawFramesRead) + " whole frame(s) read and rendered");
+        }
+        return false;
+    }
+
+    // The next frame of a stream or clip into its input; false at its end.
+    bool AdvanceInputs() {
+        if (!a.rawIn.empty()) {
+            if (!ReadRaw(inputs[0])) return false;
+            host.UpdateInput(0, inputs[0]);
+        }
+        if (clip.reader) {
+            std::string error;
+            if (!clip.reader->Next(inputs[clip.slot], clip.time, error)) {
+                if (!error.empty()) throw Failure(error);
+                return false;
+            }
+            host.UpdateInput(clip.slot, inputs[clip.slot]);
+        }
+        return true;
+    }
+
+    // A frame's diff picture goes beside its output, or beside its golden
+    // when there is no output file.
+    std::string DiffPath(int frame) const { return DiffPathFor(out ? out->For(frame) : expect->For(frame)); }
+
+    void RenderFrames() {
+        // A stream or clip runs to its end unless --frames limits it.
+        total = (!a.rawIn.empty() || clip.reader) && !a.framesGiven ? 0 : a.frames;
+        int expected = total;
+        if (clip.reader && total == 0) expected = int(std::max(0.0, clip.reader->Duration() - a.start) * fps + 0.5);
+        Progress progress(expected);
+        std::string error;
+        for (int frame = 0; total == 0 || frame < total; ++frame) {
+            if (frame > 0 && !AdvanceInputs()) break;
+            const double time = clip.reader ? clip.time : a.start + frame / fps;
+            if (audioFeed && !audioFeed->Frame(*module, host.Plugin(), time, error)) throw Failure(error);
+            if (!host.RenderFrame(time, error)) throw Failure(error);
+            if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
+            WriteFrame(frame, time);
+            progress.Frame(++rendered);
+        }
+    }
+
+    // Everything that takes every frame; the last frame alone is kept in
+    // `last` for the outputs that take only it.
+    void WriteFrame(int frame, double time) {
+        const bool lastFrame = frame + 1 == total;
+        if (a.rawOut || clipWriter || (out && (out->Sequence() || lastFrame)) ||
+            (expect && (expect->Sequence() || lastFrame)))
+            last = host.ReadOutput();
+        std::string error;
+        if (frames && !WriteRawFrame(frames, last))
+            throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
+        if (clipWriter && !clipWriter->Write(last, time - a.start, error)) throw Failure(error);
+        if (out && !clipWriter && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
+        if (expect && expect->Sequence() &&
+            !golden.Frame(frame + 1, last, expect->For(frame + 1), DiffPath(frame + 1), error))
+            throw Failure(error);
+    }
+
+    void Finish() {
+        std::string error;
+        if (clipWriter && !clipWriter->Finish(error)) throw Failure(error);
+        // An open-ended stream writes its last frame once the stream is over.
+        const bool pngOut = out && !clipWriter && !out->Sequence();
+        // A stream or clip that ended before --frames did leaves its last frame unread too.
+        if (rendered != total && (pngOut || (expect && !expect->Sequence()))) last = host.ReadOutput();
+        if (pngOut && !WritePng(out->For(0), last, error)) throw Failure(error);
+        if (expect && !expect->Sequence() && !golden.Frame(rendered, last, expect->For(0), DiffPath(0), error))
+            throw Failure(error);
+        host.Plugin().Destroy();
+        if (expect && !golden.Finish(error)) throw Failure(error);
+        if (a.updateExpected) std::fprintf(eventsTo, "wrote the golden picture(s) %s\n", a.expect.c_str());
+    }
+
+    const RenderArgs& a;
+    Size size, rawSize;
+    std::unique_ptr<OutputName> out, expect;
+    GoldenCheck golden;
+    std::unique_ptr<Module> module;
+    ModuleInfo info;
+    std::vector<ParamSetting> settings;
+    std::vector<Image> inputs;
+    ClipInput clip;
+    double fps = 30;
+    std::string audioPath;
+    std::unique_ptr<AudioSpectrum> spectrum;
+    std::unique_ptr<ClipWriter> clipWriter;
+    std::FILE* eventsTo = stdout;
+    std::FILE* frames = nullptr;
+    int rawFramesRead = 0;
+    FrameHost host;
+    std::unique_ptr<AudioFeed> audioFeed;
+    int total = 0, rendered = 0;
+    Image last;
+};
+
+}  // namespace
+
+int runRender(const RenderArgs& a) {
+    return RenderRun(a).Run();
+}
+
+}  // namespace tessivar::cli
