@@ -1,28 +1,25 @@
 // GLEntryPoints.h -- the table through which module code reaches OpenGL.
 //
 // Windows' opengl32.dll exports only GL 1.1; every newer function is a pointer
-// the driver hands out while a context is current. So the module resolves the
-// functions it calls (GLFunctions.h) once, at its first InitGL, and calls them
-// through this table on every platform: code reads as plain GL, a function
-// missing from the list does not compile, and a function the driver lacks
-// fails InitGL instead of being called through a null pointer.
+// the driver hands out while a context is current. A macOS bundle links no GL
+// at all (no SDK is needed to build one) and finds the functions in the
+// OpenGL framework the host has loaded. So the module resolves the functions
+// it calls (GLFunctions.h) once, at its first InitGL, and calls them through
+// this table on every platform: code reads as plain GL, a function missing
+// from the list does not compile, and a function the driver lacks fails
+// InitGL instead of being called through a null pointer.
 //
 // Every plugin class calls LoadGLEntryPoints() first thing in InitGL and
 // answers FF_FAIL when it is false (CornerPin and ffglqs::Plugin do).
 #pragma once
 
+#include "gl/GLApi.h"
 #include "gl/GLFunctions.h"
 
 namespace ffglex {
 
-#if defined(__APPLE__)
-#define TESSIVAR_GL_POINTER_TYPE(Name, NAME) decltype(&::gl##Name)
-#else
-#define TESSIVAR_GL_POINTER_TYPE(Name, NAME) PFNGL##NAME##PROC
-#endif
-
 struct GLEntryPoints {
-#define TESSIVAR_GL_MEMBER(Name, NAME) TESSIVAR_GL_POINTER_TYPE(Name, NAME) Name;
+#define TESSIVAR_GL_MEMBER(Name, NAME) PFNGL##NAME##PROC Name;
     TESSIVAR_GL_FUNCTIONS(TESSIVAR_GL_MEMBER)
 #undef TESSIVAR_GL_MEMBER
 };

@@ -1,15 +1,19 @@
 // One place that decides how GL is reached on each platform.
 //
-// Module code (toolkit, effect, quick-start framework, plugins) calls GL
-// through the table of GLEntryPoints.h everywhere, so the same code runs where
-// the system library exports only GL 1.1 (Windows).
+// Module code (toolkit, effect, quick-start framework, plugins) knows GL only
+// through our own header (GLApi.h) and calls it through the table of
+// GLEntryPoints.h everywhere: no SDK header, and the same code runs where the
+// system library exports only GL 1.1 (Windows) or is not linked at all
+// (macOS, where the table is filled from the OpenGL framework by name).
 //
-// Host code (runner, tests, benchmarks) is built with TESSIVAR_GL_HOST. On
-// Linux it links GLVND's libOpenGL with core prototypes and on macOS the
-// framework; on Windows it calls through its own table (GLHostFunctions.h),
-// filled when the runner makes its context.
+// Host code (runner, tests, benchmarks) is built with TESSIVAR_GL_HOST and
+// includes the system's header first. On Linux it links GLVND's libOpenGL
+// with core prototypes and on macOS the framework; on Windows it calls
+// through its own table (GLHostFunctions.h), filled when the runner makes its
+// context.
 #pragma once
 
+#if defined(TESSIVAR_GL_HOST)
 #if defined(_WIN32)
 #ifndef NOMINMAX
 #define NOMINMAX 1
@@ -18,18 +22,19 @@
 #define WIN32_LEAN_AND_MEAN 1
 #endif
 #include <windows.h>
-#endif
-
-#if defined(__APPLE__)
+#include <GL/glcorearb.h>
+#elif defined(__APPLE__)
 #define GL_SILENCE_DEPRECATION 1
 #include <OpenGL/gl3.h>
 #else
-#if defined(TESSIVAR_GL_HOST) && !defined(_WIN32) && !defined(GL_GLEXT_PROTOTYPES)
+#ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
 #endif
 #include <GL/glcorearb.h>
 #endif
+#endif
 
+#include "gl/GLApi.h"
 #include "gl/GLEntryPoints.h"
 
 #if defined(TESSIVAR_GL_HOST) && defined(_WIN32)

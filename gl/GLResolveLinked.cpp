@@ -1,6 +1,5 @@
-// Linux and macOS: the module links the system's GL library (GLVND's
-// libOpenGL, the OpenGL framework), so every function has an address already;
-// the lookup only maps names to them.
+// Linux: the module links GLVND's libOpenGL, so every function has an
+// address already; the lookup only maps names to them.
 #define TESSIVAR_GL_HOST 1  // this file needs the linked prototypes, not the table
 #include "gl/GLIncludes.h"
 

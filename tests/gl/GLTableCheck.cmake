@@ -1,25 +1,53 @@
-# Holds the module's GL table against the truth of <GL/glcorearb.h>: every
-# function in TABLE (X(Name, NAME) lines) must be declared inside a
-# GL_VERSION_x_y block no newer than 4.1, since hosts on macOS stop there; and
-# every entry must have its call name in CALLS (the #define glName lines), and
-# no call name may lack an entry.
-#   cmake -DHEADER=.../glcorearb.h -DTABLE=gl/GLFunctions.h -DCALLS=gl/GLEntryPoints.h -P GLTableCheck.cmake
-file(STRINGS "${HEADER}" lines REGEX "^#ifndef GL_[A-Za-z0-9_]+$|^GLAPI .*APIENTRY gl[A-Za-z0-9_]+ ")
+# Holds the module's GL table and our own GL header against the truth of
+# <GL/glcorearb.h>:
+#   - every function in TABLE (X(Name, NAME) lines) must be declared inside a
+#     GL_VERSION_x_y block no newer than 4.1, since hosts on macOS stop there;
+#   - every entry must have its call name in CALLS (the #define glName lines),
+#     and no call name may lack an entry;
+#   - API (gl/GLApi.h) declares a pointer type for each entry and no other,
+#     and each of its enums has glcorearb.h's value and is core in 4.1 or
+#     older. (Its types and pointer types are held against the header by the
+#     compiler: tests/gl/GLApiMatch.cpp includes both.)
+#   cmake -DHEADER=.../glcorearb.h -DTABLE=gl/GLFunctions.h -DCALLS=gl/GLEntryPoints.h
+#         -DAPI=gl/GLApi.h -P GLTableCheck.cmake
+
+# Where each function and enum is declared first, and each enum's value.
+file(STRINGS "${HEADER}" lines
+     REGEX "^#ifndef GL_[A-Za-z0-9_]+$|^GLAPI .*APIENTRY gl[A-Za-z0-9_]+ |^#define GL_[A-Za-z0-9_]+ +[0-9A-Fa-fx]+$")
 set(block "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^#ifndef (GL_[A-Za-z0-9_]+)$")
     set(block "${CMAKE_MATCH_1}")
   elseif(line MATCHES "APIENTRY (gl[A-Za-z0-9_]+) ")
     set(where_${CMAKE_MATCH_1} "${block}")
+  elseif(line MATCHES "^#define (GL_[A-Za-z0-9_]+) +([0-9A-Fa-fx]+)$")
+    if(NOT DEFINED value_${CMAKE_MATCH_1})
+      set(value_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+      set(where_${CMAKE_MATCH_1} "${block}")
+    endif()
   endif()
 endforeach()
 
-# (Read whole: the entries' line-continuation backslashes would escape a
-# list's separators.)
+set(failures "")
+# failures += "WHAT: ..." unless BLOCK is a core version no newer than 4.1.
+function(check_core what block)
+  if(block STREQUAL "")
+    set(problem "not declared in ${HEADER}")
+  elseif(NOT block MATCHES "^GL_VERSION_([0-9])_([0-9])$")
+    set(problem "declared in ${block}, not in a core version")
+  elseif(CMAKE_MATCH_1 GREATER 4 OR (CMAKE_MATCH_1 EQUAL 4 AND CMAKE_MATCH_2 GREATER 1))
+    set(problem "core only since ${block}, past 4.1")
+  else()
+    return()
+  endif()
+  set(failures ${failures} "${what}: ${problem}" PARENT_SCOPE)
+endfunction()
+
+# The table and its call names. (Read whole: the entries' line-continuation
+# backslashes would escape a list's separators.)
 file(READ "${TABLE}" table_text)
 string(REGEX MATCHALL "\n *X\\([A-Za-z0-9_]+, [A-Z0-9_]+\\)" entries "${table_text}")
 file(STRINGS "${CALLS}" calls REGEX "^#define gl[A-Za-z0-9_]+ ")
-set(failures "")
 set(count 0)
 foreach(entry IN LISTS entries)
   string(REGEX REPLACE "^\n *X\\(([A-Za-z0-9_]+), ([A-Z0-9_]+)\\).*" "\\1;\\2" parts "${entry}")
@@ -30,15 +58,9 @@ foreach(entry IN LISTS entries)
   if(NOT upper STREQUAL expected)
     list(APPEND failures "gl${name}: pointer type PFNGL${upper}PROC, expected PFNGL${expected}PROC")
   endif()
-  set(block "${where_gl${name}}")
-  if(block STREQUAL "")
-    list(APPEND failures "gl${name}: not declared in ${HEADER}")
-  elseif(NOT block MATCHES "^GL_VERSION_([0-9])_([0-9])$")
-    list(APPEND failures "gl${name}: declared in ${block}, not in a core version")
-  elseif(CMAKE_MATCH_1 GREATER 4 OR (CMAKE_MATCH_1 EQUAL 4 AND CMAKE_MATCH_2 GREATER 1))
-    list(APPEND failures "gl${name}: core only since ${block}, past 4.1")
-  endif()
+  check_core("gl${name}" "${where_gl${name}}")
   set(listed_gl${name} TRUE)
+  set(listed_PFNGL${upper}PROC TRUE)
   if(NOT ";${calls};" MATCHES ";#define gl${name} ")
     list(APPEND failures "gl${name}: no call name in ${CALLS}")
   endif()
@@ -52,8 +74,38 @@ endforeach()
 if(count LESS 10)
   list(APPEND failures "only ${count} table entries read from ${TABLE}")
 endif()
+
+# Our header: one pointer type per entry, and enums as glcorearb.h has them.
+file(STRINGS "${API}" pointers REGEX "[*]PFNGL[A-Z0-9_]+PROC[)]")
+list(LENGTH pointers pointer_count)
+foreach(line IN LISTS pointers)
+  string(REGEX REPLACE ".*[*](PFNGL[A-Z0-9_]+PROC)[)].*" "\\1" pointer "${line}")
+  if(NOT listed_${pointer})
+    list(APPEND failures "${pointer}: declared in ${API} for no table entry")
+  endif()
+endforeach()
+if(NOT pointer_count EQUAL count)
+  list(APPEND failures "${API} declares ${pointer_count} pointer types for ${count} table entries")
+endif()
+file(STRINGS "${API}" enums REGEX "^#define GL_[A-Za-z0-9_]+ ")
+list(LENGTH enums enum_count)
+foreach(line IN LISTS enums)
+  if(NOT line MATCHES "^#define (GL_[A-Za-z0-9_]+) +([^ ]+)$")
+    list(APPEND failures "${API}: cannot read '${line}'")
+  elseif(NOT DEFINED value_${CMAKE_MATCH_1})
+    list(APPEND failures "${CMAKE_MATCH_1}: not an enum of ${HEADER}")
+  elseif(NOT CMAKE_MATCH_2 STREQUAL value_${CMAKE_MATCH_1})
+    list(APPEND failures "${CMAKE_MATCH_1}: ${CMAKE_MATCH_2} in ${API}, ${value_${CMAKE_MATCH_1}} in ${HEADER}")
+  else()
+    check_core("${CMAKE_MATCH_1}" "${where_${CMAKE_MATCH_1}}")
+  endif()
+endforeach()
+if(enum_count LESS 10)
+  list(APPEND failures "only ${enum_count} enums read from ${API}")
+endif()
+
 if(failures)
   list(JOIN failures "\n  " text)
-  message(FATAL_ERROR "GL table:\n  ${text}")
+  message(FATAL_ERROR "GL table and header:\n  ${text}")
 endif()
-message(STATUS "${count} GL functions, all core in 4.1 or older")
+message(STATUS "${count} GL functions and ${enum_count} enums, all core in 4.1 or older, as in ${HEADER}")
