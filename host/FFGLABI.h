@@ -110,6 +110,16 @@ extern "C" {
 #else
 #define FFGL_EXPORT __attribute__((visibility("default")))
 #endif
+/* The global operations behind the function codes (host/FFGL.h) are C++
+   functions, exported under their mangled names on Linux and macOS as hosts
+   there know them. On Windows the .def file exports each by its plain name,
+   and MinGW and MSVC decorate C++ names each their own way: there they have
+   C linkage, so the symbol is the plain name under both compilers. */
+#if defined(__cplusplus) && defined(_WIN32)
+#define FFGL_OPERATION extern "C" FFGL_EXPORT
+#else
+#define FFGL_OPERATION FFGL_EXPORT
+#endif
 
 /* ---- FFMixed and identifiers ------------------------------------------ */
 typedef union FFMixed {

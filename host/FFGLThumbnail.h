@@ -63,4 +63,4 @@ private:
 // The work of FF_GET_THUMBNAIL: writes the size, and the pixels when the
 // record's buffer pointer is set. FF_FAIL with size 0 x 0 when no (servable)
 // thumbnail is registered.
-FFGL_EXPORT FFResult getThumbnail(GetThumbnailStruct& query);
+FFGL_OPERATION FFResult getThumbnail(GetThumbnailStruct& query);
