@@ -3,11 +3,12 @@
 #   make test   installs what is missing, builds, runs the whole suite
 # Other targets: build, bench (release build, benchmarks, instructions per
 # frame), sanitize, test-windows (MinGW-w64 cross build, suite under Wine),
-# clean. PRESET selects the CMake preset.
+# build-macos (universal macOS bundles, cross-built and checked), clean.
+# PRESET selects the CMake preset.
 
 PRESET ?= default
 
-.PHONY: all deps configure build test test-windows demo bench sanitize clean
+.PHONY: all deps configure build test test-windows build-macos demo bench sanitize clean
 
 all: build
 
@@ -37,6 +38,9 @@ sanitize:
 
 test-windows:
 	./scripts/test-windows.sh
+
+build-macos:
+	./scripts/build-macos.sh
 
 clean:
 	rm -rf build demo

@@ -1,8 +1,9 @@
 # add_ffgl_plugin(NAME SOURCES src... [LIBRARIES lib...] [EXTRA_EXPORTS symbol...])
 #
 # Makes one loadable FFGL module the way every host expects it:
-#   - Linux: NAME.so with no "lib" prefix; macOS: NAME.bundle for x86_64 and arm64;
-#     Windows: NAME.dll carrying its C++ runtime, so it drops alone into a folder;
+#   - Linux: NAME.so with no "lib" prefix; macOS: NAME.bundle (x86_64 and
+#     arm64, with the Info.plist of a loadable bundle); Windows: NAME.dll
+#     carrying its C++ runtime, so it drops alone into a folder;
 #   - hidden visibility, and only the host-facing entry points exported
 #     (plugMain, SetLogCallback and the global operations);
 #   - linked so that an undefined symbol fails the build, not the host's load.
@@ -19,15 +20,31 @@ function(add_ffgl_plugin name)
     C_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   if(APPLE)
+    # A bundle for every architecture the build makes (x86_64 and arm64 in
+    # one build on a Mac, one each in the cross build), with an Info.plist of
+    # its own: package type BNDL, an identifier, the oldest macOS.
     set_target_properties(${name} PROPERTIES
       BUNDLE TRUE
       BUNDLE_EXTENSION bundle
-      OSX_ARCHITECTURES "x86_64;arm64")
-    # Visibility attributes alone decide the exports there.
-    target_link_options(${name} PRIVATE -Wl,-undefined,error)
+      MACOSX_BUNDLE_INFO_PLIST ${TESSIVAR_CMAKE_DIR}/BundleInfo.plist.in
+      MACOSX_BUNDLE_GUI_IDENTIFIER ${TESSIVAR_BUNDLE_ID_PREFIX}.${name}
+      MACOSX_BUNDLE_BUNDLE_NAME ${name}
+      MACOSX_BUNDLE_BUNDLE_VERSION ${PROJECT_VERSION}
+      MACOSX_BUNDLE_SHORT_VERSION_STRING ${PROJECT_VERSION})
+    # Exports from a list (Mach-O names: a leading underscore), so the static
+    # C++ runtime's symbols, visible by default, stay inside.
+    set(exp ${TESSIVAR_CMAKE_DIR}/ffgl_exports.exp)
+    if(ARG_EXTRA_EXPORTS)
+      file(READ ${exp} text)
+      list(TRANSFORM ARG_EXTRA_EXPORTS PREPEND "_" OUTPUT_VARIABLE extra)
+      list(JOIN extra "\n" extra)
+      set(exp ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.exp)
+      file(CONFIGURE OUTPUT ${exp} CONTENT "${text}${extra}\n" @ONLY)
+    endif()
+    target_link_options(${name} PRIVATE LINKER:-exported_symbols_list,${exp} LINKER:-undefined,error)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${exp})
   elseif(WIN32)
-    # Exports by plain name from a .def file (the global operations are C++
-    # functions; each plain name points at its symbol).
+    # Exports by plain name from a .def file.
     set(def ${TESSIVAR_CMAKE_DIR}/ffgl_exports.def)
     if(ARG_EXTRA_EXPORTS)
       file(READ ${def} text)
@@ -56,3 +73,5 @@ function(add_ffgl_plugin name)
   tessivar_warnings(${name})
 endfunction()
 set(TESSIVAR_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")
+# macOS bundle identifiers: PREFIX.NAME.
+set(TESSIVAR_BUNDLE_ID_PREFIX "org.tessivar" CACHE STRING "Reverse-DNS prefix of the macOS bundle identifiers")

@@ -3,13 +3,7 @@
 #   - exports: exactly the host-facing names, by plain name (plus EXTRA);
 #   - imports: Windows system DLLs only, so the DLL drops alone into a folder.
 #   cmake -DOBJDUMP=... -DMODULES=a.dll;b.dll [-DEXTRA=name] -P PeExportsCheck.cmake
-set(allowed_exports
-  plugMain SetLogCallback getInfo initialise deInitialise instantiateGL deInstantiateGL processGL
-  getNumParameters getParameterName getParameterDefault getPluginCaps getExtendedInfo getParameterType
-  getNumParameterElements getParameterUsage getPluginShortName getParameterElementName
-  getParameterElementDefault getParamRange getThumbnail getNumFileParameterExtensions
-  getFileParameterExtension getDefaultParameterVisibility GetNumElementSeparators
-  GetElementSeparatorElementIndex getParamGroup InitGLExts ValidateContextState)
+include(${CMAKE_CURRENT_LIST_DIR}/ExportNames.cmake)
 # KERNEL32, OPENGL32, the C runtime (msvcrt or the UCRT's api sets), and the
 # window system DLLs.
 set(system_dll "^(KERNEL32|OPENGL32|USER32|GDI32|msvcrt|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
@@ -32,7 +26,7 @@ foreach(module IN LISTS MODULES)
       list(APPEND exports ${name})
     endforeach()
   endif()
-  set(expected ${allowed_exports} ${EXTRA})
+  set(expected ${TESSIVAR_HOST_EXPORTS} ${EXTRA})
   list(SORT expected)
   list(SORT exports)
   if(NOT exports STREQUAL expected)

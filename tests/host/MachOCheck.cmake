@@ -1,0 +1,162 @@
+# The Mach-O twin of ExportsTest.cpp and PeExportsCheck.cmake: what a built
+# macOS bundle offers a host and what it needs from the system, read with
+# LLVM's (or Xcode's) lipo, objdump and nm. For each BUNDLE folder:
+#   - X.bundle/Contents/Info.plist: package type BNDL, a bundle identifier,
+#     CFBundleExecutable X, LSMinimumSystemVersion MINIMUM;
+#   - X.bundle/Contents/MacOS/X holds exactly the architectures ARCHS;
+#   - each architecture: a bundle (MH_BUNDLE), for macOS MINIMUM; exports
+#     exactly the host-facing names (ExportNames.cmake, plus EXTRA); loads
+#     only system libraries (libSystem, libc++, the OpenGL framework);
+#     arm64 code carries its (ad-hoc) signature, without which Apple silicon
+#     refuses to map it.
+#   cmake -DLIPO=... -DOBJDUMP=... -DNM=... -DBUNDLES="a.bundle;b.bundle" -DMINIMUM=11.0
+#         [-DARCHS="x86_64;arm64"] [-DEXTRA=name] -P MachOCheck.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/ExportNames.cmake)
+if(NOT ARCHS)
+  set(ARCHS x86_64 arm64)
+endif()
+set(system_library
+    "^(/usr/lib/libSystem\\.B\\.dylib|/usr/lib/libc\\+\\+\\.1\\.dylib|/System/Library/Frameworks/OpenGL\\.framework/Versions/A/OpenGL)$")
+set(failures "")
+
+# The text of <key>KEY</key><string>...</string> in PLIST, or "(none)".
+function(plist_string plist key out)
+  if(plist MATCHES "<key>${key}</key>[ \t\r\n]*<string>([^<]*)</string>")
+    set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    set(${out} "(none)" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Runs a tool; its output, or a failure naming it.
+function(run_tool out)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text ERROR_VARIABLE errors RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    set(failures ${failures} "'${command}' failed: ${errors}" PARENT_SCOPE)
+    set(text "")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# failures += what is wrong with one architecture of BINARY (for bundle NAME).
+function(check_architecture name binary arch)
+  set(where "${name} (${arch})")
+  run_tool(header ${OBJDUMP} --macho --private-header --arch=${arch} ${binary})
+  if(NOT header MATCHES "[ \t]BUNDLE[ \t]")
+    list(APPEND failures "${where}: not a loadable bundle (MH_BUNDLE)")
+  endif()
+
+  # The load commands, one list entry each.
+  run_tool(commands ${OBJDUMP} --macho --private-headers --arch=${arch} ${binary})
+  string(REPLACE ";" "," commands "${commands}")
+  string(REGEX REPLACE "\nLoad command [0-9]+\n" ";" commands "${commands}")
+  set(minimum "(none)")
+  set(libraries "")
+  set(signed FALSE)
+  foreach(command IN LISTS commands)
+    if(command MATCHES "cmd LC_BUILD_VERSION" AND command MATCHES "platform (macos|1)\n" AND
+       command MATCHES "minos ([0-9.]+)")
+      set(minimum ${CMAKE_MATCH_1})
+    elseif(command MATCHES "cmd LC_VERSION_MIN_MACOSX" AND command MATCHES "version ([0-9.]+)")
+      set(minimum ${CMAKE_MATCH_1})
+    elseif(command MATCHES "cmd LC_(LOAD|LOAD_WEAK|REEXPORT|LAZY_LOAD|LOAD_UPWARD)_DYLIB" AND
+           command MATCHES "name ([^\n]+) \\(offset")
+      list(APPEND libraries "${CMAKE_MATCH_1}")
+    elseif(command MATCHES "cmd LC_CODE_SIGNATURE")
+      set(signed TRUE)
+    endif()
+  endforeach()
+  if(NOT minimum STREQUAL MINIMUM)
+    list(APPEND failures "${where}: built for macOS ${minimum}, not ${MINIMUM}")
+  endif()
+  if(NOT libraries)
+    list(APPEND failures "${where}: loads no library, not even libSystem")
+  endif()
+  foreach(library IN LISTS libraries)
+    if(NOT library MATCHES "${system_library}")
+      list(APPEND failures "${where}: loads ${library}, which is not a system library")
+    endif()
+  endforeach()
+  if(arch STREQUAL "arm64" AND NOT signed)
+    list(APPEND failures "${where}: no code signature, so Apple silicon will not load it")
+  endif()
+
+  # Exported names, demangled and cut at their parameter list.
+  run_tool(symbols ${NM} --extern-only --defined-only --demangle --arch=${arch} ${binary})
+  string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+  set(exports "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^(]+)")
+      string(STRIP "${CMAKE_MATCH_1}" symbol)
+      string(REGEX REPLACE "^_" "" symbol "${symbol}")  # C names carry Mach-O's underscore
+      list(APPEND exports "${symbol}")
+    endif()
+  endforeach()
+  set(expected ${TESSIVAR_HOST_EXPORTS} ${EXTRA})
+  list(SORT expected)
+  list(SORT exports)
+  if(NOT exports STREQUAL expected)
+    set(extra_names ${exports})
+    list(REMOVE_ITEM extra_names ${expected})
+    list(LENGTH extra_names extra_count)
+    list(SUBLIST extra_names 0 8 extra_names)
+    set(missing_names ${expected})
+    if(exports)
+      list(REMOVE_ITEM missing_names ${exports})
+    endif()
+    list(APPEND failures
+         "${where}: exports differ; ${extra_count} unexpected (first: ${extra_names}); missing: ${missing_names}")
+  endif()
+  set(failures ${failures} PARENT_SCOPE)
+endfunction()
+
+foreach(bundle IN LISTS BUNDLES)
+  get_filename_component(name "${bundle}" NAME_WE)
+  set(plist_file "${bundle}/Contents/Info.plist")
+  set(binary "${bundle}/Contents/MacOS/${name}")
+  if(NOT EXISTS "${plist_file}" OR NOT EXISTS "${binary}")
+    list(APPEND failures "${bundle}: not a bundle (no Contents/Info.plist or Contents/MacOS/${name})")
+    continue()
+  endif()
+  file(READ "${plist_file}" plist)
+  plist_string("${plist}" CFBundlePackageType type)
+  plist_string("${plist}" CFBundleIdentifier identifier)
+  plist_string("${plist}" CFBundleExecutable executable)
+  plist_string("${plist}" LSMinimumSystemVersion plist_minimum)
+  if(NOT type STREQUAL "BNDL")
+    list(APPEND failures "${name}: Info.plist package type ${type}, not BNDL")
+  endif()
+  if(NOT identifier MATCHES "^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)+$")
+    list(APPEND failures "${name}: Info.plist bundle identifier ${identifier} is not reverse-DNS")
+  endif()
+  if(NOT executable STREQUAL name)
+    list(APPEND failures "${name}: Info.plist names the executable ${executable}")
+  endif()
+  if(NOT plist_minimum STREQUAL MINIMUM)
+    list(APPEND failures "${name}: Info.plist asks for macOS ${plist_minimum}, not ${MINIMUM}")
+  endif()
+
+  run_tool(archs ${LIPO} -archs ${binary})
+  string(STRIP "${archs}" archs)
+  string(REPLACE " " ";" archs "${archs}")
+  set(want ${ARCHS})
+  list(SORT archs)
+  list(SORT want)
+  if(NOT archs STREQUAL want)
+    list(APPEND failures "${name}: architectures ${archs}, not ${want}")
+  endif()
+  foreach(arch IN LISTS archs)
+    check_architecture(${name} ${binary} ${arch})
+  endforeach()
+endforeach()
+
+list(LENGTH BUNDLES count)
+if(count EQUAL 0)
+  list(APPEND failures "no bundles given")
+endif()
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "macOS bundles:\n  ${text}")
+endif()
+message(STATUS "${count} macOS bundles: BNDL, ${ARCHS}, macOS ${MINIMUM}, host-facing exports only, system libraries only")
