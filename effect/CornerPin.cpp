@@ -47,7 +47,7 @@ float clampTo(float value, float lo, float hi) { return value < lo ? lo : (value
 // bottom-right, the convention of the corner points.
 //
 // The warp programs (built with WARP) also get the source position in
-// homogeneous form, InverseHomography · (canvasUV, 1). It is affine across
+// homogeneous form, InverseHomography * (canvasUV, 1). It is affine across
 // the quad, so interpolating it gives each pixel what the product would give
 // there, without a matrix product per pixel on a software renderer.
 const char VertexShader[] = R"GLSL(#version 410 core
@@ -84,7 +84,7 @@ const char FragmentShader[] = "#version 410 core\n"
 uniform vec2 SourceMin;
 uniform vec2 SourceMax;
 in vec2 canvasUV;
-in vec3 projected;  // InverseHomography · (canvasUV, 1), from the vertex stage
+in vec3 projected;  // InverseHomography * (canvasUV, 1), from the vertex stage
 out vec4 fragColor;
 
 // The guides, compiled out of the warp-only program (WARP_ONLY): a renderer

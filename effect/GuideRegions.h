@@ -20,7 +20,7 @@
 //     tessivar::PixelRect markers[4];
 //     if (tessivar::markerRects(points, resolution, viewport, markers)) {
 //         tessivar::SplitPlan plan;
-//         tessivar::splitArea(area, markers, 4, plan);   // area: viewport ∩ host scissor
+//         tessivar::splitArea(area, markers, 4, plan);   // area: viewport and host scissor overlap
 //         ...one scissored draw per plan.pieces[i]...
 //     }
 #pragma once
