@@ -8,12 +8,12 @@ namespace ffglqs {
 
 // ---- Param ------------------------------------------------------------------
 std::shared_ptr<Param> Param::Create() { return std::make_shared<Param>(); }
-std::shared_ptr<Param> Param::Create(std::string name) { return std::make_shared<Param>(std::move(name)); }
-std::shared_ptr<Param> Param::Create(std::string name, float value) {
-    return std::make_shared<Param>(std::move(name), value);
+std::shared_ptr<Param> Param::Create(std::string name_) { return std::make_shared<Param>(std::move(name_)); }
+std::shared_ptr<Param> Param::Create(std::string name_, float value_) {
+    return std::make_shared<Param>(std::move(name_), value_);
 }
-std::shared_ptr<Param> Param::Create(std::string name, unsigned int type, float value) {
-    return std::make_shared<Param>(std::move(name), type, value);
+std::shared_ptr<Param> Param::Create(std::string name_, unsigned int type_, float value_) {
+    return std::make_shared<Param>(std::move(name_), type_, value_);
 }
 
 Param::Param(std::string name_) : name(std::move(name_)) {}
@@ -25,36 +25,36 @@ void Param::SetValue(float v) { value = v; }
 float Param::GetValue() const { return value; }
 
 // ---- bool, event, trigger, text ------------------------------------------------
-std::shared_ptr<ParamBool> ParamBool::Create(std::string name) { return std::make_shared<ParamBool>(std::move(name)); }
-std::shared_ptr<ParamBool> ParamBool::Create(std::string name, bool value) {
-    return std::make_shared<ParamBool>(std::move(name), value);
+std::shared_ptr<ParamBool> ParamBool::Create(std::string name_) { return std::make_shared<ParamBool>(std::move(name_)); }
+std::shared_ptr<ParamBool> ParamBool::Create(std::string name_, bool value_) {
+    return std::make_shared<ParamBool>(std::move(name_), value_);
 }
 ParamBool::ParamBool(std::string name_) : Param(std::move(name_), FF_TYPE_BOOLEAN, 0.0f) {}
 ParamBool::ParamBool(std::string name_, bool value_)
     : Param(std::move(name_), FF_TYPE_BOOLEAN, value_ ? 1.0f : 0.0f) {}
 
-std::shared_ptr<ParamEvent> ParamEvent::Create(std::string name) { return std::make_shared<ParamEvent>(std::move(name)); }
+std::shared_ptr<ParamEvent> ParamEvent::Create(std::string name_) { return std::make_shared<ParamEvent>(std::move(name_)); }
 ParamEvent::ParamEvent(std::string name_) : Param(std::move(name_), FF_TYPE_EVENT, 0.0f) {}
 
-std::shared_ptr<ParamTrigger> ParamTrigger::Create(std::string name) {
-    return std::make_shared<ParamTrigger>(std::move(name));
+std::shared_ptr<ParamTrigger> ParamTrigger::Create(std::string name_) {
+    return std::make_shared<ParamTrigger>(std::move(name_));
 }
 ParamTrigger::ParamTrigger(std::string name_) : Param(std::move(name_), FF_TYPE_EVENT, 0.0f) {}
 
-std::shared_ptr<ParamText> ParamText::create(std::string name) { return std::make_shared<ParamText>(std::move(name)); }
-std::shared_ptr<ParamText> ParamText::create(std::string name, std::string text) {
-    return std::make_shared<ParamText>(std::move(name), std::move(text));
+std::shared_ptr<ParamText> ParamText::create(std::string name_) { return std::make_shared<ParamText>(std::move(name_)); }
+std::shared_ptr<ParamText> ParamText::create(std::string name_, std::string text_) {
+    return std::make_shared<ParamText>(std::move(name_), std::move(text_));
 }
 ParamText::ParamText(std::string name_) : Param(std::move(name_), FF_TYPE_TEXT, 0.0f) {}
 ParamText::ParamText(std::string name_, std::string text_)
     : Param(std::move(name_), FF_TYPE_TEXT, 0.0f), text(std::move(text_)) {}
 
 // ---- range ------------------------------------------------------------------
-std::shared_ptr<ParamRange> ParamRange::Create(std::string name, float value, Range range) {
-    return std::make_shared<ParamRange>(std::move(name), value, range);
+std::shared_ptr<ParamRange> ParamRange::Create(std::string name_, float value_, Range range_) {
+    return std::make_shared<ParamRange>(std::move(name_), value_, range_);
 }
-std::shared_ptr<ParamRange> ParamRange::CreateInteger(std::string name, int value, Range range) {
-    auto param = std::make_shared<ParamRange>(std::move(name), static_cast<float>(value), range);
+std::shared_ptr<ParamRange> ParamRange::CreateInteger(std::string name_, int value_, Range range_) {
+    auto param = std::make_shared<ParamRange>(std::move(name_), static_cast<float>(value_), range_);
     param->type = FF_TYPE_INTEGER;
     return param;
 }
@@ -72,11 +72,11 @@ float ParamRange::GetNormalizedValue() const {
 }
 
 // ---- option -----------------------------------------------------------------
-std::shared_ptr<ParamOption> ParamOption::Create(std::string name, Options options) {
-    return std::make_shared<ParamOption>(std::move(name), std::move(options));
+std::shared_ptr<ParamOption> ParamOption::Create(std::string name_, Options options_) {
+    return std::make_shared<ParamOption>(std::move(name_), std::move(options_));
 }
-std::shared_ptr<ParamOption> ParamOption::Create(std::string name, Options options, int defaultIndex) {
-    return std::make_shared<ParamOption>(std::move(name), std::move(options), defaultIndex);
+std::shared_ptr<ParamOption> ParamOption::Create(std::string name_, Options options_, int defaultIndex) {
+    return std::make_shared<ParamOption>(std::move(name_), std::move(options_), defaultIndex);
 }
 ParamOption::ParamOption(std::string name_, Options options_) : ParamOption(std::move(name_), std::move(options_), 0) {}
 ParamOption::ParamOption(std::string name_, Options options_, int defaultIndex)
@@ -100,11 +100,11 @@ void ParamOption::SetValue(float v) {
 }
 
 // ---- FFT --------------------------------------------------------------------
-std::shared_ptr<ParamFFT> ParamFFT::Create(std::string name) {
-    return std::make_shared<ParamFFT>(std::move(name), static_cast<uint64_t>(DEFAULT_BUFFER_SIZE));
+std::shared_ptr<ParamFFT> ParamFFT::Create(std::string name_) {
+    return std::make_shared<ParamFFT>(std::move(name_), static_cast<uint64_t>(DEFAULT_BUFFER_SIZE));
 }
-std::shared_ptr<ParamFFT> ParamFFT::Create(std::string name, uint64_t binCount) {
-    return std::make_shared<ParamFFT>(std::move(name), binCount);
+std::shared_ptr<ParamFFT> ParamFFT::Create(std::string name_, uint64_t binCount) {
+    return std::make_shared<ParamFFT>(std::move(name_), binCount);
 }
 ParamFFT::ParamFFT(std::string name_, uint64_t binCount) : Param(std::move(name_), FF_TYPE_STANDARD, 0.0f) {
     if (binCount > fftData.max_size())

@@ -1,24 +1,15 @@
 #include "runner/ImageIO.h"
 
+#include "runner/PngGuard.h"
+#include "runner/platform/Paths.h"
+
 #include <png.h>
 
-#include <filesystem>
-
 #include <cerrno>
-#include <csetjmp>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace tessivar {
 namespace {
@@ -39,7 +30,7 @@ const char* colourTypeName(int colourType) {
 }
 
 // libpng reports errors through a callback that must not return; we keep the
-// message and jump back into the reading function.
+// message and jump back out of the step (PngGuard.h).
 struct PngErrors {
     std::string message;
 };
@@ -58,147 +49,102 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The state libpng writes into must survive a longjmp, so it lives outside
-// the function that calls setjmp.
+// What a read needs across its two steps (PngGuard.h), which call libpng
+// only: what they learn and what they fill lives here.
 struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngErrors errors;
+    std::FILE* file = nullptr;
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colour = 0;
     std::vector<png_bytep> rows;
     ~ReadState() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
-bool decode(ReadState& s, std::FILE* f, const std::string& path, Image& out, std::string& error) {
-    if (setjmp(png_jmpbuf(s.png))) {
-        error = path + ": corrupt or truncated PNG (" + s.errors.message + ")";
-        return false;
-    }
-    png_init_io(s.png, f);
-    png_set_sig_bytes(s.png, 8);
-    png_set_user_limits(s.png, kMaxSide, kMaxSide);
-    png_read_info(s.png, s.info);
-    const png_uint_32 w = png_get_image_width(s.png, s.info);
-    const png_uint_32 h = png_get_image_height(s.png, s.info);
-    const int depth = png_get_bit_depth(s.png, s.info);
-    const int colour = png_get_color_type(s.png, s.info);
-    if (depth == 16) {
-        error = path + ": 16-bit " + colourTypeName(colour) +
-                " PNG is not read (frames are 8 bits per channel); save it with 8 bits per channel";
-        return false;
-    }
-    if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.png);
-    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(s.png);
-    if (png_get_valid(s.png, s.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(s.png);
-    if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(s.png);
-    png_set_filler(s.png, 0xFF, PNG_FILLER_AFTER);  // no-op when alpha exists
-    png_set_interlace_handling(s.png);
-    png_read_update_info(s.png, s.info);
-    if (png_get_rowbytes(s.png, s.info) != size_t(w) * 4) {
-        error = path + ": PNG layout not read (" + colourTypeName(colour) + ", " + std::to_string(depth) + " bits)";
-        return false;
-    }
-    out = Image(w, h);
-    s.rows.resize(h);
-    for (png_uint_32 y = 0; y < h; ++y) s.rows[y] = out.At(0, y);
-    png_read_image(s.png, s.rows.data());
-    png_read_end(s.png, nullptr);
-    return true;
+// Reads the header and asks for RGBA8 whatever the file holds. (16 bits per
+// channel are refused afterwards; the transforms set here leave them be.)
+void readHeaderStep(png_structp png, void* context) {
+    ReadState& s = *static_cast<ReadState*>(context);
+    png_init_io(png, s.file);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_read_info(png, s.info);
+    s.width = png_get_image_width(png, s.info);
+    s.height = png_get_image_height(png, s.info);
+    s.depth = png_get_bit_depth(png, s.info);
+    s.colour = png_get_color_type(png, s.info);
+    if (s.depth == 16) return;
+    if (s.colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (s.colour == PNG_COLOR_TYPE_GRAY && s.depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, s.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (s.colour == PNG_COLOR_TYPE_GRAY || s.colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // no-op when alpha exists
+    png_set_interlace_handling(png);
+    png_read_update_info(png, s.info);
+}
+
+void readImageStep(png_structp png, void* context) {
+    ReadState& s = *static_cast<ReadState*>(context);
+    png_read_image(png, s.rows.data());
+    png_read_end(png, nullptr);
 }
 
 struct WriteState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngErrors errors;
+    std::FILE* file = nullptr;
+    const Image* image = nullptr;
     std::vector<png_const_bytep> rows;
+    std::vector<png_text> text;
     ~WriteState() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
 
-bool encode(WriteState& s, std::FILE* f, const Image& image) {
-    if (setjmp(png_jmpbuf(s.png))) return false;
-    png_init_io(s.png, f);
-    png_set_IHDR(s.png, s.info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+void writeStep(png_structp png, void* context) {
+    WriteState& s = *static_cast<WriteState*>(context);
+    const Image& image = *s.image;
+    png_init_io(png, s.file);
+    png_set_IHDR(png, s.info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(s.png, 3);
-    png_write_info(s.png, s.info);
-    s.rows.resize(image.height);
-    for (uint32_t y = 0; y < image.height; ++y) s.rows[y] = image.At(0, y);
-    png_write_image(s.png, const_cast<png_bytepp>(s.rows.data()));
-    png_write_end(s.png, nullptr);
-    return true;
+    png_set_compression_level(png, 3);
+    if (!s.text.empty()) png_set_text(png, s.info, s.text.data(), int(s.text.size()));
+    png_write_info(png, s.info);
+    png_write_image(png, const_cast<png_bytepp>(s.rows.data()));
+    png_write_end(png, nullptr);
 }
 
 // A temporary file beside `path`, so the final rename stays on one file system.
-#ifdef _WIN32
-// No mkstemp in the C runtime: numbered names, each created exclusively.
 std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::string& error) {
-    const std::string stem = path + ".partial-" + std::to_string(_getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tmpPath = stem + std::to_string(attempt);
-        const int fd = _open(tmpPath.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) break;
-        std::FILE* f = _fdopen(fd, "wb");
-        if (!f) {
-            error = "cannot write " + path + ": " + systemError();
-            _close(fd);
-            std::remove(tmpPath.c_str());
-        }
-        return f;
-    }
-    error = "cannot write " + path + ": " + systemError();
-    return nullptr;
-}
-#else
-std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::string& error) {
-    std::string pattern = path + ".partial-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkstemp(buf.data());
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + systemError();
-        return nullptr;
-    }
-    tmpPath = buf.data();
-    // mkstemp makes the file private; give it the mode any new file would get.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(tmpPath.c_str(), 0666 & ~mask);
-    std::FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        error = "cannot write " + path + ": " + systemError();
-        ::close(fd);
-        std::remove(tmpPath.c_str());
-    }
+    std::string why;
+    std::FILE* f = CreateTemporaryBeside(path, tmpPath, why);
+    if (!f) error = "cannot write " + path + ": " + why;
     return f;
 }
-#endif
 
 bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const std::string& path,
                      std::string& error) {
     if (std::fflush(f) != 0 || std::ferror(f)) ok = false;
     const int savedErrno = errno;
     if (std::fclose(f) != 0) ok = false;
-    // (std::filesystem's rename replaces an existing file on Windows too,
-    // where the C library's refuses.)
-    std::error_code renamed;
-    if (ok) std::filesystem::rename(tmpPath, path, renamed);
-    if (ok && renamed) {
-        error = "cannot write " + path + ": " + renamed.message();
-        std::remove(tmpPath.c_str());
+    std::string why;
+    if (ok && !MoveOnto(tmpPath, path, why)) {
+        error = "cannot write " + path + ": " + why;
+        RemoveNamedFile(tmpPath);
         return false;
     }
     if (!ok) {
         errno = savedErrno;
         if (error.empty()) error = "cannot write " + path + ": " + (errno ? systemError() : "write failed");
-        std::remove(tmpPath.c_str());
+        RemoveNamedFile(tmpPath);
     }
     return ok;
 }
 
 }  // namespace
 
-bool ReadPng(const std::string& path, Image& out, std::string& error) {
-    File f(std::fopen(path.c_str(), "rb"));
+bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text) {
+    File f(OpenNamedFile(path, "rb"));
     if (!f) {
         error = errno == ENOENT ? "input file not found: " + path : "cannot open " + path + ": " + systemError();
         return false;
@@ -220,17 +166,57 @@ bool ReadPng(const std::string& path, Image& out, std::string& error) {
         error = path + ": out of memory reading the PNG";
         return false;
     }
-    return decode(s, f.get(), path, out, error);
+    s.file = f.get();
+    if (!tessivarPngGuarded(s.png, readHeaderStep, &s)) {
+        error = path + ": corrupt or truncated PNG (" + s.errors.message + ")";
+        return false;
+    }
+    if (s.depth == 16) {
+        error = path + ": 16-bit " + colourTypeName(s.colour) +
+                " PNG is not read (frames are 8 bits per channel); save it with 8 bits per channel";
+        return false;
+    }
+    if (png_get_rowbytes(s.png, s.info) != size_t(s.width) * 4) {
+        error = path + ": PNG layout not read (" + colourTypeName(s.colour) + ", " + std::to_string(s.depth) + " bits)";
+        return false;
+    }
+    Image image(s.width, s.height);
+    s.rows.resize(s.height);
+    for (png_uint_32 y = 0; y < s.height; ++y) s.rows[y] = image.At(0, y);
+    if (!tessivarPngGuarded(s.png, readImageStep, &s)) {
+        error = path + ": corrupt or truncated PNG (" + s.errors.message + ")";
+        return false;
+    }
+    if (text) {
+        text->clear();
+        png_textp fields = nullptr;
+        const int count = png_get_text(s.png, s.info, &fields, nullptr);
+        for (int i = 0; i < count; ++i)
+            if (fields[i].key && fields[i].text) (*text)[fields[i].key] = fields[i].text;
+    }
+    out = std::move(image);
+    return true;
 }
 
-bool WritePng(const std::string& path, const Image& image, std::string& error) {
+bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text) {
     std::string tmpPath;
     std::FILE* f = openTemporary(path, tmpPath, error);
     if (!f) return false;
     WriteState s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s.errors, pngError, pngWarning);
     if (s.png) s.info = png_create_info_struct(s.png);
-    const bool ok = s.png && s.info && encode(s, f, image);
+    s.file = f;
+    s.image = &image;
+    s.rows.resize(image.height);
+    for (uint32_t y = 0; y < image.height; ++y) s.rows[y] = image.At(0, y);
+    for (const auto& [key, value] : text) {
+        png_text field{};
+        field.compression = PNG_TEXT_COMPRESSION_NONE;
+        field.key = const_cast<char*>(key.c_str());
+        field.text = const_cast<char*>(value.c_str());
+        s.text.push_back(field);
+    }
+    const bool ok = s.png && s.info && tessivarPngGuarded(s.png, writeStep, &s);
     if (!ok && !s.errors.message.empty()) error = "cannot write " + path + ": " + s.errors.message;
     return finishTemporary(f, ok, tmpPath, path, error);
 }

@@ -15,12 +15,17 @@
 #include "runner/GLFrame.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace tessivar {
 
-bool ReadPng(const std::string& path, Image& out, std::string& error);
-bool WritePng(const std::string& path, const Image& image, std::string& error);
+// A PNG's text fields (tEXt chunks, Latin-1), keyword to text: the goldens
+// carry the renderer they were made on in one.
+using PngText = std::map<std::string, std::string>;
+
+bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text = nullptr);
+bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text = {});
 
 // Writes `bytes` to `path` through a temporary file and a rename.
 bool WriteFileAtomically(const std::string& path, const void* bytes, size_t size, std::string& error);

@@ -1,8 +1,7 @@
 #include "runner/Module.h"
 
 #include "runner/platform/Library.h"
-
-#include <sys/stat.h>
+#include "runner/platform/Paths.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -106,43 +105,43 @@ const ParamDesc* ModuleInfo::FindParam(const std::string& key) const {
     return nullptr;
 }
 
-std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-        error = "module not found: " + (path.empty() ? std::string("(empty path)") : path);
+std::unique_ptr<Module> Module::Load(const std::string& file, std::string& error) {
+    if (KindOf(file) == PathKind::Missing) {
+        error = "module not found: " + (file.empty() ? std::string("(empty path)") : file);
         return nullptr;
     }
     // A macOS bundle is a folder, which is what hosts are handed there; its
-    // code sits in Contents/MacOS under the bundle's own name.
+    // code sits in Contents/MacOS under the bundle's own name. (Paths are
+    // UTF-8; u8path keeps them so where the system's paths are wide.)
     namespace fs = std::filesystem;
     std::error_code ec;
-    std::string binary = path;
-    fs::path folder(path);
+    std::string binary = file;
+    fs::path folder = fs::u8path(file);
     if (!folder.has_filename()) folder = folder.parent_path();  // "X.bundle/"
     if (folder.extension() == ".bundle") {
         const fs::path inner = folder / "Contents" / "MacOS" / folder.stem();
-        if (fs::is_regular_file(inner, ec)) binary = inner.string();
+        if (fs::is_regular_file(inner, ec)) binary = inner.u8string();
     }
-    if (fs::is_directory(binary, ec)) {
-        error = path + ": is a directory, not a module";
+    if (KindOf(binary) == PathKind::Folder) {
+        error = file + ": is a directory, not a module";
         return nullptr;
     }
     std::string why;
-    void* handle = OpenLibrary(binary, why);
-    if (!handle) {
-        error = path + ": not a loadable shared library (" + why + ")";
+    void* library = OpenLibrary(binary, why);
+    if (!library) {
+        error = file + ": not a loadable shared library (" + why + ")";
         return nullptr;
     }
-    auto entry = reinterpret_cast<Entry>(LibrarySymbol(handle, "plugMain"));
-    if (!entry) {
-        CloseLibrary(handle);
-        error = path + ": no plugMain export, so not an FFGL module";
+    auto entryPoint = reinterpret_cast<Entry>(LibrarySymbol(library, "plugMain"));
+    if (!entryPoint) {
+        CloseLibrary(library);
+        error = file + ": no plugMain export, so not an FFGL module";
         return nullptr;
     }
     std::unique_ptr<Module> m(new Module());
-    m->path = path;
-    m->handle = handle;
-    m->entry = entry;
+    m->path = file;
+    m->handle = library;
+    m->entry = entryPoint;
     return m;
 }
 

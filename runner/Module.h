@@ -82,7 +82,7 @@ class Module {
 public:
     // Opens the module. On failure answers null and writes one line naming
     // the file and what is wrong with it.
-    static std::unique_ptr<Module> Load(const std::string& path, std::string& error);
+    static std::unique_ptr<Module> Load(const std::string& file, std::string& error);
     ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;

@@ -18,11 +18,13 @@
 #include "runner/Patterns.h"
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/platform/Paths.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -100,8 +102,12 @@ int main(int argc, char** argv) {
     soakCmd->add_option("--cycles", soak.cycles, "Measured cycles per phase, after warm-up (default 1000)");
     soakCmd->add_flag("--json", soak.json, "One JSON object for scripts");
 
+    // (UTF-8 on every system: Windows' argv would be in the ANSI code page.)
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<const char*> argumentPointers;
+    for (const auto& a : arguments) argumentPointers.push_back(a.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(int(argumentPointers.size()), argumentPointers.data());
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);  // --help
         std::fprintf(stderr, "ffglrun: %s (see ffglrun --help)\n", e.what());

@@ -1,6 +1,7 @@
 #include "runner/commands/CommandLine.h"
 
 #include "runner/ImageIO.h"
+#include "runner/platform/Paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -98,10 +99,9 @@ std::string OutputName::For(int frame) const {
 
 void OutputName::CheckWritable() const {
     const std::string path = For(0);
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    if (::access(dir.c_str(), F_OK) != 0) throw Failure("cannot write " + path + ": folder " + dir + " does not exist");
-    if (::access(dir.c_str(), W_OK) != 0) throw Failure("cannot write " + path + ": folder " + dir + " is not writable");
+    const std::string dir = FolderOf(path);
+    if (KindOf(dir) != PathKind::Folder) throw Failure("cannot write " + path + ": folder " + dir + " does not exist");
+    if (!CanWriteIn(dir)) throw Failure("cannot write " + path + ": folder " + dir + " is not writable");
 }
 
 // Windows' isatty also answers yes for the NUL device; only a console is a

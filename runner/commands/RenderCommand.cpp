@@ -171,7 +171,9 @@ private:
     // The context, the standard streams, the instance with its settings and
     // audio; with --raw-in the first frame is read before the instance sees it.
     void StartHost() {
-        reportDebugErrors(makeContext());
+        HeadlessGL& gl = makeContext();
+        reportDebugErrors(gl);
+        golden.SetRenderer(gl.Renderer());
         eventsTo = a.rawOut ? stderr : stdout;
         frames = a.rawOut ? takeStandardOutput() : nullptr;
 #ifdef SIGPIPE  // (Windows has none: a closed pipe is a write error there already)
@@ -269,6 +271,8 @@ private:
             throw Failure(error);
         host.Plugin().Destroy();
         if (expect && !golden.Finish(error)) throw Failure(error);
+        // (A failure says the rule in its one line.)
+        if (!golden.Note().empty()) std::fprintf(stderr, "ffglrun: note: %s\n", golden.Note().c_str());
         if (a.updateExpected) std::fprintf(eventsTo, "wrote the golden picture(s) %s\n", a.expect.c_str());
     }
 

@@ -3,6 +3,8 @@
 // mixes audio down to mono, and libavutil's av_tx does the transform.
 #include "runner/media/Media.h"
 
+#include "runner/platform/Paths.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -20,8 +22,6 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tessivar {
 
@@ -68,16 +68,16 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 // Opens `path` for reading and finds its best stream of `type`.
 FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error) {
     quietLibraries();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        error = (errno == ENOENT ? "input file not found: " + path : path + ": " + std::strerror(errno));
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Missing) {
+        error = "input file not found: " + path;
         return nullptr;
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (kind == PathKind::Folder) {
         error = path + ": is a folder, not a media file";
         return nullptr;
     }
-    if (::access(path.c_str(), R_OK) != 0) {
+    if (!CanRead(path)) {
         error = path + ": cannot read (" + std::strerror(errno) + ")";
         return nullptr;
     }
@@ -222,13 +222,13 @@ ClipReader::ClipReader(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 ClipReader::~ClipReader() = default;
 
 std::unique_ptr<ClipReader> ClipReader::Open(const std::string& path, std::string& error) {
-    auto impl = std::make_unique<Impl>();
-    if (!openDecoding(impl->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
-    if (impl->d.dec->width <= 0 || impl->d.dec->height <= 0) {
+    auto state = std::make_unique<Impl>();
+    if (!openDecoding(state->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
+    if (state->d.dec->width <= 0 || state->d.dec->height <= 0) {
         error = path + ": its video stream has no picture size";
         return nullptr;
     }
-    return std::unique_ptr<ClipReader>(new ClipReader(std::move(impl)));
+    return std::unique_ptr<ClipReader>(new ClipReader(std::move(state)));
 }
 
 uint32_t ClipReader::Width() const { return uint32_t(impl->d.dec->width); }
@@ -397,10 +397,10 @@ AudioSpectrum::AudioSpectrum(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 AudioSpectrum::~AudioSpectrum() = default;
 
 std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std::string& error) {
-    auto impl = std::make_unique<Impl>();
-    if (!openDecoding(impl->d, path, AVMEDIA_TYPE_AUDIO, error)) return nullptr;
-    AVCodecContext* dec = impl->d.dec.get();
-    impl->rate = dec->sample_rate;
+    auto state = std::make_unique<Impl>();
+    if (!openDecoding(state->d, path, AVMEDIA_TYPE_AUDIO, error)) return nullptr;
+    AVCodecContext* dec = state->d.dec.get();
+    state->rate = dec->sample_rate;
     AVChannelLayout inLayout{};
     if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_default(&inLayout, dec->ch_layout.nb_channels);
@@ -408,16 +408,16 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std:
         av_channel_layout_copy(&inLayout, &dec->ch_layout);
     AVChannelLayout mono{};
     av_channel_layout_default(&mono, 1);
-    int rc = impl->rate > 0 ? swr_alloc_set_opts2(&impl->swr, &mono, AV_SAMPLE_FMT_FLT, impl->rate, &inLayout,
-                                                  dec->sample_fmt, impl->rate, 0, nullptr)
-                            : AVERROR(EINVAL);
-    if (rc >= 0) rc = swr_init(impl->swr);
+    int rc = state->rate > 0 ? swr_alloc_set_opts2(&state->swr, &mono, AV_SAMPLE_FMT_FLT, state->rate, &inLayout,
+                                                   dec->sample_fmt, state->rate, 0, nullptr)
+                             : AVERROR(EINVAL);
+    if (rc >= 0) rc = swr_init(state->swr);
     av_channel_layout_uninit(&inLayout);
     if (rc < 0) {
         error = path + ": cannot mix its audio down (" + avError(rc) + ")";
         return nullptr;
     }
-    return std::unique_ptr<AudioSpectrum>(new AudioSpectrum(std::move(impl)));
+    return std::unique_ptr<AudioSpectrum>(new AudioSpectrum(std::move(state)));
 }
 
 int AudioSpectrum::SampleRate() const { return impl->rate; }
@@ -532,7 +532,7 @@ struct ClipWriter::Impl {
             if (fmt->pb) avio_closep(&fmt->pb);
             avformat_free_context(fmt);
         }
-        if (!finished && !tmpPath.empty()) ::unlink(tmpPath.c_str());
+        if (!finished && !tmpPath.empty()) RemoveNamedFile(tmpPath);
     }
 
     std::string WriteError(int rc) const { return "cannot write " + path + ": " + avError(rc); }
@@ -641,8 +641,8 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, uint32_t w
         error = path + ": unknown output extension; ffglrun writes .png, .mov, .mkv, .webm or .mp4";
         return nullptr;
     }
-    auto impl = std::make_unique<Impl>();
-    Impl& w = *impl;
+    auto state = std::make_unique<Impl>();
+    Impl& w = *state;
     w.path = path;
     w.alpha = recipe->alpha;
     w.fps = fps;
@@ -693,20 +693,15 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, uint32_t w
     if (!audio.from.empty() && !w.OpenAudio(audio, error)) return nullptr;
 
     // A temporary name beside the target, so the final rename stays on one
-    // file system; mkstemp reserves it.
-    std::string pattern = path + ".partial-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    // file system; creating the file reserves it. (FFmpeg takes UTF-8 names
+    // on every system.)
+    std::string why;
+    std::FILE* reserved = CreateTemporaryBeside(path, w.tmpPath, why);
+    if (!reserved) {
+        error = "cannot write " + path + ": " + why;
         return nullptr;
     }
-    w.tmpPath = name.data();
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
+    std::fclose(reserved);
     if ((rc = avio_open(&w.fmt->pb, w.tmpPath.c_str(), AVIO_FLAG_WRITE)) < 0) {
         error = w.WriteError(rc);
         return nullptr;
@@ -731,7 +726,7 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, uint32_t w
     }
     sws_setColorspaceDetails(w.sws, sws_getCoefficients(SWS_CS_ITU601), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0,
                              1 << 16, 1 << 16);
-    return std::unique_ptr<ClipWriter>(new ClipWriter(std::move(impl)));
+    return std::unique_ptr<ClipWriter>(new ClipWriter(std::move(state)));
 }
 
 const std::string& ClipWriter::Encoder() const { return impl->encoderName; }
@@ -777,8 +772,9 @@ bool ClipWriter::Finish(std::string& error) {
         error = w.WriteError(rc);
         return false;
     }
-    if (std::rename(w.tmpPath.c_str(), w.path.c_str()) != 0) {
-        error = "cannot write " + w.path + ": " + std::strerror(errno);
+    std::string why;
+    if (!MoveOnto(w.tmpPath, w.path, why)) {
+        error = "cannot write " + w.path + ": " + why;
         return false;
     }
     w.finished = true;

@@ -69,19 +69,19 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
                            kProfileMask,  kCoreProfileBit,
                            kContextFlags, options.debug ? kDebugBit : 0,
                            0};
-    HGLRC context = createContext ? createContext(dc, nullptr, attribs) : nullptr;
+    HGLRC coreContext = createContext ? createContext(dc, nullptr, attribs) : nullptr;
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(legacy);
     if (!createContext) {
         error = "the OpenGL driver lacks wglCreateContextAttribsARB, so it makes no core contexts";
         return nullptr;
     }
-    if (!context) {
+    if (!coreContext) {
         error = "cannot create an OpenGL " + std::to_string(options.major) + "." + std::to_string(options.minor) +
                 " core context: the GL driver is too old or missing";
         return nullptr;
     }
-    gl->context = context;
+    gl->context = coreContext;
     if (!gl->MakeCurrent()) {
         error = windowsError("cannot make the OpenGL context current");
         return nullptr;
@@ -107,7 +107,9 @@ HeadlessGL::~HeadlessGL() {
     if (!window) return;
     if (context) {
         if (wglGetCurrentContext() == static_cast<HGLRC>(context)) {
-            glDebugMessageCallback(nullptr, nullptr);
+            // (Null when the host table could not be loaded: Create reports
+            // that, and no callback was ever set.)
+            if (glDebugMessageCallback) glDebugMessageCallback(nullptr, nullptr);
             wglMakeCurrent(nullptr, nullptr);
         }
         wglDeleteContext(static_cast<HGLRC>(context));

@@ -1,5 +1,7 @@
 #include "runner/platform/Library.h"
 
+#include "runner/platform/Paths.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN 1
 #endif
@@ -8,25 +10,27 @@
 namespace tessivar {
 
 void* OpenLibrary(const std::string& path, std::string& why) {
-    // A bare name would be searched for along the DLL path; a host means the file.
-    std::string openPath = path.find_first_of("/\\") == std::string::npos ? ".\\" + path : path;
+    // LOAD_WITH_ALTERED_SEARCH_PATH (the module's own folder first, for the
+    // DLLs it needs) is defined for an absolute path only; and a bare name
+    // would be searched for along the DLL path, where a host means the file.
+    const std::wstring wide = Widen(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size ? GetFullPathNameW(wide.c_str(), size, full.data(), nullptr) : 0;
+    if (length == 0 || length >= size) {
+        why = "no such path";
+        return nullptr;
+    }
+    full.resize(length);
     // Windows would add ".dll" to a file name without an extension and load
-    // another file; a trailing dot stops that.
-    if (openPath.find('.', openPath.find_last_of("/\\") + 1) == std::string::npos) openPath += '.';
+    // another file; a trailing dot stops that. (GetFullPathNameW drops one.)
+    if (full.find(L'.', full.find_last_of(L"/\\") + 1) == std::wstring::npos) full += L'.';
     // No error boxes for a file that is not a DLL: the caller reports it.
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE handle = LoadLibraryExA(openPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE handle = LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     const DWORD code = handle ? 0 : GetLastError();
     SetErrorMode(oldMode);
-    if (!handle) {
-        char text[512] = {};
-        const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                       text, sizeof text, nullptr);
-        why.assign(text, n);
-        while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' ' || why.back() == '.'))
-            why.pop_back();
-        if (why.empty()) why = "Windows error " + std::to_string(code);
-    }
+    if (!handle) why = WindowsErrorText(code);
     return reinterpret_cast<void*>(handle);
 }
 

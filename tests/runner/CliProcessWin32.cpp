@@ -33,6 +33,15 @@ std::string quoted(const std::string& arg) {
     return out + "\"";
 }
 
+// The command line as UTF-16: CreateProcessA would hand the child the bytes
+// read in the ANSI code page, so a name past ASCII could not reach it.
+std::wstring widen(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(size_t(n > 0 ? n : 1), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), n);
+    return wide;  // with its terminating zero
+}
+
 HANDLE openInherited(const std::string& path, bool write) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
@@ -62,7 +71,7 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
 
     HANDLE in = stdinPath.empty() ? INVALID_HANDLE_VALUE : openInherited(stdinPath, false);
     HANDLE out = openInherited(outPath, true), err = openInherited(errPath, true);
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in != INVALID_HANDLE_VALUE ? in : GetStdHandle(STD_INPUT_HANDLE);
@@ -70,7 +79,8 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
     DWORD code = 127;
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &si, &pi)) {
+    std::wstring wideCommandLine = widen(commandLine);
+    if (CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &si, &pi)) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
