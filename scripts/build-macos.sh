@@ -40,6 +40,6 @@ done
 [ -d "$out/Tessivar.bundle" ] || { echo "build-macos: no Tessivar.bundle was built" >&2; exit 1; }
 
 list=$(IFS=';'; echo "${bundles[*]}")
-cmake -DLIPO="$toolchain/bin/llvm-lipo" -DOBJDUMP="$toolchain/bin/llvm-objdump" -DNM="$toolchain/bin/llvm-nm" \
-  -DBUNDLES="$list" -DMINIMUM="$minimum" -P tests/host/MachOCheck.cmake
+cmake -DLIPO="$toolchain/bin/llvm-lipo" -DOBJDUMP="$toolchain/bin/llvm-objdump" -DBUNDLES="$list" \
+  -DMINIMUM="$minimum" -P tests/host/MachOCheck.cmake
 echo "build-macos: ${#bundles[@]} universal bundles in $out"

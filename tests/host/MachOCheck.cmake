@@ -1,15 +1,16 @@
 # The Mach-O twin of ExportsTest.cpp and PeExportsCheck.cmake: what a built
 # macOS bundle offers a host and what it needs from the system, read with
-# LLVM's (or Xcode's) lipo, objdump and nm. For each BUNDLE folder:
+# LLVM's (or Xcode's) lipo and objdump. For each BUNDLE folder:
 #   - X.bundle/Contents/Info.plist: package type BNDL, a bundle identifier,
 #     CFBundleExecutable X, LSMinimumSystemVersion MINIMUM;
 #   - X.bundle/Contents/MacOS/X holds exactly the architectures ARCHS;
 #   - each architecture: a bundle (MH_BUNDLE), for macOS MINIMUM; exports
-#     exactly the host-facing names (ExportNames.cmake, plus EXTRA); loads
+#     (its export trie, what dlsym finds) exactly the host-facing names
+#     (ExportNames.cmake, plus EXTRA); loads
 #     only system libraries (libSystem, libc++, the OpenGL framework);
 #     arm64 code carries its (ad-hoc) signature, without which Apple silicon
 #     refuses to map it.
-#   cmake -DLIPO=... -DOBJDUMP=... -DNM=... -DBUNDLES="a.bundle;b.bundle" -DMINIMUM=11.0
+#   cmake -DLIPO=... -DOBJDUMP=... -DBUNDLES="a.bundle;b.bundle" -DMINIMUM=11.0
 #         [-DARCHS="x86_64;arm64"] [-DEXTRA=name] -P MachOCheck.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/ExportNames.cmake)
 if(NOT ARCHS)
@@ -82,16 +83,18 @@ function(check_architecture name binary arch)
     list(APPEND failures "${where}: no code signature, so Apple silicon will not load it")
   endif()
 
-  # Exported names, demangled and cut at their parameter list.
-  run_tool(symbols ${NM} --extern-only --defined-only --demangle --arch=${arch} ${binary})
-  string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+  # Exported names as a host looks them up: Mach-O's underscore off, and a
+  # global C++ function's mangled name (_Z, the name's length, the name, its
+  # parameters) cut to its name; anything else stays as it is.
+  run_tool(trie ${OBJDUMP} --macho --exports-trie --arch=${arch} ${binary})
+  string(REGEX MATCHALL "\n0x[0-9A-Fa-f]+ +[^ \n]+" lines "${trie}")
   set(exports "")
   foreach(line IN LISTS lines)
-    if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^(]+)")
-      string(STRIP "${CMAKE_MATCH_1}" symbol)
-      string(REGEX REPLACE "^_" "" symbol "${symbol}")  # C names carry Mach-O's underscore
-      list(APPEND exports "${symbol}")
+    string(REGEX REPLACE "^\n0x[0-9A-Fa-f]+ +_" "" symbol "${line}")
+    if(symbol MATCHES "^_Z([0-9]+)(.*)$")
+      string(SUBSTRING "${CMAKE_MATCH_2}" 0 ${CMAKE_MATCH_1} symbol)
     endif()
+    list(APPEND exports "${symbol}")
   endforeach()
   set(expected ${TESSIVAR_HOST_EXPORTS} ${EXTRA})
   list(SORT expected)
@@ -105,8 +108,10 @@ function(check_architecture name binary arch)
     if(exports)
       list(REMOVE_ITEM missing_names ${exports})
     endif()
+    list(JOIN extra_names ", " extra_names)
+    list(JOIN missing_names ", " missing_names)
     list(APPEND failures
-         "${where}: exports differ; ${extra_count} unexpected (first: ${extra_names}); missing: ${missing_names}")
+         "${where}: exports differ: ${extra_count} unexpected (first: ${extra_names}), missing: ${missing_names}")
   endif()
   set(failures ${failures} PARENT_SCOPE)
 endfunction()
@@ -144,7 +149,9 @@ foreach(bundle IN LISTS BUNDLES)
   list(SORT archs)
   list(SORT want)
   if(NOT archs STREQUAL want)
-    list(APPEND failures "${name}: architectures ${archs}, not ${want}")
+    list(JOIN archs " " archs_text)
+    list(JOIN want " " want_text)
+    list(APPEND failures "${name}: architectures ${archs_text}, not ${want_text}")
   endif()
   foreach(arch IN LISTS archs)
     check_architecture(${name} ${binary} ${arch})
@@ -159,4 +166,5 @@ if(failures)
   list(JOIN failures "\n  " text)
   message(FATAL_ERROR "macOS bundles:\n  ${text}")
 endif()
-message(STATUS "${count} macOS bundles: BNDL, ${ARCHS}, macOS ${MINIMUM}, host-facing exports only, system libraries only")
+list(JOIN ARCHS " + " archs_text)
+message(STATUS "${count} macOS bundles: BNDL, ${archs_text}, macOS ${MINIMUM}, host-facing exports only, system libraries only")
