@@ -20,7 +20,14 @@ After a fault, only the tests whose program or modules the rebuild changed
 are run (the others cannot see it); --all-tests runs the whole suite.
 
 A fault the build itself refuses (a layout pin, a warning) counts as caught
-by the build. The last measured table is kept in scripts/fault-check.txt.
+by the build. A test whose command names source files or folders (the GL
+table check, the ASCII check) runs when the fault is in one of them.
+
+A fault may name its own check instead (a fifth field): a command that must
+fail with the fault in, for what the suite does not build (the macOS bundles:
+scripts/build-macos.sh). Such checks run again at the end, fault-free.
+
+The last measured table is kept in scripts/fault-check.txt.
 """
 import json
 import os
@@ -32,7 +39,11 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "default")
 
-# id, file, the code as it is, the code with the fault
+MACOS = ["scripts/build-macos.sh"]
+# Windows, under Wine: the tests that name files past ASCII and replace goldens.
+WINE = ["scripts/test-windows.sh", "-R", "^Cli\\.(Paths|Goldens)"]
+
+# id, file, the code as it is, the code with the fault[, the command that must fail]
 FAULTS = [
     # host/
     ("host-event-capacity", "host/FFGLPluginManager.cpp",
@@ -60,6 +71,13 @@ FAULTS = [
      "if (colorTextureID != 0) glDeleteTextures(1, &colorTextureID);", ""),
     ("gl-log-to-stderr", "gl/FFGLUtilities.cpp",
      'std::printf("%s", line.c_str());', 'std::fprintf(stderr, "%s", line.c_str());'),
+    ("gl-api-enum-value", "gl/GLApi.h",
+     "#define GL_COLOR_ATTACHMENT0              0x8CE0", "#define GL_COLOR_ATTACHMENT0              0x8CE1"),
+    ("gl-api-enum-past-4-1", "gl/GLApi.h",
+     "#define GL_GEOMETRY_SHADER                0x8DD9",
+     "#define GL_GEOMETRY_SHADER                0x8DD9\n#define GL_DEBUG_OUTPUT                   0x92E0"),
+    ("gl-api-pointer-signature", "gl/GLApi.h",
+     "*PFNGLUNIFORM1IPROC)(GLint location, GLint v0)", "*PFNGLUNIFORM1IPROC)(GLint location, GLuint v0)"),
     # effect/
     ("effect-homography-sign", "effect/Homography.cpp",
      "h = (dx1 * sy - sx * dy1) / den;", "h = (dx1 * sy + sx * dy1) / den;"),
@@ -83,6 +101,9 @@ FAULTS = [
      "if (scissor) glEnablei(GL_SCISSOR_TEST, 0);", "if (scissor) glEnable(GL_SCISSOR_TEST);"),
     ("effect-padding-height", "effect/CornerPin.cpp",
      "float(input.Height) / float(input.HardwareHeight)", "float(input.Height) / float(input.HardwareWidth)"),
+    ("effect-glsl-not-ascii", "effect/CornerPin.cpp",
+     "in vec3 projected;  // InverseHomography * (canvasUV, 1)",
+     "in vec3 projected;  // InverseHomography \u00b7 (canvasUV, 1)"),
     # quickstart/
     ("qs-option-rounded", "quickstart/FFGLParams.cpp",
      "const size_t index = inList ? static_cast<size_t>(v) : 0;",
@@ -101,6 +122,34 @@ FAULTS = [
     ("runner-option-position-from-one", "runner/ParamSetting.cpp",
      "chosen = &p->elements[size_t(position)];",
      "chosen = &p->elements[size_t(position) > 0 ? size_t(position) - 1 : 0];"),
+    ("runner-golden-rename-refuses", "runner/commands/Golden.cpp",
+     "if (!MoveOnto(staged[i].first, staged[i].second, why)) {",
+     "if (std::rename(staged[i].first.c_str(), staged[i].second.c_str()) != 0 && (why = \"exists\", true)) {",
+     WINE),
+    ("runner-windows-narrow-library-name", "runner/platform/LibraryWin32.cpp",
+     "LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)",
+     "LoadLibraryExA(Narrow(full).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)", WINE),
+    ("runner-windows-narrow-file-name", "runner/platform/PathsWin32.cpp",
+     "return _wfopen(Widen(path).c_str(), Widen(mode).c_str());", "return std::fopen(path.c_str(), mode);", WINE),
+    ("runner-windows-narrow-arguments", "runner/platform/PathsWin32.cpp",
+     "    if (!wide || count != argc) {", "    if (wide || count != argc) {", WINE),
+    # macOS bundles (make build-macos): the checks of tests/host/MachOCheck.cmake
+    ("macos-export-list-name-dropped", "cmake/ffgl_exports.exp", "__Z7getInfov\n", "", MACOS),
+    ("macos-export-list-unused", "cmake/FFGLPlugin.cmake",
+     "LINKER:-exported_symbols_list,${exp} LINKER:-undefined,error", "LINKER:-undefined,error", MACOS),
+    ("macos-stray-import", "cmake/macos-cross-rules.cmake",
+     "${lib}/libSystem.tbd\")",
+     "${lib}/libSystem.tbd ${CMAKE_BINARY_DIR}/stray.tbd\")\n"
+     "file(WRITE ${CMAKE_BINARY_DIR}/stray.tbd \"--- !tapi-tbd\\ntbd-version: 4\\n"
+     "targets: [ x86_64-macos, arm64-macos ]\\ninstall-name: '/opt/homebrew/lib/libpng16.16.dylib'\\n...\\n\")",
+     MACOS),
+    ("macos-minimum-version", "cmake/macos-cross-rules.cmake",
+     "-platform_version macos ${CMAKE_OSX_DEPLOYMENT_TARGET} 11.0", "-platform_version macos 12.0 12.0", MACOS),
+    ("macos-unsigned-arm64", "cmake/macos-cross-rules.cmake", "-bundle -dead_strip", "-bundle -dead_strip -no_adhoc_codesign",
+     MACOS),
+    ("macos-plist-application", "cmake/BundleInfo.plist.in", "<string>BNDL</string>", "<string>APPL</string>", MACOS),
+    ("macos-one-architecture", "scripts/build-macos.sh",
+     '-create "$intel/Contents/MacOS/$name" "$arm/Contents/MacOS/$name"', '-create "$arm/Contents/MacOS/$name"', MACOS),
 ]
 
 restore = {}  # path -> original text, while a fault is in
@@ -116,7 +165,7 @@ def restore_all(*_):
 
 
 def applies(fault):
-    _, rel, old, _ = fault
+    _, rel, old, _ = fault[:4]
     path = os.path.join(ROOT, rel)
     if not os.path.exists(path):
         return "file is gone"
@@ -147,8 +196,9 @@ def run_tests(ctest, names, log):
 
 
 def test_inputs():
-    """Each test's built files (program, modules named in its command or
-    environment): a test none of whose files a fault rebuilt cannot change."""
+    """Each test's files (program, modules and source files or folders named
+    in its command or environment): a test none of whose files a fault
+    touched cannot see it."""
     listing = subprocess.run(["ctest", "--preset", "default", "--show-only=json-v1"], cwd=ROOT,
                              capture_output=True, text=True, check=True).stdout
     inputs = {}
@@ -157,9 +207,18 @@ def test_inputs():
         for p in t.get("properties", []):
             if p["name"] == "ENVIRONMENT":
                 words += [v.split("=", 1)[-1] for v in p["value"]]
-        inputs[t["name"]] = {w.split("=", 1)[-1] for w in words
-                             if w.split("=", 1)[-1].startswith(BUILD) and os.path.isfile(w.split("=", 1)[-1])}
+        paths = {w.split("=", 1)[-1] for w in words}
+        inputs[t["name"]] = {w for w in paths if w.startswith(ROOT) and (os.path.isfile(w) or os.path.isdir(w))}
     return inputs
+
+
+def sees(used, changed, source):
+    """Whether a test with these inputs can see a fault in `source` that
+    changed these built files."""
+    if used & changed:
+        return True
+    return any(source == u or (os.path.isdir(u) and not u.startswith(BUILD) and
+                               source.startswith(u.rstrip(os.sep) + os.sep)) for u in used)
 
 
 def mtimes(files):
@@ -201,14 +260,15 @@ def main():
         return 2
     baseline = set() if quick else set(run_tests(ctest, None, os.path.join(logs, "baseline-ctest.log")))
     inputs = test_inputs()
-    files = set().union(*inputs.values())
+    files = {f for f in set().union(*inputs.values()) if f.startswith(BUILD) and os.path.isfile(f)}
     if baseline:
         print("fault-check: failing without any fault (ignored below): " + ", ".join(sorted(baseline)))
 
     rows, stale, missed = [], 0, 0
+    own_checks = []  # commands run for faults of their own, to run again fault-free
     try:
         for f in chosen:
-            fid, rel, old, new = f
+            fid, rel, old, new = f[:4]
             why = applies(f)
             if why:
                 rows.append((fid, "DOES NOT APPLY (%s in %s)" % (why, rel)))
@@ -219,13 +279,23 @@ def main():
             restore[path] = text
             with open(path, "w") as out:
                 out.write(text.replace(old, new))
+            if len(f) > 4:
+                if f[4] not in own_checks:
+                    own_checks.append(f[4])
+                failed = run(f[4], os.path.join(logs, fid + "-check.log")) != 0
+                caught = ["(%s)" % " ".join(f[4])] if failed else []
+                restore_all()
+                missed += 0 if caught else 1
+                rows.append((fid, ", ".join(caught) if caught else "NOT CAUGHT"))
+                print("%-40s %s" % rows[-1], flush=True)
+                continue
             before = mtimes(files)
             if run(["cmake", "--build", "--preset", "default"], os.path.join(logs, fid + "-build.log")) != 0:
                 caught = ["(build)"]
             else:
                 after = mtimes(files)
                 changed = {f for f in files if before.get(f) != after.get(f)}
-                names = None if everything else {n for n, used in inputs.items() if used & changed}
+                names = None if everything else {n for n, used in inputs.items() if sees(used, changed, path)}
                 caught = [t for t in run_tests(ctest, names, os.path.join(logs, fid + "-ctest.log"))
                           if t not in baseline]
             restore_all()
@@ -236,6 +306,9 @@ def main():
     finally:
         restore_all()
         run(["cmake", "--build", "--preset", "default"], os.path.join(logs, "restore-build.log"))
+        for i, command in enumerate(own_checks):
+            if run(command, os.path.join(logs, "restore-check-%d.log" % i)) != 0:
+                print("fault-check: %s fails without any fault" % " ".join(command), file=sys.stderr)
 
     table = "".join("%-40s %s\n" % r for r in rows)
     summary = "%d faults, %d caught, %d not caught, %d no longer apply\n" % (
