@@ -81,7 +81,7 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
         const auto source = Frames(dir + c.in), result = Frames(out);
         ASSERT_EQ(result.size(), 4u);
         for (size_t i = 0; i < result.size(); ++i) {
-            EXPECT_NEAR(result[i].second, i / 4.0, 1e-3);
+            EXPECT_NEAR(result[i].second, double(i) / 4.0, 1e-3);
             Image expected = source.at(i + 3).first;  // 0.75 s in
             if (!c.alpha)
                 for (size_t p = 0; p < expected.rgba.size(); p += 4)
