@@ -2,10 +2,12 @@
 
 #include "gl/GLIncludes.h"
 
+#include <algorithm>
+
 namespace tessivar {
 
 bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const std::vector<Image>& inputs,
-                       uint32_t width, uint32_t height, std::string& error) {
+                       uint32_t width, uint32_t height, std::string& error, int bits) {
     info = &moduleInfo;
     if (inputs.size() < moduleInfo.minInputs) {
         error = module.Path() + ": needs at least " + std::to_string(moduleInfo.minInputs) + " input(s), got " +
@@ -18,6 +20,11 @@ bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const
         return false;
     }
     textures.clear();
+    // Deep inputs make a deep frame: the plugin draws into 16 bits a channel.
+    if (bits == 0) {
+        bits = 8;
+        for (const Image& picture : inputs) bits = std::max(bits, picture.bits);
+    }
     for (const Image& picture : inputs) {
         InputTexture t;
         if (!t.Create(picture)) {
@@ -27,8 +34,9 @@ bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const
         }
         textures.push_back(std::move(t));
     }
-    if (!target.Create(width, height)) {
-        error = "cannot create a " + std::to_string(width) + "x" + std::to_string(height) + " output framebuffer";
+    if (!target.Create(width, height, bits)) {
+        error = "cannot create a " + std::to_string(width) + "x" + std::to_string(height) + " output framebuffer of " +
+                std::to_string(bits) + " bits a channel";
         return false;
     }
     PrepareTarget();

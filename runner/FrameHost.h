@@ -23,8 +23,9 @@ namespace tessivar {
 
 class FrameHost {
 public:
+    // The output has `bits` a channel (8 or 16); 0: 16 when any input has.
     bool Create(const Module& module, const ModuleInfo& info, const std::vector<Image>& inputs, uint32_t width,
-                uint32_t height, std::string& error);
+                uint32_t height, std::string& error, int bits = 0);
     // Replaces input `i` with a picture of the same size.
     void UpdateInput(size_t i, const Image& picture);
     bool RenderFrame(double seconds, std::string& error);

@@ -2,19 +2,43 @@
 
 #include "gl/GLIncludes.h"
 
+#include <cstring>
 #include <sstream>
 #include <utility>
 
 namespace tessivar {
 
+Image To8Bits(const Image& image) {
+    if (image.bits != 16) return image;
+    Image out(image.width, image.height);
+    for (size_t i = 0; i < out.rgba.size(); ++i) out.rgba[i] = uint8_t((uint32_t(image.rgba16[i]) * 255 + 32767) / 65535);
+    return out;
+}
+
+namespace {
+// GL's names for an image's depth.
+GLenum internalFormat(int bits) { return bits == 16 ? GL_RGBA16 : GL_RGBA8; }
+GLenum channelType(int bits) { return bits == 16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE; }
+
+// Rows in the other order: images are top row first, GL bottom row first.
+void copyFlipped(const void* from, void* to, size_t rowBytes, uint32_t rows, size_t toStride) {
+    for (uint32_t y = 0; y < rows; ++y)
+        std::memcpy(static_cast<uint8_t*>(to) + size_t(rows - 1 - y) * toStride,
+                    static_cast<const uint8_t*>(from) + size_t(y) * rowBytes, rowBytes);
+}
+}  // namespace
+
 InputTexture::~InputTexture() { Release(); }
 
-InputTexture::InputTexture(InputTexture&& other) noexcept : desc(other.desc) { other.desc = FFGLTextureStruct{}; }
+InputTexture::InputTexture(InputTexture&& other) noexcept : desc(other.desc), bits(other.bits) {
+    other.desc = FFGLTextureStruct{};
+}
 
 InputTexture& InputTexture::operator=(InputTexture&& other) noexcept {
     if (this != &other) {
         Release();
         desc = other.desc;
+        bits = other.bits;
         other.desc = FFGLTextureStruct{};
     }
     return *this;
@@ -27,23 +51,23 @@ bool InputTexture::Create(const Image& image, uint32_t hardwareWidth, uint32_t h
     if (hardwareWidth < image.width || hardwareHeight < image.height) return false;
 
     // Fill the whole hardware area with the pad colour, then the image on top.
-    std::vector<uint8_t> pixels(size_t(hardwareWidth) * hardwareHeight * 4);
+    const size_t pixelBytes = size_t(image.bits / 8) * 4;
+    std::vector<uint8_t> pixels(size_t(hardwareWidth) * hardwareHeight * pixelBytes);
     const uint8_t pad[4] = {uint8_t(padRGBA >> 24), uint8_t(padRGBA >> 16), uint8_t(padRGBA >> 8), uint8_t(padRGBA)};
-    for (size_t i = 0; i < pixels.size(); i += 4)
-        for (int c = 0; c < 4; ++c) pixels[i + c] = pad[c];
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint32_t glRow = image.height - 1 - y;  // bottom-up
-        std::copy(image.At(0, y), image.At(0, y) + size_t(image.width) * 4,
-                  pixels.begin() + (size_t(glRow) * hardwareWidth) * 4);
-    }
+    for (size_t i = 0; i < pixels.size(); i += pixelBytes)
+        for (size_t c = 0; c < pixelBytes; ++c) pixels[i + c] = pad[c * 4 / pixelBytes];  // 16 bits: the byte twice
+    for (uint32_t y = 0; y < image.height; ++y)
+        std::memcpy(pixels.data() + size_t(image.height - 1 - y) * hardwareWidth * pixelBytes,
+                    static_cast<const uint8_t*>(image.Data()) + y * image.RowBytes(), image.RowBytes());
+    bits = image.bits;
 
     GLuint name = 0;
     glGenTextures(1, &name);
     if (name == 0) return false;
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(hardwareWidth), GLsizei(hardwareHeight), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat(bits)), GLsizei(hardwareWidth), GLsizei(hardwareHeight), 0,
+                 GL_RGBA, channelType(bits), pixels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -59,14 +83,12 @@ bool InputTexture::Create(const Image& image, uint32_t hardwareWidth, uint32_t h
 }
 
 void InputTexture::Upload(const Image& image) {
-    if (desc.Handle == 0 || image.width != desc.Width || image.height != desc.Height) return;
-    std::vector<uint8_t> flipped(image.rgba.size());
-    const size_t row = size_t(image.width) * 4;
-    for (uint32_t y = 0; y < image.height; ++y)
-        std::copy(image.At(0, y), image.At(0, y) + row, flipped.begin() + (image.height - 1 - y) * row);
+    if (desc.Handle == 0 || image.width != desc.Width || image.height != desc.Height || image.bits != bits) return;
+    std::vector<uint8_t> flipped(image.RowBytes() * image.height);
+    copyFlipped(image.Data(), flipped.data(), image.RowBytes(), image.height, image.RowBytes());
     glBindTexture(GL_TEXTURE_2D, desc.Handle);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(image.width), GLsizei(image.height), GL_RGBA, GL_UNSIGNED_BYTE,
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(image.width), GLsizei(image.height), GL_RGBA, channelType(bits),
                     flipped.data());
     glBindTexture(GL_TEXTURE_2D, 0);
 }
@@ -81,15 +103,17 @@ void InputTexture::Release() {
 
 RenderTarget::~RenderTarget() { Release(); }
 
-bool RenderTarget::Create(uint32_t w, uint32_t h) {
+bool RenderTarget::Create(uint32_t w, uint32_t h, int depth) {
     Release();
+    bits = depth;
     GLint prevDraw = 0, prevRead = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &prevDraw);
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &prevRead);
 
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(w), GLsizei(h), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat(bits)), GLsizei(w), GLsizei(h), 0, GL_RGBA, channelType(bits),
+                 nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -124,18 +148,16 @@ void RenderTarget::Clear(float r, float g, float b, float a) const {
 }
 
 Image RenderTarget::Read() const {
-    Image out(width, height);
+    Image out(width, height, bits);
     if (!fbo) return out;
     GLint prevRead = 0;
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &prevRead);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    std::vector<uint8_t> bottomUp(out.rgba.size());
-    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    std::vector<uint8_t> bottomUp(out.RowBytes() * height);
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGBA, channelType(bits), bottomUp.data());
     glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(prevRead));
-    const size_t row = size_t(width) * 4;
-    for (uint32_t y = 0; y < height; ++y)
-        std::copy(bottomUp.begin() + (height - 1 - y) * row, bottomUp.begin() + (height - y) * row, out.At(0, y));
+    copyFlipped(bottomUp.data(), out.Data(), out.RowBytes(), height, out.RowBytes());
     return out;
 }
 

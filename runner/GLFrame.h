@@ -1,8 +1,10 @@
 // GLFrame -- the host side of a frame: images, input textures, output targets
 // and a snapshot of the GL state a host expects a plugin to leave alone.
 //
-// Images are RGBA8, top row first (as PNG stores them). Textures follow the
-// FFGL convention: the image sits in the bottom-left corner of a texture that
+// Images are RGBA, top row first (as PNG stores them), 8 bits a channel or,
+// for deep video, 16; textures and targets take the image's depth (RGBA8 or
+// RGBA16), as hosts give plugins deep textures. Textures follow the FFGL
+// convention: the image sits in the bottom-left corner of a texture that
 // may be larger ("hardware" size), rows bottom-up as GL stores them.
 #pragma once
 
@@ -14,16 +16,35 @@
 
 namespace tessivar {
 
+// The largest width or height of a picture the runner makes, reads or
+// renders: GL 4.1 promises textures of 16384 texels a side at most.
+constexpr uint32_t kMaxPictureSide = 16384;
+
 struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> rgba;  // width * height * 4, top row first
+    int bits = 8;                  // per channel: 8 (in rgba) or 16 (in rgba16)
+    std::vector<uint8_t> rgba;     // width * height * 4, top row first, at 8 bits
+    std::vector<uint16_t> rgba16;  // the same at 16 bits
 
     Image() = default;
-    Image(uint32_t w, uint32_t h) : width(w), height(h), rgba(size_t(w) * h * 4, 0) {}
+    Image(uint32_t w, uint32_t h, int depth = 8) : width(w), height(h), bits(depth) {
+        if (bits == 16)
+            rgba16.assign(size_t(w) * h * 4, 0);
+        else
+            rgba.assign(size_t(w) * h * 4, 0);
+    }
+    // A pixel of an 8-bit image.
     uint8_t* At(uint32_t x, uint32_t y) { return rgba.data() + (size_t(y) * width + x) * 4; }
     const uint8_t* At(uint32_t x, uint32_t y) const { return rgba.data() + (size_t(y) * width + x) * 4; }
+    // The pixels at either depth, rows of RowBytes().
+    void* Data() { return bits == 16 ? static_cast<void*>(rgba16.data()) : rgba.data(); }
+    const void* Data() const { return bits == 16 ? static_cast<const void*>(rgba16.data()) : rgba.data(); }
+    size_t RowBytes() const { return size_t(width) * 4 * size_t(bits / 8); }
 };
+
+// The image at 8 bits a channel, rounded to the nearest; a copy when it is already.
+Image To8Bits(const Image& image);
 
 // An input texture owned by the host. The padding outside the image is filled
 // with `pad` so a plugin that samples beyond MaxUV shows it.
@@ -39,7 +60,7 @@ public:
     // hardwareWidth/Height of 0 mean "the image size". Leaves texture 0 bound.
     bool Create(const Image& image, uint32_t hardwareWidth = 0, uint32_t hardwareHeight = 0,
                 uint32_t padRGBA = 0xFF00FFFFu);
-    // Replaces the image (same size) without reallocating.
+    // Replaces the image (same size and depth) without reallocating.
     void Upload(const Image& image);
     void Release();
 
@@ -48,9 +69,10 @@ public:
 
 private:
     FFGLTextureStruct desc{};
+    int bits = 8;
 };
 
-// An RGBA8 colour target the host renders the plugin's output into.
+// An RGBA8 or RGBA16 colour target the host renders the plugin's output into.
 class RenderTarget {
 public:
     RenderTarget() = default;
@@ -58,13 +80,13 @@ public:
     RenderTarget(const RenderTarget&) = delete;
     RenderTarget& operator=(const RenderTarget&) = delete;
 
-    bool Create(uint32_t width, uint32_t height);
+    bool Create(uint32_t width, uint32_t height, int bits = 8);
     void Release();
     // Binds the target for drawing and reading and sets the viewport to it.
     void Bind() const;
     // Clears to the colour (straight floats) while bound; restores nothing.
     void Clear(float r = 0, float g = 0, float b = 0, float a = 0) const;
-    // Reads the whole target back, top row first. Binds the target for reading
+    // Reads the whole target back, top row first, at its depth. Binds the target for reading
     // and puts the previous read framebuffer back.
     Image Read() const;
 
@@ -72,8 +94,10 @@ public:
     unsigned Texture() const { return texture; }
     uint32_t Width() const { return width; }
     uint32_t Height() const { return height; }
+    int Bits() const { return bits; }
 
 private:
+    int bits = 8;
     unsigned fbo = 0;
     unsigned texture = 0;
     uint32_t width = 0;

@@ -14,7 +14,7 @@
 namespace tessivar {
 namespace {
 
-constexpr uint32_t kMaxSide = 16384;
+constexpr uint32_t kMaxSide = kMaxPictureSide;
 
 std::string systemError() { return std::strerror(errno); }
 
@@ -199,6 +199,7 @@ bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* t
 }
 
 bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text) {
+    if (image.bits == 16) return WritePng(path, To8Bits(image), error, text);
     std::string tmpPath;
     std::FILE* f = openTemporary(path, tmpPath, error);
     if (!f) return false;

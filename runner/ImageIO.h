@@ -25,6 +25,7 @@ namespace tessivar {
 using PngText = std::map<std::string, std::string>;
 
 bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text = nullptr);
+// A 16-bit image is written at 8 bits a channel, rounded.
 bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text = {});
 
 // Writes `bytes` to `path` through a temporary file and a rename.

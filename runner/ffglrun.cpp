@@ -3,7 +3,7 @@
 //   ffglrun info   MODULE [--json]
 //   ffglrun render MODULE [--input FILE.png|CLIP | --pattern NAME]... [--size WxH]
 //                         [--out FILE.png | --out frame-%04d.png | --out FILE.mov|.mkv|.webm|.mp4]
-//                         [--set NAME=VALUE]... [--frames N] [--fps F] [--start T] [--audio FILE]
+//                         [--set NAME=VALUE]... [--frames N] [--fps F] [--start T] [--audio FILE|none]
 //                         [--events] [--raw-in WxH] [--raw-out]
 //                         [--expect GOLDEN.png [--tolerance N] [--update-expected]]
 //   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME] [--json]
@@ -19,10 +19,12 @@
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
 #include "runner/platform/Paths.h"
+#include "runner/platform/Interrupt.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 #ifdef _WIN32
@@ -70,7 +72,8 @@ int main(int argc, char** argv) {
     auto* framesOpt = renderCmd->add_option("--frames", render.frames, "Number of frames (default 1; with --raw-in or a clip: all)");
     renderCmd->add_option("--fps", render.fps, "Frames per second for the host time (default 30; a clip's own)");
     renderCmd->add_option("--start", render.start, "Start this many seconds into the clip and the audio");
-    renderCmd->add_option("--audio", render.audio, "Audio for FFT parameters and the video out (default: the clip's)");
+    renderCmd->add_option("--audio", render.audio,
+                          "Audio for FFT parameters and the video out (default: the clip's; none: no audio)");
     renderCmd->add_flag("--events", render.events, "Print parameter events and new values after each frame");
     renderCmd->add_option("--raw-in", render.rawIn, "Read RGBA frames of WxH from standard input");
     renderCmd->add_flag("--raw-out", render.rawOut, "Write RGBA frames to standard output");
@@ -124,6 +127,12 @@ int main(int argc, char** argv) {
     } catch (const UsageFailure& e) {
         std::fprintf(stderr, "ffglrun: %s\n", e.what());
         return kExitUsage;
+    } catch (const InterruptedRun& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitInterrupted;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ffglrun: out of memory (the frames, at their size and depth, do not fit)\n");
+        return kExitFailure;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ffglrun: %s\n", e.what());
         return kExitFailure;

@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev nlohmann-json3-dev
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
+  ffmpeg  # the media tests make their small clips with it
   libegl-dev libegl-mesa0 libgl1-mesa-dri libopengl-dev libgl-dev
   "$@"
 )

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -17,6 +18,8 @@
 tessivar::HeadlessGL* g_context = nullptr;
 
 namespace tessivar::cli {
+
+namespace fs = std::filesystem;
 
 Size parseSizeArg(const std::string& option, const std::string& text) {
     Size s;
@@ -77,7 +80,8 @@ void applySettings(const Instance& instance, const std::vector<ParamSetting>& se
     }
 }
 
-OutputName::OutputName(std::string pattern, const std::string& option) : text(std::move(pattern)) {
+OutputName::OutputName(std::string pattern, const std::string& optionName)
+    : option(optionName), text(std::move(pattern)) {
     const size_t pct = text.find('%');
     if (pct == std::string::npos) return;
     size_t i = pct + 1;
@@ -102,6 +106,33 @@ void OutputName::CheckWritable() const {
     const std::string dir = FolderOf(path);
     if (KindOf(dir) != PathKind::Folder) throw Failure("cannot write " + path + ": folder " + dir + " does not exist");
     if (!CanWriteIn(dir)) throw Failure("cannot write " + path + ": folder " + dir + " is not writable");
+    if (!sequence && KindOf(path) == PathKind::Folder) throw Failure("cannot write " + path + ": it is a folder");
+}
+
+// Whether `path` is in this name's folder and named as one of its frames.
+bool OutputName::Numbers(const std::string& path) const {
+    std::error_code ec;
+    const fs::path mine = fs::u8path(For(0)), theirs = fs::u8path(path);
+    const fs::path myDir = mine.has_parent_path() ? mine.parent_path() : fs::path(".");
+    const fs::path theirDir = theirs.has_parent_path() ? theirs.parent_path() : fs::path(".");
+    if (!fs::equivalent(myDir, theirDir, ec)) return false;
+    const std::string name = theirs.filename().u8string();
+    const std::string head = fs::u8path(prefix + "0").filename().u8string();
+    const std::string first = head.substr(0, head.size() - 1);
+    if (name.size() <= first.size() + suffix.size() || name.compare(0, first.size(), first) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string number = name.substr(first.size(), name.size() - first.size() - suffix.size());
+    return std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+void OutputName::RefuseInputs(const std::vector<std::string>& inputs) const {
+    for (const auto& input : inputs) {
+        std::error_code ec;
+        const bool same = sequence ? Numbers(input) : fs::equivalent(fs::u8path(For(0)), fs::u8path(input), ec);
+        if (same)
+            throw Failure(option + " " + text + ": would overwrite the input " + input + "; choose another name");
+    }
 }
 
 // Windows' isatty also answers yes for the NUL device; only a console is a

@@ -34,6 +34,11 @@ struct Failure : std::runtime_error {
 struct UsageFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+// A run ended by Ctrl-C or SIGTERM, after cleaning up: exits with
+// kExitInterrupted.
+struct InterruptedRun : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 struct Size {
     uint32_t width = 0, height = 0;
@@ -61,11 +66,16 @@ public:
     explicit OutputName(std::string pattern, const std::string& option = "--out");
     bool Sequence() const { return sequence; }
     std::string For(int frame) const;
-    // Fails early when the folder cannot take the file, before any rendering.
+    // Fails early when the folder cannot take the file, or a folder stands
+    // where the file would go, before any rendering.
     void CheckWritable() const;
+    // Fails when a file this name writes is one of `inputs` (the same file by
+    // device and inode, links followed; for a %d name, any file it numbers).
+    void RefuseInputs(const std::vector<std::string>& inputs) const;
 
 private:
-    std::string text, prefix, suffix;
+    bool Numbers(const std::string& path) const;
+    std::string option, text, prefix, suffix;
     int digits = 0;
     bool sequence = false;
 };

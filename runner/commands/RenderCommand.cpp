@@ -13,21 +13,26 @@
 #include "runner/commands/Golden.h"
 #include "runner/media/AudioFeed.h"
 #include "runner/media/Media.h"
+#include "runner/platform/Interrupt.h"
+#include "runner/platform/Paths.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
 namespace tessivar::cli {
 namespace {
 
 // One video clip among the inputs: its frames replace the input's picture
-// frame by frame, and their times become the host time.
+// frame by frame, and their times become the host time and the output's.
 struct ClipInput {
     std::string path;
     std::unique_ptr<ClipReader> reader;
     size_t slot = 0;
-    double time = 0;  // of the frame in the slot
+    VideoFrame frame;  // the one in the slot
+    double Time() const { return frame.Seconds(reader->Format()); }
 };
 
 // Flags that contradict each other or are out of range: usage failures.
@@ -66,9 +71,15 @@ std::vector<Image> loadInputs(const RenderArgs& a, Size& size, ClipInput& clip) 
             clip.path = path;
             clip.reader = ClipReader::Open(path, error);
             if (!clip.reader || (a.start > 0 && !clip.reader->Seek(a.start, error)) ||
-                !clip.reader->Next(img, clip.time, error))
-                throw Failure(error.empty() ? path + ": no frame to read" : error);
+                !clip.reader->Next(clip.frame, error)) {
+                // A file where nothing decodes is a failure, however damaged.
+                const std::string damage = clip.reader ? clip.reader->DamageReport() : "";
+                throw Failure(!error.empty() ? error
+                              : damage.empty() ? path + ": no frame to read"
+                                               : path + ": no frame decodes; " + damage.substr(path.size() + 2));
+            }
             clip.slot = images.size();
+            img = clip.frame.picture;
         } else if (!ReadPng(path, img, error)) {
             throw Failure(error);
         }
@@ -103,6 +114,7 @@ public:
     explicit RenderRun(const RenderArgs& args) : a(args), golden(args.tolerance, args.updateExpected) {}
 
     int Run() {
+        CatchInterrupts();
         checkRenderArgs(a);
         OpenOutputNames();
         OpenModuleAndInputs();
@@ -130,6 +142,20 @@ private:
                                    ": one golden per frame needs one output per frame (a %d in --out)");
             if (a.updateExpected) expect->CheckWritable();
         }
+        RefuseInputsAsOutputs();
+    }
+
+    // An output may not replace a file the run reads: the clip, a picture,
+    // the audio, the module, a golden.
+    void RefuseInputsAsOutputs() const {
+        std::vector<std::string> reads = a.inputs;
+        reads.push_back(a.module);
+        if (!a.audio.empty() && a.audio != "none") reads.push_back(a.audio);
+        if (out) {
+            if (expect && !a.updateExpected) reads.push_back(a.expect);
+            out->RefuseInputs(reads);
+        }
+        if (expect && a.updateExpected) expect->RefuseInputs(reads);
     }
 
     void OpenModuleAndInputs() {
@@ -144,11 +170,13 @@ private:
             inputs = loadInputs(a, inputSize, clip);
             if (!size.Set()) size = inputSize;
         }
-        fps = clip.reader && clip.reader->FrameRate() > 0 ? clip.reader->FrameRate() : a.fps;
+        fps = clip.reader && clip.reader->Format().frameRate.Known() ? clip.reader->Format().frameRate.Value() : a.fps;
     }
 
-    // The audio for FFT parameters and the output: --audio, else the clip's.
+    // The audio for FFT parameters and the output: --audio, else the clip's;
+    // none with --audio none.
     void OpenAudio() {
+        if (a.audio == "none") return;
         audioPath = !a.audio.empty() ? a.audio : clip.reader && clip.reader->HasAudio() ? clip.path : "";
         const bool wantsAudio = std::any_of(info.params.begin(), info.params.end(), IsFftParam);
         if (audioPath.empty() || (!wantsAudio && a.audio.empty())) return;
@@ -157,15 +185,25 @@ private:
         if (!spectrum || (a.start > 0 && !spectrum->Seek(a.start, error))) throw Failure(error);
     }
 
-    // The frames of a video --out, with the audio the run was given.
+    // The frames of a video --out, with the audio the run was given. A clip
+    // passes on what it is (times, shape, colour, depth); frames the run
+    // makes itself are RGB at --fps.
     void OpenClipOut() {
         if (a.out.empty() || IsPngName(a.out)) return;
+        VideoFormat format = MadeFormat(size.width, size.height, fps);
+        if (clip.reader) {
+            const VideoFormat& in = clip.reader->Format();
+            format.timeBase = in.timeBase;
+            format.frameRate = in.frameRate;
+            format.colour = in.colour;
+            format.bits = in.bits;
+            if (in.width == size.width && in.height == size.height) format.sampleAspect = in.sampleAspect;
+            startPts = llround(a.start * in.timeBase.den / in.timeBase.num);
+        }
         std::string error;
-        clipWriter = ClipWriter::Open(a.out, size.width, size.height, fps, {audioPath, a.start}, error);
+        clipWriter = ClipWriter::Open(a.out, format, {audioPath, a.start}, error);
         if (!clipWriter) throw Failure(error);
-        if (!clipWriter->KeepsAlpha())
-            std::fprintf(stderr, "ffglrun: note: %s keeps no alpha; frames are composited over black (%s)\n",
-                         a.out.c_str(), clipWriter->Encoder().c_str());
+        for (const auto& note : clipWriter->Notes()) std::fprintf(stderr, "ffglrun: note: %s\n", note.c_str());
     }
 
     // The context, the standard streams, the instance with its settings and
@@ -192,7 +230,9 @@ private:
 
     bool ReadRaw(Image& frame) {
         size_t got = 0;
-        switch (ReadRawFrame(stdin, frame, got)) {
+        const RawRead read = ReadRawFrame(stdin, frame, got);
+        if (read != RawRead::Frame && Interrupted()) Interrupt();  // the read was cut short by it
+        switch (read) {
             case RawRead::Frame: ++rawFramesRead; return true;
             case RawRead::End: return false;
             case RawRead::Short:
@@ -211,11 +251,11 @@ private:
         }
         if (clip.reader) {
             std::string error;
-            if (!clip.reader->Next(inputs[clip.slot], clip.time, error)) {
+            if (!clip.reader->Next(clip.frame, error)) {
                 if (!error.empty()) throw Failure(error);
                 return false;
             }
-            host.UpdateInput(clip.slot, inputs[clip.slot]);
+            host.UpdateInput(clip.slot, clip.frame.picture);
         }
         return true;
     }
@@ -225,49 +265,72 @@ private:
     std::string DiffPath(int frame) const { return DiffPathFor(out ? out->For(frame) : expect->For(frame)); }
 
     void RenderFrames() {
-        // A stream or clip runs to its end unless --frames limits it.
+        // A stream or clip runs to its end unless --frames limits it; --audio
+        // alone lasts as long as the audio.
         total = (!a.rawIn.empty() || clip.reader) && !a.framesGiven ? 0 : a.frames;
+        if (!a.framesGiven && !clip.reader && a.rawIn.empty() && spectrum && !a.audio.empty())
+            total = std::max(1, int(std::ceil((spectrum->Duration() - a.start) * fps - 1e-6)));
         int expected = total;
         if (clip.reader && total == 0) expected = int(std::max(0.0, clip.reader->Duration() - a.start) * fps + 0.5);
         Progress progress(expected);
         std::string error;
         for (int frame = 0; total == 0 || frame < total; ++frame) {
+            if (Interrupted()) Interrupt();
             if (frame > 0 && !AdvanceInputs()) break;
-            const double time = clip.reader ? clip.time : a.start + frame / fps;
+            const double time = clip.reader ? clip.Time() : a.start + frame / fps;
             if (audioFeed && !audioFeed->Frame(*module, host.Plugin(), time, error)) throw Failure(error);
             if (!host.RenderFrame(time, error)) throw Failure(error);
             if (a.events) printEvents(eventsTo, frame + 1, host.Plugin(), info);
-            WriteFrame(frame, time);
+            WriteFrame(frame);
             progress.Frame(++rendered);
         }
     }
 
     // Everything that takes every frame; the last frame alone is kept in
     // `last` for the outputs that take only it.
-    void WriteFrame(int frame, double time) {
+    // A clip's frames keep their times from --start; frames the run makes
+    // are numbered.
+    void WriteFrame(int frame) {
         const bool lastFrame = frame + 1 == total;
         if (a.rawOut || clipWriter || (out && (out->Sequence() || lastFrame)) ||
             (expect && (expect->Sequence() || lastFrame)))
-            last = host.ReadOutput();
+            last.picture = host.ReadOutput();
+        last.pts = clip.reader ? std::max<int64_t>(0, clip.frame.pts - startPts) : frame;
         std::string error;
-        if (frames && !WriteRawFrame(frames, last))
+        if (frames && !WriteRawFrame(frames, To8Bits(last.picture)))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
-        if (clipWriter && !clipWriter->Write(last, time - a.start, error)) throw Failure(error);
-        if (out && !clipWriter && out->Sequence() && !WritePng(out->For(frame + 1), last, error)) throw Failure(error);
+        if (clipWriter && !clipWriter->Write(last, error)) throw Failure(error);
+        if (out && !clipWriter && out->Sequence()) {
+            if (!WritePng(out->For(frame + 1), last.picture, error)) throw Failure(error);
+            written.push_back(out->For(frame + 1));
+        }
         if (expect && expect->Sequence() &&
-            !golden.Frame(frame + 1, last, expect->For(frame + 1), DiffPath(frame + 1), error))
+            !golden.Frame(frame + 1, To8Bits(last.picture), expect->For(frame + 1), DiffPath(frame + 1), error))
             throw Failure(error);
+    }
+
+    // Ends the run at a frame boundary: the video's temporary file and the
+    // frames written so far go, so no partial output stays behind.
+    [[noreturn]] void Interrupt() {
+        clipWriter.reset();
+        for (const auto& path : written) RemoveNamedFile(path);
+        const std::string what = out ? "; " + a.out + " not written" : "";
+        throw InterruptedRun(std::string("interrupted by ") + InterruptName() + " after " + std::to_string(rendered) +
+                             " frame(s)" + what);
     }
 
     void Finish() {
         std::string error;
         if (clipWriter && !clipWriter->Finish(error)) throw Failure(error);
+        if (clip.reader && !clip.reader->DamageReport().empty())
+            std::fprintf(stderr, "ffglrun: note: %s\n", clip.reader->DamageReport().c_str());
         // An open-ended stream writes its last frame once the stream is over.
         const bool pngOut = out && !clipWriter && !out->Sequence();
         // A stream or clip that ended before --frames did leaves its last frame unread too.
-        if (rendered != total && (pngOut || (expect && !expect->Sequence()))) last = host.ReadOutput();
-        if (pngOut && !WritePng(out->For(0), last, error)) throw Failure(error);
-        if (expect && !expect->Sequence() && !golden.Frame(rendered, last, expect->For(0), DiffPath(0), error))
+        if (rendered != total && (pngOut || (expect && !expect->Sequence()))) last.picture = host.ReadOutput();
+        if (pngOut && !WritePng(out->For(0), last.picture, error)) throw Failure(error);
+        if (expect && !expect->Sequence() &&
+            !golden.Frame(rendered, To8Bits(last.picture), expect->For(0), DiffPath(0), error))
             throw Failure(error);
         host.Plugin().Destroy();
         if (expect && !golden.Finish(error)) throw Failure(error);
@@ -295,7 +358,9 @@ private:
     FrameHost host;
     std::unique_ptr<AudioFeed> audioFeed;
     int total = 0, rendered = 0;
-    Image last;
+    std::vector<std::string> written;  // PNG frames of this run
+    int64_t startPts = 0;              // --start in the clip's time base
+    VideoFrame last;
 };
 
 }  // namespace

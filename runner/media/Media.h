@@ -1,15 +1,20 @@
 // Media -- video files and their audio for the runner, through FFmpeg's
-// libraries: a clip as a source of RGBA frames, a clip as a sink for them,
-// and the audio spectrum around a moment for FFT parameters.
+// libraries: a clip as a source of upright RGBA frames with their times, a
+// clip as a sink for them, and the audio spectrum around a moment for FFT
+// parameters.
 //
 //     auto clip = ClipReader::Open("in.mp4", error);
-//     auto out = ClipWriter::Open("out.mov", clip->Width(), clip->Height(), clip->FrameRate(),
-//                                 {"in.mp4", 0.0}, error);
-//     while (clip->Next(frame, seconds, error)) { ...render...; out->Write(result, seconds, error); }
+//     auto out = ClipWriter::Open("out.mov", clip->Format(), {"in.mp4", 0.0}, error);
+//     VideoFrame frame;
+//     while (clip->Next(frame, error)) { ...render...; out->Write(result, error); }
 //     out->Finish(error);   // renamed into place only now
 //
+// What a clip is (its size as shown, time base, pixel shape, colour, depth)
+// travels as a VideoFormat from the reader to the writer; each frame carries
+// its own timestamp. The colour and depth decisions are ColourPlan's.
+//
 // A writer works on a temporary file beside its target and removes it unless
-// Finish succeeds, so a failed run leaves nothing half-written behind.
+// Finish succeeds, so a failed or interrupted run leaves nothing behind.
 //
 // A build without FFmpeg (MediaSupported() false) keeps the same interface;
 // every Open then fails with one line saying so.
@@ -18,6 +23,7 @@
 #pragma once
 
 #include "runner/GLFrame.h"
+#include "runner/media/ColourPlan.h"
 
 #include <cstdint>
 #include <memory>
@@ -35,22 +41,55 @@ const std::vector<std::string>& ClipExtensions();
 // The extension of `path`, lower case, without the dot.
 std::string ExtensionOf(const std::string& path);
 
+// A fraction, as FFmpeg keeps times and shapes; a zero numerator is unknown.
+struct Ratio {
+    int num = 0;
+    int den = 1;
+    bool Known() const { return num > 0 && den > 0; }
+    double Value() const { return Known() ? double(num) / den : 0.0; }
+};
+// The fraction closest to `value` with terms up to 100000 (29.97 -> 2997/100).
+Ratio RatioOf(double value);
+
+// What a clip's pictures are.
+struct VideoFormat {
+    uint32_t width = 0, height = 0;  // as shown: the display matrix applied
+    Ratio timeBase;                  // the unit of VideoFrame::pts
+    Ratio frameRate;                 // average frames per second; unknown for some
+    Ratio sampleAspect{1, 1};        // a pixel's width over its height
+    ColourTags colour;               // as read (see ReadAs), never unspecified
+    int bits = 8;                    // per channel, of the stored pictures
+    int rotation = 0;                // degrees the pictures were turned to stand upright
+};
+
+// A constant-rate format for frames made by the run itself (patterns,
+// pictures, raw streams): `fps` a second, square pixels, RGB as PNGs are.
+VideoFormat MadeFormat(uint32_t width, uint32_t height, double fps, int bits = 8);
+
+struct VideoFrame {
+    Image picture;    // RGBA, top row first, 8 or 16 bits a channel (Image::bits)
+    int64_t pts = 0;  // in the format's time base, from the clip's start
+    double Seconds(const VideoFormat& f) const { return double(pts) * f.timeBase.num / f.timeBase.den; }
+};
+
 class ClipReader {
 public:
     static std::unique_ptr<ClipReader> Open(const std::string& path, std::string& error);
     ~ClipReader();
 
-    uint32_t Width() const;
-    uint32_t Height() const;
-    double FrameRate() const;  // average frames per second; 0 when the file does not say
-    double Duration() const;   // seconds; 0 when unknown
+    // Pictures are handed out at WorkingBits(Format().bits).
+    const VideoFormat& Format() const;
+    double Duration() const;  // seconds; 0 when unknown
     bool HasAudio() const;
 
     // Skips to `seconds`: the next frame is the first one shown at or after it.
     bool Seek(double seconds, std::string& error);
-    // The next frame as RGBA and its time in seconds from the clip's start.
-    // False at the end of the clip, with `error` set when it was a failure.
-    bool Next(Image& frame, double& seconds, std::string& error);
+    // The next frame, upright, as RGBA. False at the end of the clip, with
+    // `error` set when it was a failure. Damaged packets are skipped on the
+    // way, not failures.
+    bool Next(VideoFrame& frame, std::string& error);
+    // One line naming the damaged packets skipped so far; empty when none were.
+    std::string DamageReport() const;
 
 private:
     struct Impl;
@@ -65,6 +104,7 @@ public:
     ~AudioSpectrum();
 
     int SampleRate() const;
+    double Duration() const;  // seconds from the file's start; 0 when unknown
     bool Seek(double seconds, std::string& error);
     // `bins` magnitudes of the mono mix around `seconds`, from a Hann window
     // of 2 * bins samples centred there: bin k holds k * rate / (2 * bins) Hz,
@@ -78,14 +118,15 @@ private:
 };
 
 struct AudioCopy {
-    std::string from;    // file whose audio track is copied unchanged; empty: none
+    std::string from;    // file whose audio tracks are copied; empty: none
     double start = 0.0;  // seconds of that file that become the output's 0
 };
 
 class ClipWriter {
 public:
-    // The container comes from the extension of `path`.
-    static std::unique_ptr<ClipWriter> Open(const std::string& path, uint32_t width, uint32_t height, double fps,
+    // The container comes from the extension of `path`. Every check on the
+    // output (encoder, sizes, audio) is made here, before any frame.
+    static std::unique_ptr<ClipWriter> Open(const std::string& path, const VideoFormat& format,
                                             const AudioCopy& audio, std::string& error);
     ~ClipWriter();
 
@@ -93,10 +134,15 @@ public:
     // False when the container cannot carry alpha: frames are composited
     // over black.
     bool KeepsAlpha() const;
-    bool CopiesAudio() const;
+    // One line each on what the output keeps differently from its source
+    // (depth, alpha, audio re-encoded); empty when it keeps everything.
+    const std::vector<std::string>& Notes() const;
+    // Audio tracks written.
+    int AudioTrackCount() const;
 
-    // `seconds` from the start of the output.
-    bool Write(const Image& frame, double seconds, std::string& error);
+    // Frames in order of time, `pts` in the format's time base from the
+    // output's start; a time not after the last is moved just past it.
+    bool Write(const VideoFrame& frame, std::string& error);
     // Ends the streams and renames the file into place.
     bool Finish(std::string& error);
 

@@ -17,6 +17,19 @@ std::string ExtensionOf(const std::string& path) {
 
 bool IsPngName(const std::string& path) { return ExtensionOf(path) == "png"; }
 
+VideoFormat MadeFormat(uint32_t width, uint32_t height, double fps, int bits) {
+    VideoFormat f;
+    f.width = width;
+    f.height = height;
+    f.frameRate = RatioOf(fps);
+    f.timeBase = {f.frameRate.den, f.frameRate.num};
+    ColourTags srgb;  // BT.709 primaries and curve, as video tags pictures from a computer
+    srgb.primaries = srgb.transfer = ColourTags::kBt709;
+    f.colour = ReadAs(srgb, true, width, height);
+    f.bits = bits;
+    return f;
+}
+
 const std::vector<std::string>& ClipExtensions() {
     static const std::vector<std::string> extensions = {"mov", "mkv", "webm", "mp4"};
     return extensions;

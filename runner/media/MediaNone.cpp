@@ -12,6 +12,8 @@ std::string unsupported(const std::string& path) {
 
 bool MediaSupported() { return false; }
 
+Ratio RatioOf(double value) { return {int(value * 1000 + 0.5), 1000}; }
+
 struct ClipReader::Impl {};
 ClipReader::ClipReader(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 ClipReader::~ClipReader() = default;
@@ -19,13 +21,15 @@ std::unique_ptr<ClipReader> ClipReader::Open(const std::string& path, std::strin
     error = unsupported(path);
     return nullptr;
 }
-uint32_t ClipReader::Width() const { return 0; }
-uint32_t ClipReader::Height() const { return 0; }
-double ClipReader::FrameRate() const { return 0; }
+const VideoFormat& ClipReader::Format() const {
+    static const VideoFormat none;
+    return none;
+}
 double ClipReader::Duration() const { return 0; }
 bool ClipReader::HasAudio() const { return false; }
 bool ClipReader::Seek(double, std::string&) { return false; }
-bool ClipReader::Next(Image&, double&, std::string&) { return false; }
+bool ClipReader::Next(VideoFrame&, std::string&) { return false; }
+std::string ClipReader::DamageReport() const { return ""; }
 
 struct AudioSpectrum::Impl {};
 AudioSpectrum::AudioSpectrum(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
@@ -35,23 +39,26 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std:
     return nullptr;
 }
 int AudioSpectrum::SampleRate() const { return 0; }
+double AudioSpectrum::Duration() const { return 0; }
 bool AudioSpectrum::Seek(double, std::string&) { return false; }
 bool AudioSpectrum::Bins(double, size_t, std::vector<float>&, std::string&) { return false; }
 
 struct ClipWriter::Impl {
     std::string none;
+    std::vector<std::string> notes;
 };
 ClipWriter::ClipWriter(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 ClipWriter::~ClipWriter() = default;
-std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, uint32_t, uint32_t, double, const AudioCopy&,
+std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const VideoFormat&, const AudioCopy&,
                                              std::string& error) {
     error = unsupported(path);
     return nullptr;
 }
 const std::string& ClipWriter::Encoder() const { return impl->none; }
 bool ClipWriter::KeepsAlpha() const { return false; }
-bool ClipWriter::CopiesAudio() const { return false; }
-bool ClipWriter::Write(const Image&, double, std::string&) { return false; }
+const std::vector<std::string>& ClipWriter::Notes() const { return impl->notes; }
+int ClipWriter::AudioTrackCount() const { return 0; }
+bool ClipWriter::Write(const VideoFrame&, std::string&) { return false; }
 bool ClipWriter::Finish(std::string&) { return false; }
 
 }  // namespace tessivar

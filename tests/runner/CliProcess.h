@@ -2,6 +2,7 @@
 // (CliProcessPosix.cpp: fork and exec; CliProcessWin32.cpp: CreateProcess).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,14 @@ extern const char* const kNullDevice;
 // signal when killed by one).
 int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
                const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env);
+
+#ifndef _WIN32
+// Runs `program` as RunProgram does, sends it `signal` as soon as `ready()`
+// answers true (polled every 10 ms, for a minute at most) and answers its
+// exit code.
+int RunProgramAndSignal(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                        const std::string& errPath, int signal, const std::function<bool()>& ready);
+#endif
 
 // A new empty folder under `parent`, with a trailing separator.
 std::string MakeTempFolder(const std::string& parent);

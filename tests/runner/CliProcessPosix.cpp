@@ -1,6 +1,7 @@
 #include "tests/runner/CliProcess.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +11,9 @@ namespace clitest {
 
 const char* const kNullDevice = "/dev/null";
 
-int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
-               const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env) {
+namespace {
+pid_t start(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
+            const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(::open(stdinPath.c_str(), O_RDONLY), 0);
@@ -25,9 +27,27 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+int finish(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+}  // namespace
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
+               const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env) {
+    return finish(start(program, args, stdinPath, outPath, errPath, env));
+}
+
+int RunProgramAndSignal(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                        const std::string& errPath, int signal, const std::function<bool()>& ready) {
+    const pid_t pid = start(program, args, kNullDevice, outPath, errPath, {});
+    for (int i = 0; i < 6000 && !ready(); ++i) ::usleep(10000);
+    ::kill(pid, signal);
+    return finish(pid);
 }
 
 std::string MakeTempFolder(const std::string& parent) {

@@ -62,6 +62,18 @@ protected:
         return r;
     }
 
+#ifndef _WIN32
+    // Runs ffglrun and sends it `signal` once `ready()` is true.
+    Result RunAndSignal(const std::vector<std::string>& args, int signal, const std::function<bool()>& ready) {
+        const std::string outPath = dir + "stdout", errPath = dir + "stderr";
+        Result r;
+        r.code = RunProgramAndSignal(Module("FFGLRUN"), args, outPath, errPath, signal, ready);
+        r.out = slurp(outPath);
+        r.err = slurp(errPath);
+        return r;
+    }
+#endif
+
     // Files in the test folder other than the captured streams.
     std::vector<std::string> Files() const {
         std::vector<std::string> names;

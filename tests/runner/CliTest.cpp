@@ -145,6 +145,8 @@ TEST_F(Cli, BadInputFilesAreNamed) {
         {{"--input", tone, "--out", out}, media(tone + ": no video stream")},
         {{"--pattern", "grid", "--audio", good, "--out", out}, media(good + ": no audio stream")},
         {{"--pattern", "grid", "--out", dir + "o.avi"}, dir + "o.avi: unknown output extension"},
+        {{"--pattern", "grid", "--size", "65x48", "--out", dir + "o.mp4"},
+         media(dir + "o.mp4: libx264 in yuv420p needs even sides; 65x48 has not")},
     };
     for (const auto& c : media_cases) {
         std::vector<std::string> args = {"render", m};
@@ -159,10 +161,10 @@ TEST_F(Cli, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
     const std::string nowhere = dir + "no/such/folder/o.png";
     EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "8x8", "--out", nowhere}), 1,
                     "cannot write " + nowhere + ": folder " + dir + "no/such/folder does not exist");
-    // A folder where the file should go: the rename fails after rendering.
+    // A folder where the file should go, found before the module is loaded.
     fs::create_directory(dir + "taken.png");
-    EXPECT_ONE_LINE(Run({"render", m, "--pattern", "gradient", "--size", "8x8", "--out", dir + "taken.png"}), 1,
-                    "cannot write " + dir + "taken.png");
+    EXPECT_ONE_LINE(Run({"render", dir + "absent.so", "--pattern", "gradient", "--out", dir + "taken.png"}), 1,
+                    "cannot write " + dir + "taken.png: it is a folder");
     // A disk that fills up halfway through a video: 16 KiB of file allowed.
 #ifndef _WIN32  // no media there, nor a file size limit
     if (tessivar::MediaSupported()) {
@@ -179,6 +181,63 @@ TEST_F(Cli, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
     }
 #endif
     EXPECT_EQ(Files(), std::vector<std::string>{"taken.png"});
+}
+
+// The output would replace a file the run reads: refused before the module
+// (here missing) is loaded or anything read, and the input stays as it was.
+TEST_F(Cli, AnOutputThatIsAnInputIsRefusedFirst) {
+    const std::string absent = dir + "absent.so", in = dir + "in.png";
+    std::string error;
+    ASSERT_TRUE(tessivar::WritePng(in, Image(4, 4), error)) << error;
+    const std::string before = slurp(in);
+    fs::copy_file(in, dir + "in7.png");
+    const struct { std::vector<std::string> args; std::string out, input; } cases[] = {
+        {{"--input", in, "--out", dir + "./in.png"}, dir + "./in.png", in},
+        {{"--input", dir + "in7.png", "--out", dir + "in%d.png"}, dir + "in%d.png", dir + "in7.png"},
+        {{"--pattern", "grid", "--out", in, "--expect", in}, in, in},
+        {{"--input", in, "--expect", in, "--update-expected"}, in, in},
+#ifndef _WIN32
+        {{"--input", dir + "link.png", "--out", in}, in, dir + "link.png"},
+#endif
+    };
+#ifndef _WIN32
+    fs::create_symlink(in, dir + "link.png");
+#endif
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"render", absent};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_ONE_LINE(Run(args), 1, c.out + ": would overwrite the input " + c.input + "; choose another name");
+    }
+    EXPECT_EQ(slurp(in), before);
+    EXPECT_ONE_LINE(Run({"render", absent, "--input", in, "--out", dir + "in8.png"}), 1, "module not found");
+}
+
+// Ctrl-C or SIGTERM ends a run at a frame boundary with 130; whatever the
+// run had written goes, the temporary file of a video too.
+TEST_F(Cli, AnInterruptedRunLeavesNothingBehind) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals; the console handler on Windows is built, not run here";
+#else
+    const std::vector<std::string> render = {"render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size",
+                                             "8x8", "--frames", "10000000", "--out"};
+    auto args = [&](const std::string& out) {
+        auto a = render;
+        a.push_back(out);
+        return a;
+    };
+    const Result pngs = RunAndSignal(args(dir + "f%d.png"), SIGTERM, [&] { return fs::exists(dir + "f3.png"); });
+    EXPECT_ONE_LINE(pngs, 130, "interrupted by SIGTERM after ");
+    EXPECT_NE(pngs.Line().find(" frame(s); " + dir + "f%d.png not written"), std::string::npos) << pngs.Line();
+    EXPECT_TRUE(Files().empty());
+    if (!tessivar::MediaSupported()) return;
+    const Result clip = RunAndSignal(args(dir + "o.mkv"), SIGINT, [&] {
+        for (const auto& name : Files())
+            if (name.find(".partial-") != std::string::npos && fs::file_size(dir + name) > 4096) return true;
+        return false;
+    });
+    EXPECT_ONE_LINE(clip, 130, "interrupted by SIGINT after ");
+    EXPECT_TRUE(Files().empty());
+#endif
 }
 
 // ---- raw streams ----------------------------------------------------------------

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 using clitest::Cli;
@@ -29,9 +31,8 @@ protected:
         std::string error;
         auto clip = ClipReader::Open(path, error);
         EXPECT_TRUE(clip) << error;
-        Image img;
-        double t = 0;
-        while (clip && clip->Next(img, t, error)) frames.emplace_back(img, t);
+        tessivar::VideoFrame frame;
+        while (clip && clip->Next(frame, error)) frames.emplace_back(frame.picture, frame.Seconds(clip->Format()));
         EXPECT_EQ(error, "");
         return frames;
     }
@@ -95,6 +96,184 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
     Image last;
     std::string error;
     EXPECT_TRUE(tessivar::ReadPng(dir + "last.png", last, error) && last.width == 64) << error;
+}
+
+// Frames that decode are kept and the damage named; a file where none
+// decodes fails. Pictures wider than GL renders are refused from the header.
+TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
+    // 4 s at 10 frames/s, its index up front, as a download would have it.
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=10 -t 4 -pix_fmt yuv420p -g 10 "
+                                  "-movflags +faststart " + dir + "whole.mp4"));
+    const size_t size = size_t(std::filesystem::file_size(dir + "whole.mp4"));
+    mediatest::Truncate(dir + "whole.mp4", dir + "half.mp4", size / 2);
+    mediatest::Truncate(dir + "whole.mp4", dir + "head.mp4", 3000);
+    const Result half = Run({"render", tessivar, "--input", dir + "half.mp4", "--out", dir + "half.mkv"});
+    ASSERT_EQ(half.code, 0) << half.err;
+    EXPECT_EQ(half.err, "ffglrun: note: " + dir + "half.mp4: 1 damaged packet(s) skipped (at 2.000 s)\n");
+    EXPECT_EQ(Frames(dir + "half.mkv").size(), 20u);
+    EXPECT_ONE_LINE(Run({"render", tessivar, "--input", dir + "head.mp4", "--out", dir + "head.mkv"}), 1,
+                    dir + "head.mp4: no frame decodes; 1 damaged packet(s) skipped");
+
+    for (const char* side : {"16384", "16385"})
+        ASSERT_TRUE(mediatest::Ffmpeg("-f rawvideo -pix_fmt gray -s " + std::string(side) + "x16 -i /dev/zero "
+                                      "-frames:v 1 -c:v ffv1 " + dir + side + ".mkv"));
+    const Result at = Run({"render", tessivar, "--input", dir + "16384.mkv", "--out", dir + "o.png"});
+    EXPECT_EQ(at.code, 0) << at.err;
+    const Result wide = Run({"render", tessivar, "--input", dir + "16385.mkv", "--out", dir + "o.png"});
+    EXPECT_ONE_LINE(wide, 1, dir + "16385.mkv: its pictures are 16385x16; ffglrun renders at most 16384 pixels a side");
+}
+
+// ---- what a clip keeps ------------------------------------------------------------
+
+// Tessivar fitted to the whole canvas passes the picture through.
+std::vector<std::string> identity(const std::string& module, const std::string& in, const std::string& out,
+                                  const char* aspect) {
+    return {"render", module, "--input", in, "--set", "Show Guides=off", "--set", "Auto Bounds=off",
+            "--set", std::string("Input Aspect=") + aspect, "--out", out};
+}
+
+// A variable-rate clip (frames 0-2 and 7 of every 10 at 30 frames/s) keeps
+// each frame's time, and its audio keeps its place beside them.
+TEST_F(MediaCli, VariableRateClipsKeepTheirTimesAndTheirAudioInStep) {
+    const std::string in = dir + "vfr.mp4";
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=30 -f lavfi -i sine=sample_rate=48000 "
+                                  "-vf \"select='lt(mod(n,10),3)+eq(mod(n,10),7)'\" -vsync vfr -t 2 "
+                                  "-c:v libx264 -pix_fmt yuv420p -c:a aac " + in));
+    const auto source = Frames(in);
+    ASSERT_EQ(source.size(), 24u);
+    const std::string startsBefore = mediatest::Probe(in, "-show_entries stream=codec_type,start_time");
+    for (const char* ext : {"mp4", "mkv"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir + "out." + ext;
+        const Result r = Run(identity(tessivar, in, out, "1.3333333"));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const auto result = Frames(out);
+        ASSERT_EQ(result.size(), source.size());
+        for (size_t i = 0; i < result.size(); ++i) EXPECT_NEAR(result[i].second, source[i].second, 1e-3) << i;
+        // The audio starts where it started beside the video.
+        const double offsetIn = mediatest::StartOf(in, "a") - mediatest::StartOf(in, "v");
+        EXPECT_NEAR(mediatest::StartOf(out, "a") - mediatest::StartOf(out, "v"), offsetIn, 1e-3) << startsBefore;
+    }
+}
+
+// Through the identity quad and back, a clip tagged BT.709 (at a size a
+// player would take for BT.601) decodes, as ffmpeg decodes it, to the colours
+// of its source in every container, and every frame says what it is.
+TEST_F(MediaCli, ColoursRoundTripThroughEveryContainer) {
+    const std::string in = dir + "bars.mkv";
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i smptehdbars=size=128x72:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
+                                  "-pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 -color_trc bt709 "
+                                  "-color_range tv " + in));
+    const auto source = mediatest::DecodeRgb24(in, dir + "in.rgb");
+    for (const char* ext : {"mov", "mkv", "webm", "mp4"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir + "out." + ext;
+        const Result r = Run(identity(tessivar, in, out, "1.7777778"));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const auto result = mediatest::DecodeRgb24(out, dir + "out.rgb");
+        ASSERT_EQ(result.size(), source.size());
+        const auto error = mediatest::Errors(source, result, 128);
+        std::printf("colour round trip .%s: median %d, mean %.2f; flat areas worst %d, mean %.2f (of 255)\n", ext,
+                    error.median, error.mean, error.flatWorst, error.flatMean);
+        // 4:2:0 (.webm, .mp4) blurs colour a pixel or two beyond an edge.
+        EXPECT_LE(error.median, 2);
+        EXPECT_LE(error.flatMean, 2.0);
+        if (std::string(ext) == "mov" || std::string(ext) == "mkv") {
+            EXPECT_LE(error.flatWorst, 2);
+        }
+        const std::string tags = mediatest::Probe(out, "-select_streams v -show_entries stream=color_space,color_primaries");
+        EXPECT_NE(tags.find(std::string(ext) == "mkv" ? "color_space=gbr" : "color_space=bt709"), std::string::npos)
+            << tags;
+        const std::string frame = mediatest::Probe(out, "-select_streams v -read_intervals %+#1 -show_entries "
+                                                        "frame=color_space,color_primaries");
+        EXPECT_NE(frame.find("color_primaries=bt709"), std::string::npos) << frame;
+    }
+}
+
+// A 10-bit ramp tagged PQ over BT.2020 keeps its levels (8 bits would leave
+// at most 220) and its tags, untouched, in every container.
+TEST_F(MediaCli, DeepClipsKeepTheirLevelsAndTheirHdrTags) {
+    const std::string in = dir + "ramp.mkv";
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i nullsrc=size=1024x256:rate=10 -frames:v 2 -vf "
+                                  "\"format=yuv444p10le,geq=lum='64+X*876/1023':cb=512:cr=512\" -c:v ffv1 "
+                                  "-colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084 -color_range tv " + in));
+    const int levelsIn = mediatest::GreenLevels(in, dir + "in.rgb48");
+    EXPECT_GE(levelsIn, 870);
+    const struct { const char* ext; int atLeast; } cases[] = {{"mov", 870}, {"mkv", 870}, {"webm", 600}, {"mp4", 600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ext);
+        const std::string out = dir + "out." + c.ext;
+        const Result r = Run(identity(tessivar, in, out, "4"));
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err.find("bits a channel"), std::string::npos) << r.err;
+        const int levels = mediatest::GreenLevels(out, dir + "out.rgb48");
+        std::printf("10-bit ramp of %d levels into .%s: %d levels\n", levelsIn, c.ext, levels);
+        EXPECT_GE(levels, c.atLeast);
+        const std::string tags = mediatest::Probe(out, "-select_streams v -show_entries stream=color_transfer,color_primaries");
+        EXPECT_NE(tags.find("color_transfer=smpte2084"), std::string::npos) << tags;
+        EXPECT_NE(tags.find("color_primaries=bt2020"), std::string::npos) << tags;
+    }
+}
+
+// A phone's clip turned a quarter by its display matrix comes out upright,
+// as ffmpeg shows it; pixels 4:3 wide stay so.
+TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
+    const std::string turned = dir + "turned.mp4", wide = dir + "anamorphic.mp4";
+    // (ffmpeg writes the display matrix when it copies the stream, not when it encodes.)
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
+                                  "-pix_fmt yuv444p " + dir + "stored.mp4"));
+    ASSERT_TRUE(mediatest::Ffmpeg("-i " + dir + "stored.mp4 -c copy -metadata:s:v:0 rotate=90 " + turned));
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=48x36:rate=10 -frames:v 2 -vf setsar=4/3 -pix_fmt yuv420p " + wide));
+    const Result r = Run(identity(tessivar, turned, dir + "upright.mkv", "0.75"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string shape = mediatest::Probe(dir + "upright.mkv", "-show_entries stream=width,height:stream_side_data=rotation");
+    EXPECT_NE(shape.find("width=48\nheight=64"), std::string::npos) << shape;
+    EXPECT_EQ(shape.find("rotation"), std::string::npos) << shape;
+    const auto error = mediatest::Errors(mediatest::DecodeRgb24(turned, dir + "a.rgb"),
+                                         mediatest::DecodeRgb24(dir + "upright.mkv", dir + "b.rgb"), 48);
+    EXPECT_LE(error.median, 2);
+    for (const char* ext : {"mp4", "mov", "mkv", "webm"}) {
+        const std::string out = dir + "wide." + ext;
+        ASSERT_EQ(Run(identity(tessivar, wide, out, "1.3333333")).code, 0) << ext;
+        EXPECT_NE(mediatest::Probe(out, "-show_entries stream=sample_aspect_ratio").find("sample_aspect_ratio=4:3"),
+                  std::string::npos) << ext;
+    }
+}
+
+// Every audio track goes along with its language; one a container cannot
+// carry as it is gets re-encoded with a note; --audio none drops them all,
+// and --audio alone sets how long a render of patterns lasts.
+TEST_F(MediaCli, EveryAudioTrackComesAlongOrIsReencodedWithANote) {
+    const std::string in = dir + "tracks.mkv";
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -f lavfi -i sine=sample_rate=48000 "
+                                  "-f lavfi -i sine=frequency=880:sample_rate=48000 -map 0 -map 1 -map 2 -t 1 "
+                                  "-c:v ffv1 -c:a:0 aac -c:a:1 libopus -metadata:s:a:0 language=eng "
+                                  "-metadata:s:a:1 language=fra " + in));
+    const struct { const char* ext; const char* codecs; const char* note; } cases[] = {
+        {"mkv", "aac,opus", nullptr},
+        {"mov", "aac,aac", "audio track 2 (opus) of " },
+        {"webm", "opus,opus", "audio track 1 (aac) of "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ext);
+        const std::string out = dir + "out." + c.ext;
+        const Result r = Run(identity(tessivar, in, out, "1.3333333"));
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(mediatest::AudioCodecs(out), c.codecs);
+        const std::string languages = mediatest::Probe(out, "-select_streams a -show_entries stream_tags=language");
+        EXPECT_NE(languages.find("language=eng\n[/STREAM]\n[STREAM]\nTAG:language=fra"), std::string::npos) << languages;
+        if (c.note)
+            EXPECT_NE(r.err.find("ffglrun: note: " + out + ": " + c.note + in + " is re-encoded"), std::string::npos) << r.err;
+        else
+            EXPECT_EQ(r.err, "");
+    }
+    ASSERT_EQ(Run({"render", tessivar, "--input", in, "--audio", "none", "--out", dir + "silent.mkv"}).code, 0);
+    EXPECT_EQ(mediatest::AudioCodecs(dir + "silent.mkv"), "");
+    mediatest::WriteToneWav(dir + "tone.wav", 8000, 1.5, 440, 0);
+    const Result tone = Run({"render", tessivar, "--pattern", "grid", "--size", "32x24", "--fps", "10", "--audio",
+                             dir + "tone.wav", "--out", dir + "tone.mkv"});
+    ASSERT_EQ(tone.code, 0) << tone.err;
+    EXPECT_EQ(Frames(dir + "tone.mkv").size(), 15u);
 }
 
 }  // namespace

@@ -1,0 +1,210 @@
+#include "runner/media/LibAv.h"
+
+#include "runner/media/Media.h"
+
+#include "runner/GLFrame.h"
+#include "runner/platform/Paths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace tessivar {
+bool MediaSupported() { return true; }
+
+Ratio RatioOf(double value) {
+    const AVRational r = av_d2q(value, 100000);
+    return {r.num, r.den};
+}
+}  // namespace tessivar
+
+namespace tessivar::libav {
+
+std::string avError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+void quietLibraries() {
+    static const bool once = [] {
+        av_log_set_level(AV_LOG_QUIET);
+        return true;
+    }();
+    (void)once;
+}
+
+// A picture larger than the runner renders is refused from the header, before
+// a decoder tries to allocate it.
+bool sizeFits(const std::string& path, const AVStream* st, std::string& error) {
+    const AVCodecParameters* p = st->codecpar;
+    if (p->codec_type != AVMEDIA_TYPE_VIDEO || (st->disposition & AV_DISPOSITION_ATTACHED_PIC)) return true;
+    if (uint32_t(std::max(p->width, 0)) <= kMaxPictureSide && uint32_t(std::max(p->height, 0)) <= kMaxPictureSide)
+        return true;
+    error = path + ": its pictures are " + std::to_string(p->width) + "x" + std::to_string(p->height) +
+            "; ffglrun renders at most " + std::to_string(kMaxPictureSide) + " pixels a side";
+    return false;
+}
+
+FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error) {
+    quietLibraries();
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Missing) {
+        error = "input file not found: " + path;
+        return nullptr;
+    }
+    if (kind == PathKind::Folder) {
+        error = path + ": is a folder, not a media file";
+        return nullptr;
+    }
+    if (!CanRead(path)) {
+        error = path + ": cannot read (" + std::strerror(errno) + ")";
+        return nullptr;
+    }
+    AVFormatContext* raw = nullptr;
+    int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (rc < 0) {
+        error = path + ": not a media file FFmpeg can read (" + avError(rc) + ")";
+        return nullptr;
+    }
+    FormatPtr fmt(raw);
+    for (unsigned i = 0; i < fmt->nb_streams; ++i)
+        if (type == AVMEDIA_TYPE_VIDEO && !sizeFits(path, fmt->streams[i], error)) return nullptr;
+    if ((rc = avformat_find_stream_info(fmt.get(), nullptr)) < 0) {
+        error = path + ": not a media file FFmpeg can read (" + avError(rc) + ")";
+        return nullptr;
+    }
+    stream = av_find_best_stream(fmt.get(), type, -1, -1, nullptr, 0);
+    if (stream < 0) {
+        error = path + (type == AVMEDIA_TYPE_VIDEO ? ": no video stream" : ": no audio stream");
+        return nullptr;
+    }
+    if (!sizeFits(path, fmt->streams[stream], error)) return nullptr;
+    return fmt;
+}
+
+CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& error) {
+    const AVCodec* codec = nullptr;
+    // FFmpeg's own VP8/VP9 decoders drop the alpha channel that WebM keeps
+    // beside the picture; libvpx's decode it.
+    const AVDictionaryEntry* alphaMode = av_dict_get(st->metadata, "alpha_mode", nullptr, 0);
+    if (alphaMode && std::strcmp(alphaMode->value, "1") == 0) {
+        if (st->codecpar->codec_id == AV_CODEC_ID_VP9) codec = avcodec_find_decoder_by_name("libvpx-vp9");
+        if (st->codecpar->codec_id == AV_CODEC_ID_VP8) codec = avcodec_find_decoder_by_name("libvpx");
+    }
+    if (!codec) codec = avcodec_find_decoder(st->codecpar->codec_id);
+    CodecPtr dec(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!dec) {
+        error = path + ": no decoder for its " + avcodec_get_name(st->codecpar->codec_id) + " stream";
+        return nullptr;
+    }
+    avcodec_parameters_to_context(dec.get(), st->codecpar);
+    dec->pkt_timebase = st->time_base;
+    dec->thread_count = 0;
+    const int rc = avcodec_open2(dec.get(), codec, nullptr);
+    if (rc < 0) {
+        error = path + ": cannot decode its " + avcodec_get_name(st->codecpar->codec_id) + " stream (" + avError(rc) + ")";
+        return nullptr;
+    }
+    return dec;
+}
+
+double fileStart(const AVFormatContext* fmt, const AVStream* st) {
+    if (fmt->start_time != AV_NOPTS_VALUE) return double(fmt->start_time) / AV_TIME_BASE;
+    return st->start_time == AV_NOPTS_VALUE ? 0.0 : seconds(st->start_time, st->time_base);
+}
+
+bool Decoding::Next(std::string&) {
+    for (;;) {
+        int rc = avcodec_receive_frame(dec.get(), frame.get());
+        if (rc == 0) return true;
+        if (rc == AVERROR_EOF) return false;
+        if (!isAgain(rc)) {
+            // The decoder gave up on a picture it had taken; the next may be whole.
+            NoteDamage(-1.0);
+            continue;
+        }
+        if (flushed) return false;
+        Feed();
+    }
+}
+
+// Reads one packet and hands it to the decoder when it is of our stream. A
+// packet the demuxer marks corrupt, or that the decoder refuses, is damage:
+// it is skipped and counted.
+void Decoding::Feed() {
+    int rc = av_read_frame(fmt.get(), packet.get());
+    if (rc < 0) {
+        // Past what can be read the file ends, as at its end; an error is damage.
+        if (rc != AVERROR_EOF) NoteDamage(-1.0);
+        flushed = true;
+        avcodec_send_packet(dec.get(), nullptr);
+        return;
+    }
+    if (packet->stream_index == stream) {
+        const double at = packet->pts == AV_NOPTS_VALUE ? -1.0 : seconds(packet->pts, Stream()->time_base) - startTime;
+        if (packet->flags & AV_PKT_FLAG_CORRUPT) {
+            NoteDamage(at);
+        } else {
+            rc = avcodec_send_packet(dec.get(), packet.get());
+            if (rc < 0 && !isAgain(rc)) NoteDamage(at);
+        }
+    }
+    av_packet_unref(packet.get());
+}
+
+void Decoding::NoteDamage(double at) {
+    ++damaged;
+    if (at >= 0 && damageTimes.size() < 3) damageTimes.push_back(at);
+}
+
+int64_t Decoding::FramePts() {
+    const int64_t ts = frame->best_effort_timestamp;
+    lastPts = ts != AV_NOPTS_VALUE ? ts - startPts : lastPts == AV_NOPTS_VALUE ? 0 : lastPts + 1;
+    return lastPts;
+}
+
+double Decoding::FrameTime() const {
+    const int64_t ts = frame->best_effort_timestamp;
+    return ts == AV_NOPTS_VALUE ? -1.0 : seconds(ts, Stream()->time_base) - startTime;
+}
+
+bool Decoding::Seek(double to, std::string& error) {
+    const AVRational tb = Stream()->time_base;
+    const int64_t ts = llrint((to + startTime) / av_q2d(tb));
+    const int rc = av_seek_frame(fmt.get(), stream, ts, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0) {
+        error = path + ": cannot seek to " + std::to_string(to) + " s (" + avError(rc) + ")";
+        return false;
+    }
+    avcodec_flush_buffers(dec.get());
+    flushed = false;
+    return true;
+}
+
+std::string Decoding::DamageReport() const {
+    if (damaged == 0) return "";
+    std::string where;
+    for (double t : damageTimes) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%.3f s", where.empty() ? "" : ", ", t);
+        where += text;
+    }
+    return path + ": " + std::to_string(damaged) + " damaged packet(s) skipped" +
+           (where.empty() ? "" : " (at " + where + (damaged > int(damageTimes.size()) ? ", ..." : "") + ")");
+}
+
+bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error) {
+    d.path = path;
+    d.fmt = openInput(path, type, d.stream, error);
+    if (!d.fmt) return false;
+    d.dec = openDecoder(path, d.Stream(), error);
+    if (!d.dec) return false;
+    d.startTime = fileStart(d.fmt.get(), d.Stream());
+    d.startPts = llrint(d.startTime / av_q2d(d.Stream()->time_base));
+    return true;
+}
+
+}  // namespace tessivar::libav

@@ -1,0 +1,82 @@
+// LibAv -- what the media files share on FFmpeg's libraries: one-line
+// error texts, owners for their objects, opening a file and its decoder, and
+// decoding one stream in order across a seek. Only runner/media/ includes it.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessivar::libav {
+
+std::string avError(int code);
+inline bool isAgain(int code) { return code == AVERROR(EAGAIN); }
+inline double seconds(int64_t ts, AVRational tb) { return double(ts) * av_q2d(tb); }
+// FFmpeg's own chatter would break the one-line-per-failure rule.
+void quietLibraries();
+
+struct FormatCloser {
+    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+
+// Opens `path` for reading and finds its best stream of `type`.
+FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error);
+CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& error);
+// Where a file's time 0 is, in seconds: its first moment over all streams,
+// so that the video and the audio of one file keep their offset.
+double fileStart(const AVFormatContext* fmt, const AVStream* st);
+
+// Frames of one stream, decoded in order, across a seek.
+struct Decoding {
+    std::string path;
+    FormatPtr fmt;
+    CodecPtr dec;
+    int stream = -1;
+    FramePtr frame{av_frame_alloc()};
+    PacketPtr packet{av_packet_alloc()};
+    bool flushed = false;  // the file is read to its end and the decoder drained into
+    double startTime = 0;  // of the stream, seconds
+    int64_t startPts = 0;  // the same in the stream's time base
+    int64_t lastPts = AV_NOPTS_VALUE;
+
+    int damaged = 0;       // packets skipped as damaged
+    std::vector<double> damageTimes;  // the first few of them, seconds
+
+    AVStream* Stream() const { return fmt->streams[stream]; }
+    // The next decoded frame in `frame`; false at the end (error empty) or on
+    // a failure. Damaged packets are skipped and counted, not failures.
+    bool Next(std::string& error);
+    // The frame's time in seconds from the file's start; -1 when it has none.
+    double FrameTime() const;
+    // The same in the stream's time base; a frame without one follows the last.
+    int64_t FramePts();
+    bool Seek(double to, std::string& error);
+    // One line naming the damage skipped so far; empty when there was none.
+    std::string DamageReport() const;
+
+private:
+    void Feed();
+    void NoteDamage(double at);
+};
+
+bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error);
+
+}  // namespace tessivar::libav
