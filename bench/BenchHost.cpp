@@ -1,7 +1,7 @@
 #include "bench/BenchHost.h"
 
 #include "gl/GLIncludes.h"
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include <dlfcn.h>
 

@@ -3,7 +3,7 @@
 #include "gl/GLIncludes.h"
 #include "host/FFGLABI.h"
 #include "runner/GLFrame.h"
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "runner/platform/Library.h"
 

@@ -1,6 +1,6 @@
 // GLHostFunctions.h -- Windows only: the GL functions host code (runner,
 // tests) calls, reached through a table the runner fills when it makes its
-// context (runner/platform/HostGLWin32.cpp). Unlike the module's table it may go past
+// context (runner/platform/gl/HostGLWin32.cpp). Unlike the module's table it may go past
 // 4.1 core (KHR_debug), since it belongs to our own programs. Host code on
 // Linux and macOS links the system library instead.
 #pragma once

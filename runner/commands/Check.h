@@ -13,7 +13,7 @@
 // failed with the reason, so the table always names every rule.
 #pragma once
 
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include <string>
 #include <vector>

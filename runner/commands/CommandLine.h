@@ -6,7 +6,7 @@
 
 #include "runner/Module.h"
 #include "runner/ParamSetting.h"
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include <nlohmann/json.hpp>
 

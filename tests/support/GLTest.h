@@ -8,7 +8,7 @@
 #pragma once
 
 #include "runner/GLFrame.h"
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 #include "tests/support/AbiHost.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // objects, as with EGL and WGL. macOS offers 3.2 and 4.1 core profiles only;
 // a GPU renderer is preferred, Apple's software renderer taken when there is
 // none (virtual machines, CI).
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"  // first: it silences the deprecation of OpenGL
 

@@ -1,6 +1,6 @@
 // Debug messages through KHR_debug (EGL and WGL contexts, which are made as
 // debug contexts).
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

@@ -1,7 +1,7 @@
 // What every platform's context shares: its identity strings. (Context
 // making: HeadlessGLEGL.cpp for EGL, HeadlessGLWin32.cpp for WGL,
 // HeadlessGLCGL.cpp for CGL; debug messages: HeadlessGLDebug*.cpp.)
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

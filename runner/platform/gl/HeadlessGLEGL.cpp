@@ -1,4 +1,4 @@
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

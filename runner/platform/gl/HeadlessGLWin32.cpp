@@ -2,7 +2,7 @@
 // goes to framebuffer objects, as with EGL; the window only carries the pixel
 // format WGL insists on. An old-style context is made first, because
 // wglCreateContextAttribsARB can only be looked up while one is current.
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include "gl/GLIncludes.h"
 

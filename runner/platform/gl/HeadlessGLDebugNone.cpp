@@ -1,6 +1,6 @@
 // Debug messages where the driver has no KHR_debug (macOS stops at GL 4.1
 // without it): nothing can be routed, so callers poll glGetError instead.
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 
 #include <utility>
 
