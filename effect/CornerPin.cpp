@@ -3,6 +3,8 @@
 #include "effect/AlphaBounds.h"
 #include "effect/GuideRegions.h"
 #include "effect/Homography.h"
+#include "effect/HostTarget.h"
+#include "effect/WarpRegion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -272,6 +274,7 @@ CornerPin::CornerPin()
       detectAttempts(0),
       splitRenderer(false),
       splitPassesAllowed(true),
+      fittedAreaAllowed(true),
       analysisFBO(0),
       analysisTexture(0) {
     SetMinInputs(1);
@@ -400,19 +403,10 @@ FFResult CornerPin::ProcessOpenGL(ProcessOpenGLStruct* pGL) {
     float inverse[9];
     if (!CalculateInverseHomography(inverse)) std::fill(inverse, inverse + 9, 0.0f);
 
-    const bool guides = isOn(paramValues[kShowGuides]);
-    const bool split = UsesSplitPasses();
-    FFGLShader& shader = split && !guides ? warpOnlyShader : warpShader;
-
-    ScopedShaderBinding program(shader.GetGLID());
+    ScopedShaderBinding program(warpShader.GetGLID());
     ScopedSamplerActivation unit(0);
     Scoped2DTextureBinding texture(input.Handle);
-    if (split && guides) {
-        DrawSplit(input, inverse);
-    } else {
-        SendUniforms(shader, input, inverse);
-        quad.Draw();
-    }
+    DrawFrame(input, inverse, isOn(paramValues[kShowGuides]));
     return FF_SUCCESS;
 }
 
@@ -441,51 +435,84 @@ void CornerPin::SendGuideUniforms() {
     warpShader.Set("ShowGuides", isOn(paramValues[kShowGuides]) ? 1 : 0);
 }
 
-// Guides on, split: the warp-only program where no marker reaches, the full
-// program around the markers, each pixel drawn exactly once inside the host's
-// own scissor box (if it has one), which is put back afterwards. Called with
-// the warp-only program bound.
-void CornerPin::DrawSplit(const FFGLTextureStruct& input, const float* inverse) {
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const float resolution[2] = {float(currentViewport.width), float(currentViewport.height)};
-    tessivar::PixelRect markers[4];
-    if (!tessivar::markerRects(paramValues, resolution, viewport, markers)) {
-        glUseProgram(warpShader.GetGLID());
-        SendUniforms(warpShader, input, inverse);
+// The frame as scissored draws of the quad: the pieces around the markers
+// with the full program, the rest with the warp-only program (the full one
+// where split passes are off), and of the rest only the bands the warp can
+// reach when the host's state lets the other pixels be cleared or kept. Each
+// pixel is drawn at most once, inside the host's own scissor box (if it has
+// one), which is put back afterwards. Only the scissor state of viewport 0,
+// the one the quad is drawn through, is touched; a host using several
+// viewports keeps the others.
+void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides) {
+    const bool split = UsesSplitPasses();
+    FFGLShader& plain = split ? warpOnlyShader : warpShader;  // for pieces no marker reaches
+    const tessivar::HostTarget target = tessivar::HostTarget::Read();
+    const bool fitted = fittedAreaAllowed && target.outside != tessivar::HostTarget::Outside::Draw;
+    if (!fitted && !(split && guides)) {
+        glUseProgram(plain.GetGLID());
+        SendUniforms(plain, input, inverse);
         quad.Draw();
         return;
     }
+    const tessivar::PixelRect& area = target.area;
+    if (area.Empty()) return;  // the host's scissor box leaves nothing to draw
 
-    // Only the scissor state of viewport 0, the one the quad is drawn
-    // through, is touched; a host using several viewports keeps the others.
-    GLint hostBox[4];
-    glGetIntegeri_v(GL_SCISSOR_BOX, 0, hostBox);
-    const bool hostScissor = glIsEnabledi(GL_SCISSOR_TEST, 0) == GL_TRUE;
-    tessivar::PixelRect area{viewport[0], viewport[1], viewport[0] + viewport[2], viewport[1] + viewport[3]};
-    if (hostScissor) {
-        area.x0 = std::max(area.x0, hostBox[0]);
-        area.y0 = std::max(area.y0, hostBox[1]);
-        area.x1 = std::min(area.x1, hostBox[0] + hostBox[2]);
-        area.y1 = std::min(area.y1, hostBox[1] + hostBox[3]);
-    }
     tessivar::SplitPlan plan;
-    tessivar::splitArea(area, markers, 4, plan);
+    PlanPieces(area, target.viewport, guides, plan);
+    if (!fitted || !tessivar::warpCover(inverse, target.viewport, area, warpRects)) warpRects.assign(1, area);
 
     glEnablei(GL_SCISSOR_TEST, 0);
+    if (fitted && target.outside == tessivar::HostTarget::Outside::Clear) {
+        // Attachment 0 alone: the warp writes no other.
+        static const GLfloat transparentBlack[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        glScissorIndexed(0, area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0);
+        glClearBufferfv(GL_COLOR, 0, transparentBlack);
+    }
     for (const bool guidePieces : {false, true}) {
-        FFGLShader& shader = guidePieces ? warpShader : warpOnlyShader;
-        glUseProgram(shader.GetGLID());
-        SendUniforms(shader, input, inverse);
-        for (int i = 0; i < plan.count; ++i) {
-            if (plan.guides[i] != guidePieces) continue;
-            const tessivar::PixelRect& r = plan.pieces[i];
+        FFGLShader& shader = guidePieces ? warpShader : plain;
+        bool ready = false;
+        auto draw = [&](const tessivar::PixelRect& r) {
+            if (r.Empty()) return;
+            if (!ready) {
+                glUseProgram(shader.GetGLID());
+                SendUniforms(shader, input, inverse);
+                ready = true;
+            }
             glScissorIndexed(0, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
             quad.Draw();
+        };
+        for (int i = 0; i < plan.count; ++i) {
+            if (plan.guides[i] != guidePieces) continue;
+            const tessivar::PixelRect& piece = plan.pieces[i];
+            if (guidePieces) {
+                draw(piece);
+                continue;
+            }
+            for (const tessivar::PixelRect& band : warpRects)
+                draw({std::max(piece.x0, band.x0), std::max(piece.y0, band.y0), std::min(piece.x1, band.x1),
+                      std::min(piece.y1, band.y1)});
         }
     }
-    glScissorIndexed(0, hostBox[0], hostBox[1], hostBox[2], hostBox[3]);
-    if (!hostScissor) glDisablei(GL_SCISSOR_TEST, 0);
+    const int* box = target.scissorBox;
+    glScissorIndexed(0, box[0], box[1], box[2], box[3]);
+    if (!target.scissor) glDisablei(GL_SCISSOR_TEST, 0);
+}
+
+// Pieces of `area` marked where the guides can paint; with guides off, or
+// labels that do not fit, one piece without or with them.
+void CornerPin::PlanPieces(const tessivar::PixelRect& area, const int* viewport, bool guides,
+                           tessivar::SplitPlan& plan) {
+    const float resolution[2] = {float(currentViewport.width), float(currentViewport.height)};
+    tessivar::PixelRect markers[4] = {};
+    if (!guides) {
+        tessivar::splitArea(area, markers, 0, plan);
+    } else if (tessivar::markerRects(paramValues, resolution, viewport, markers)) {
+        tessivar::splitArea(area, markers, 4, plan);
+    } else {
+        plan.count = 1;
+        plan.pieces[0] = area;
+        plan.guides[0] = true;
+    }
 }
 
 void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {

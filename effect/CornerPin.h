@@ -3,7 +3,7 @@
 //
 // Four points on the output canvas (0..1, origin top-left, y down) receive the
 // input's top-left, top-right, bottom-right and bottom-left corners. Each frame
-// the inverse homography is computed on the CPU (effect/Homography.h) and one
+// the inverse homography is computed on the CPU (effect/Homography.h) and a
 // full-screen quad samples the input through it; outside the quadrilateral the
 // output is transparent black. "Show Guides" paints a numbered marker per
 // point on top.
@@ -16,23 +16,29 @@
 // measured on the GPU from the input's alpha (a 256 x 256 pass read back once
 // per frame, for at most 30 frames); otherwise it follows an aspect ratio.
 //
-// Speed on software renderers: a GPU skips the guide code when "Show Guides"
-// is off, but llvmpipe evaluates every branch for every pixel. There the
-// frame is drawn in split passes: with guides off, by a second program built
-// from the same source with the guide code compiled out; with guides on, by
-// that program everywhere except around the markers (effect/GuideRegions.h),
-// where the full program draws under a scissor box. The output is the same
-// byte for byte as one full-screen draw with the full program, which is what
-// every other renderer gets.
+// Speed: a frame is drawn as the same full-viewport quad under scissor boxes,
+// which change which pixels are drawn, never the values drawn. Where the
+// host's state lets the pixels the warp leaves transparent be cleared or left
+// alone (effect/HostTarget.h), they are: colour attachment 0 is cleared
+// within the viewport, or not touched at all under premultiplied blending,
+// and the quad is drawn only over bands that cover the quadrilateral
+// (effect/WarpRegion.h) and around the markers. On llvmpipe, which evaluates
+// every branch of a shader for every pixel, the frame is also split by
+// program: the pieces no marker reaches are drawn by a second program built
+// from the same source with the guide code compiled out, the pieces around
+// the markers (effect/GuideRegions.h) by the full one. The output is the same
+// byte for byte as one full-screen draw with the full program.
 //
 // Host thread only, with the host's GL context current for InitGL, DeInitGL
 // and ProcessOpenGL. Every pass puts back the host state it touches.
 #pragma once
 
+#include "effect/GuideRegions.h"
 #include "gl/FFGLToolkit.h"
 #include "host/FFGLSDK.h"
 
 #include <cstdint>
+#include <vector>
 
 class CornerPin : public CFFGLPlugin {
 public:
@@ -48,7 +54,7 @@ public:
     // 0.1..4. A NaN value is refused (FF_FAIL) and changes nothing.
     FFResult SetFloatParameter(unsigned int index, float value) override;
     float GetFloatParameter(unsigned int index) override;
-    // One frame: auto-fit, inverse homography, one warp-and-guides draw into
+    // One frame: auto-fit, inverse homography, the warp-and-guides pass into
     // whatever framebuffer the host has bound.
     FFResult ProcessOpenGL(ProcessOpenGLStruct* pGL) override;
 
@@ -68,11 +74,15 @@ public:
     // For comparisons in tests and benchmarks: false forces the one-program
     // path on every renderer.
     void AllowSplitPasses(bool allowed) { splitPassesAllowed = allowed; }
+    // Likewise: false draws the quad over the whole viewport whatever the
+    // host's state, leaving nothing to a clear.
+    void AllowFittedArea(bool allowed) { fittedAreaAllowed = allowed; }
 
 private:
     void SendUniforms(ffglex::FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse);
     void SendGuideUniforms();  // to warpShader, which must be bound
-    void DrawSplit(const FFGLTextureStruct& input, const float* inverse);
+    void DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides);
+    void PlanPieces(const tessivar::PixelRect& area, const int* viewport, bool guides, tessivar::SplitPlan& plan);
     void FitPointsToInput(const FFGLTextureStruct& input);
     void SetFittedRectangle(float left, float top, float right, float bottom);
     void RequestRefit();
@@ -93,6 +103,8 @@ private:
     ffglex::FFGLShader warpOnlyShader;  // the warp shader without guide code
     bool splitRenderer;                 // llvmpipe: split passes pay off and are verified
     bool splitPassesAllowed;
+    bool fittedAreaAllowed;
+    std::vector<tessivar::PixelRect> warpRects;  // kept between frames to spare the allocation
     ffglex::FFGLScreenQuad quad;
     GLuint analysisFBO;
     GLuint analysisTexture;

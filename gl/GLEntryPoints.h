@@ -51,6 +51,7 @@ bool LoadGLEntryPoints(GLResolver resolver = ResolveGLPlatform);
 #define glBindVertexArray ::ffglex::g_GL.BindVertexArray
 #define glBufferData ::ffglex::g_GL.BufferData
 #define glCheckFramebufferStatus ::ffglex::g_GL.CheckFramebufferStatus
+#define glClearBufferfv ::ffglex::g_GL.ClearBufferfv
 #define glCompileShader ::ffglex::g_GL.CompileShader
 #define glCreateProgram ::ffglex::g_GL.CreateProgram
 #define glCreateShader ::ffglex::g_GL.CreateShader
@@ -74,6 +75,7 @@ bool LoadGLEntryPoints(GLResolver resolver = ResolveGLPlatform);
 #define glGenRenderbuffers ::ffglex::g_GL.GenRenderbuffers
 #define glGenTextures ::ffglex::g_GL.GenTextures
 #define glGenVertexArrays ::ffglex::g_GL.GenVertexArrays
+#define glGetFloatv ::ffglex::g_GL.GetFloatv
 #define glGetIntegeri_v ::ffglex::g_GL.GetIntegeri_v
 #define glGetIntegerv ::ffglex::g_GL.GetIntegerv
 #define glGetProgramInfoLog ::ffglex::g_GL.GetProgramInfoLog

@@ -16,6 +16,7 @@
     X(BindVertexArray, BINDVERTEXARRAY) \
     X(BufferData, BUFFERDATA) \
     X(CheckFramebufferStatus, CHECKFRAMEBUFFERSTATUS) \
+    X(ClearBufferfv, CLEARBUFFERFV) \
     X(CompileShader, COMPILESHADER) \
     X(CreateProgram, CREATEPROGRAM) \
     X(CreateShader, CREATESHADER) \
@@ -39,6 +40,7 @@
     X(GenRenderbuffers, GENRENDERBUFFERS) \
     X(GenTextures, GENTEXTURES) \
     X(GenVertexArrays, GENVERTEXARRAYS) \
+    X(GetFloatv, GETFLOATV) \
     X(GetIntegeri_v, GETINTEGERI_V) \
     X(GetIntegerv, GETINTEGERV) \
     X(GetProgramInfoLog, GETPROGRAMINFOLOG) \

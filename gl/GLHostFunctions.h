@@ -18,6 +18,7 @@
     X(Clear, CLEAR) \
     X(ClearBufferfv, CLEARBUFFERFV) \
     X(ClearColor, CLEARCOLOR) \
+    X(ColorMask, COLORMASK) \
     X(CompileShader, COMPILESHADER) \
     X(CreateProgram, CREATEPROGRAM) \
     X(CreateShader, CREATESHADER) \
@@ -102,6 +103,7 @@ bool LoadHostGL(std::string& missing);
 #define glClear ::tessivar::g_HostGL.Clear
 #define glClearBufferfv ::tessivar::g_HostGL.ClearBufferfv
 #define glClearColor ::tessivar::g_HostGL.ClearColor
+#define glColorMask ::tessivar::g_HostGL.ColorMask
 #define glCompileShader ::tessivar::g_HostGL.CompileShader
 #define glCreateProgram ::tessivar::g_HostGL.CreateProgram
 #define glCreateShader ::tessivar::g_HostGL.CreateShader

@@ -96,7 +96,7 @@ FAULTS = [
      'SetParamInfo(kShowGuides, "Show Guides", FF_TYPE_BOOLEAN, true);',
      'SetParamInfo(kShowGuides, "Show Guides", FF_TYPE_BOOLEAN, false);'),
     ("effect-split-scissor-left-on", "effect/CornerPin.cpp",
-     "    if (!hostScissor) glDisablei(GL_SCISSOR_TEST, 0);\n", ""),
+     "    if (!target.scissor) glDisablei(GL_SCISSOR_TEST, 0);\n", ""),
     ("effect-analysis-scissor-every-viewport", "effect/CornerPin.cpp",
      "if (scissor) glEnablei(GL_SCISSOR_TEST, 0);", "if (scissor) glEnable(GL_SCISSOR_TEST);"),
     ("effect-padding-height", "effect/CornerPin.cpp",
