@@ -173,6 +173,25 @@ vec4 drawMarker(vec4 base, vec2 pixel, vec2 pointUV, vec4 colour, int number)
 
 void main()
 {
+#ifdef WARP_ONLY
+    // Built for llvmpipe alone, which runs both sides of a branch for every
+    // pixel anyway and samples faster outside one: sample everywhere, keep
+    // the sample inside the quadrilateral. The same bytes as below.
+    vec2 sourceUV = projected.xy / projected.z;
+#ifdef WHOLE_INPUT
+    // No crop and no padding: mix(0, 1, t) is t and MaxUV is 1, exactly, so
+    // this is the coordinate below without the steps that change nothing.
+    vec2 halfTexel = 0.5 / vec2(textureSize(InputTexture, 0));
+    vec2 coord = clamp(vec2(sourceUV.x, 1.0 - sourceUV.y), halfTexel, 1.0 - halfTexel);
+#else
+    vec2 croppedUV = mix(SourceMin, SourceMax, sourceUV);
+    vec2 coord = inputCoord(vec2(croppedUV.x, 1.0 - croppedUV.y));
+#endif
+    vec4 sampled = texture(InputTexture, coord);
+    bool inside = abs(projected.z) >= 1e-7 && sourceUV.x >= 0.0 && sourceUV.x <= 1.0 && sourceUV.y >= 0.0 &&
+                  sourceUV.y <= 1.0;
+    vec4 colour = inside ? sampled : vec4(0.0);
+#else
     vec4 colour = vec4(0.0);
     if (abs(projected.z) >= 1e-7) {
         vec2 sourceUV = projected.xy / projected.z;
@@ -181,6 +200,7 @@ void main()
             colour = texture(InputTexture, inputCoord(vec2(croppedUV.x, 1.0 - croppedUV.y)));
         }
     }
+#endif
 #ifndef WARP_ONLY
     if (ShowGuides) {
         vec2 pixel = canvasUV * Resolution;
@@ -298,8 +318,14 @@ FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
     if (!ffglex::LoadGLEntryPoints()) return FF_FAIL;
     const std::string warpVertexShader = withSwitch(VertexShader, "WARP");
     if (!viewport || !warpShader.Compile(warpVertexShader, FragmentShader) ||
-        !warpOnlyShader.Compile(warpVertexShader, withSwitch(FragmentShader, "WARP_ONLY")) ||
         !analysisShader.Compile(VertexShader, AnalysisFragmentShader) || !quad.Initialise(false)) {
+        ReleaseGL();
+        return FF_FAIL;
+    }
+    splitRenderer = isSplitRenderer();
+    const std::string warpOnly = withSwitch(FragmentShader, "WARP_ONLY");
+    if (splitRenderer && (!warpOnlyShader.Compile(warpVertexShader, warpOnly) ||
+                          !warpWholeShader.Compile(warpVertexShader, withSwitch(warpOnly.c_str(), "WHOLE_INPUT")))) {
         ReleaseGL();
         return FF_FAIL;
     }
@@ -326,7 +352,6 @@ FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
         return FF_FAIL;
     }
 
-    splitRenderer = isSplitRenderer();
     currentViewport = *viewport;
     return FF_SUCCESS;
 }
@@ -339,6 +364,7 @@ FFResult CornerPin::DeInitGL() {
 void CornerPin::ReleaseGL() {
     warpShader.FreeGLResources();
     warpOnlyShader.FreeGLResources();
+    warpWholeShader.FreeGLResources();
     analysisShader.FreeGLResources();
     splitRenderer = false;
     quad.Release();
@@ -414,15 +440,18 @@ bool CornerPin::UsesSplitPasses() const {
     return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady();
 }
 
-// Every uniform the program declares: the warp-only program has none of the
-// guides' (Resolution, the corners, ShowGuides).
+// Every uniform the program declares: the warp-only programs have none of
+// the guides' (Resolution, the corners, ShowGuides), the whole-input one not
+// the crop or MaxUV either.
 void CornerPin::SendUniforms(FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse) {
     const bool full = &shader == &warpShader;
     shader.Set("InputTexture", 0);
-    setMaxUV(shader, input);
+    if (&shader != &warpWholeShader) {
+        setMaxUV(shader, input);
+        shader.Set("SourceMin", sourceMin[0], sourceMin[1]);
+        shader.Set("SourceMax", sourceMax[0], sourceMax[1]);
+    }
     if (full) shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
-    shader.Set("SourceMin", sourceMin[0], sourceMin[1]);
-    shader.Set("SourceMax", sourceMax[0], sourceMax[1]);
     glUniformMatrix3fv(shader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
     if (full) SendGuideUniforms();
 }
@@ -445,7 +474,11 @@ void CornerPin::SendGuideUniforms() {
 // viewports keeps the others.
 void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides) {
     const bool split = UsesSplitPasses();
-    FFGLShader& plain = split ? warpOnlyShader : warpShader;  // for pieces no marker reaches
+    const bool wholeInput = sourceMin[0] == 0.0f && sourceMin[1] == 0.0f && sourceMax[0] == 1.0f &&
+                            sourceMax[1] == 1.0f && input.Width == input.HardwareWidth &&
+                            input.Height == input.HardwareHeight;
+    // For the pieces no marker reaches.
+    FFGLShader& plain = !split ? warpShader : wholeInput ? warpWholeShader : warpOnlyShader;
     const tessivar::HostTarget target = tessivar::HostTarget::Read();
     const bool fitted = fittedAreaAllowed && target.outside != tessivar::HostTarget::Outside::Draw;
     if (!fitted && !(split && guides)) {

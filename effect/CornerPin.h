@@ -24,10 +24,12 @@
 // and the quad is drawn only over bands that cover the quadrilateral
 // (effect/WarpRegion.h) and around the markers. On llvmpipe, which evaluates
 // every branch of a shader for every pixel, the frame is also split by
-// program: the pieces no marker reaches are drawn by a second program built
-// from the same source with the guide code compiled out, the pieces around
-// the markers (effect/GuideRegions.h) by the full one. The output is the same
-// byte for byte as one full-screen draw with the full program.
+// program: the pieces no marker reaches are drawn by a program built from the
+// same source with the guide code compiled out and the warp without a branch
+// (a second one, for an uncropped and unpadded input, also leaves out the
+// steps that change nothing then), the pieces around the markers
+// (effect/GuideRegions.h) by the full one. The output is the same byte for
+// byte as one full-screen draw with the full program.
 //
 // Host thread only, with the host's GL context current for InitGL, DeInitGL
 // and ProcessOpenGL. Every pass puts back the host state it touches.
@@ -45,8 +47,9 @@ public:
     CornerPin();
     ~CornerPin() override;
 
-    // Compiles both programs, makes the quad and the analysis target. On any
-    // failure releases everything it made and answers FF_FAIL.
+    // Compiles the programs (the warp-only ones on llvmpipe alone), makes the
+    // quad and the analysis target. On any failure releases everything it
+    // made and answers FF_FAIL.
     FFResult InitGL(const FFGLViewportStruct* viewport) override;
     // Releases every GL object; harmless after a failed InitGL and when repeated.
     FFResult DeInitGL() override;
@@ -100,7 +103,8 @@ private:
     uint32_t detectAttempts;
     ffglex::FFGLShader warpShader;
     ffglex::FFGLShader analysisShader;
-    ffglex::FFGLShader warpOnlyShader;  // the warp shader without guide code
+    ffglex::FFGLShader warpOnlyShader;   // llvmpipe: the warp shader without guide code
+    ffglex::FFGLShader warpWholeShader;  // the same for an uncropped, unpadded input
     bool splitRenderer;                 // llvmpipe: split passes pay off and are verified
     bool splitPassesAllowed;
     bool fittedAreaAllowed;

@@ -44,6 +44,9 @@ struct Host {
     bool scissor = false;
     int scissorBox[4] = {0, 0, 0, 0};
     bool alphaMasked = false;  // colour mask without alpha
+    // The input: the whole of a texture of its size, padded in a larger one,
+    // or with transparent bars the first frame crops away (of the instance's size).
+    enum { Whole, Padded, Cropped } input = Whole;
 };
 
 struct Quad {
@@ -66,7 +69,10 @@ public:
         pin.AllowFittedArea(path.fitted);
         const FFGLViewportStruct viewport{0, 0, host.width, host.height};
         ready = pin.InitGL(&viewport) == FF_SUCCESS && pin.UsesSplitPasses() == path.split;
-        pin.SetFloatParameter(0, 0.5f);  // moved points: the first frame fits nothing
+        if (host.input == Host::Cropped)
+            Render({"fitted to the bars", {0, 0, 1, 0, 1, 1, 0, 1}}, false);
+        else
+            pin.SetFloatParameter(0, 0.5f);  // moved points: the first frame fits nothing
     }
     ~Renderer() { pin.DeInitGL(); }
     bool Ready() const { return ready; }
@@ -143,7 +149,11 @@ bool SplitRenderer() {
 void CompareAllPaths(const Host& host, const std::vector<Quad>& quads) {
     SCOPED_TRACE(host.name);
     // Varying alpha, so the host's blending depends on every output byte.
-    const tessivar::InputTexture input = MakeInput(Gradient(300, 200));
+    tessivar::Image picture = Gradient(host.input == Host::Cropped ? host.width : 300,
+                                       host.input == Host::Cropped ? host.height : 200);
+    if (host.input == Host::Cropped) ClearColumns(picture, host.width / 8, host.width / 8);
+    const uint32_t padded = host.input == Host::Padded ? 512 : 0;
+    const tessivar::InputTexture input = MakeInput(picture, padded, padded);
     std::vector<Path> paths = {{false, true}};
     if (SplitRenderer()) paths.insert(paths.end(), {{true, false}, {true, true}});
     Renderer reference(host, kReference, input);
@@ -217,6 +227,8 @@ TEST_F(TessivarDrawPaths, HostFramesDrawExactlyWhatTheFullScreenDrawDraws) {
         {"host scissor box through two markers", 641, 367, {0, 0, 641, 367}, Blend::Over, true, {30, 40, 500, 300}},
         {"scissor box outside the viewport", 200, 100, {0, 0, 200, 100}, Blend::None, true, {300, 0, 20, 20}},
         {"viewport too small for labels", 50, 40, {0, 0, 50, 40}},
+        {"padded input", 400, 300, {0, 0, 400, 300}, Blend::None, false, {}, false, Host::Padded},
+        {"input cropped by the fit", 400, 300, {0, 0, 400, 300}, Blend::Over, false, {}, false, Host::Cropped},
     };
     for (const Host& host : hosts) CompareAllPaths(host, quads);
 }
