@@ -6,6 +6,10 @@
 //                 no maths): the floor of the software renderer;
 //   OneProgram*   CornerPin in this process with split passes disallowed, the
 //                 path every renderer but llvmpipe takes;
+//   full_screen   (side by side, guides off) CornerPin drawing the quad over
+//                 the whole viewport with one program, as every renderer drew
+//                 before the frame skipped what the quadrilateral leaves
+//                 transparent;
 //   OpenCV        cv::warpPerspective of the same picture onto the same
 //                 quadrilateral (bilinear, RGBA), when OpenCV was found;
 //
@@ -207,11 +211,18 @@ void sideBySide(benchmark::State& state, FrameSize size) {
     benchhost::PlugMain plugMain = benchhost::TessivarMain(error);
     const FFMixed process = ffMixedPtr(&canvas->process);
     CopyFloorPass floor;
-    CornerPin onePin;
+    CornerPin onePin, fullPin;
     onePin.AllowSplitPasses(false);
+    fullPin.AllowSplitPasses(false);
+    fullPin.AllowFittedArea(false);
     const FFGLViewportStruct viewport{0, 0, size.width, size.height};
     const bool oneReady = onePin.InitGL(&viewport) == FF_SUCCESS;
-    for (uint32_t i = 0; i < 8; ++i) onePin.SetFloatParameter(i, benchhost::kQuad[i]);
+    const bool fullReady = fullPin.InitGL(&viewport) == FF_SUCCESS;
+    for (uint32_t i = 0; i < 8; ++i) {
+        onePin.SetFloatParameter(i, benchhost::kQuad[i]);
+        fullPin.SetFloatParameter(i, benchhost::kQuad[i]);
+    }
+    fullPin.SetFloatParameter(8, 0.0f);
 #ifdef TESSIVAR_HAVE_OPENCV
     OpenCVWarp openCV(size);
 #endif
@@ -226,6 +237,7 @@ void sideBySide(benchmark::State& state, FrameSize size) {
     kinds.push_back({"off_x", [&] { plugMain(FF_PROCESS_OPENGL, process, off), glFinish(); }, {}});
     kinds.push_back({"on_x", [&] { plugMain(FF_PROCESS_OPENGL, process, on), glFinish(); }, {}});
     kinds.push_back({"one_program_x", [&] { onePin.ProcessOpenGL(&canvas->process), glFinish(); }, {}});
+    kinds.push_back({"full_screen_x", [&] { fullPin.ProcessOpenGL(&canvas->process), glFinish(); }, {}});
 #ifdef TESSIVAR_HAVE_OPENCV
     kinds.push_back({"opencv_x", [&] { openCV.Run(); }, {}});
 #endif
@@ -237,6 +249,7 @@ void sideBySide(benchmark::State& state, FrameSize size) {
             kind.ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
     if (oneReady) onePin.DeInitGL();
+    if (fullReady) fullPin.DeInitGL();
     benchhost::Deinstantiate(on);
     benchhost::Deinstantiate(off);
 

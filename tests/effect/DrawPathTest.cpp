@@ -89,33 +89,25 @@ public:
         EXPECT_EQ(pin.ProcessOpenGL(&process), FF_SUCCESS);
         const std::string changed = before.Diff(tessivar::GLStateSnapshot::Capture());
         EXPECT_TRUE(changed.empty()) << changed;
-        Restore();
-        return target.Read();
+        return target.Read();  // (reading is immune to the state the host left)
     }
 
 private:
+    // A coloured background, then the host's state.
     void Prepare() {
         target.Bind();
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDisable(GL_SCISSOR_TEST);
         glClearColor(0.2f, 0.4f, 0.6f, 0.5f);
         glClear(GL_COLOR_BUFFER_BIT);
-        glClearColor(0, 0, 0, 0);
         glViewport(host.viewport[0], host.viewport[1], host.viewport[2], host.viewport[3]);
-        const GLenum factors[][2] = {{GL_ONE, GL_ZERO},
-                                     {GL_ONE, GL_ONE_MINUS_SRC_ALPHA},
-                                     {GL_ONE, GL_ONE},
+        const GLenum factors[][2] = {{GL_ONE, GL_ZERO}, {GL_ONE, GL_ONE_MINUS_SRC_ALPHA}, {GL_ONE, GL_ONE},
                                      {GL_DST_COLOR, GL_ZERO}};
-        const auto* f = factors[int(host.blend)];
-        if (host.blend != Blend::None) glEnable(GL_BLEND);
-        glBlendFunc(f[0], f[1]);
+        (host.blend == Blend::None ? glDisable : glEnable)(GL_BLEND);
+        glBlendFunc(factors[int(host.blend)][0], factors[int(host.blend)][1]);
         glScissor(host.scissorBox[0], host.scissorBox[1], host.scissorBox[2], host.scissorBox[3]);
         if (host.scissor) glEnable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, host.alphaMasked ? GL_FALSE : GL_TRUE);
-    }
-    void Restore() {
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glDisable(GL_SCISSOR_TEST);
-        glDisable(GL_BLEND);
-        glBlendFunc(GL_ONE, GL_ZERO);
     }
 
     const Host& host;
