@@ -467,11 +467,10 @@ void CornerPin::SendGuideUniforms() {
 // The frame as scissored draws of the quad: the pieces around the markers
 // with the full program, the rest with the warp-only program (the full one
 // where split passes are off), and of the rest only the bands the warp can
-// reach when the host's state lets the other pixels be cleared or kept. Each
-// pixel is drawn at most once, inside the host's own scissor box (if it has
-// one), which is put back afterwards. Only the scissor state of viewport 0,
-// the one the quad is drawn through, is touched; a host using several
-// viewports keeps the others.
+// reach when the host's state lets the other pixels be cleared or kept.
+// Only the scissor state of viewport 0, the one the quad is drawn through,
+// is touched, and put back afterwards; a host using several viewports keeps
+// the others.
 void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides) {
     const bool split = UsesSplitPasses();
     const bool wholeInput = sourceMin[0] == 0.0f && sourceMin[1] == 0.0f && sourceMax[0] == 1.0f &&
@@ -501,6 +500,18 @@ void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, 
         glScissorIndexed(0, area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0);
         glClearBufferfv(GL_COLOR, 0, transparentBlack);
     }
+    DrawPieces(plan, plain, input, inverse);
+    const int* box = target.scissorBox;
+    glScissorIndexed(0, box[0], box[1], box[2], box[3]);
+    if (!target.scissor) glDisablei(GL_SCISSOR_TEST, 0);
+}
+
+// The plan's guide pieces whole with the full program, its other pieces
+// where they meet warpRects with `plain`: each pixel drawn at most once, so
+// the host's blending sees one fragment per pixel, as from one draw. Called
+// with the scissor test of viewport 0 on.
+void CornerPin::DrawPieces(const tessivar::SplitPlan& plan, FFGLShader& plain, const FFGLTextureStruct& input,
+                           const float* inverse) {
     for (const bool guidePieces : {false, true}) {
         FFGLShader& shader = guidePieces ? warpShader : plain;
         bool ready = false;
@@ -526,9 +537,6 @@ void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, 
                       std::min(piece.y1, band.y1)});
         }
     }
-    const int* box = target.scissorBox;
-    glScissorIndexed(0, box[0], box[1], box[2], box[3]);
-    if (!target.scissor) glDisablei(GL_SCISSOR_TEST, 0);
 }
 
 // Pieces of `area` marked where the guides can paint; with guides off, or

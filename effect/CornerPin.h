@@ -85,6 +85,8 @@ private:
     void SendUniforms(ffglex::FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse);
     void SendGuideUniforms();  // to warpShader, which must be bound
     void DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides);
+    void DrawPieces(const tessivar::SplitPlan& plan, ffglex::FFGLShader& plain, const FFGLTextureStruct& input,
+                    const float* inverse);
     void PlanPieces(const tessivar::PixelRect& area, const int* viewport, bool guides, tessivar::SplitPlan& plan);
     void FitPointsToInput(const FFGLTextureStruct& input);
     void SetFittedRectangle(float left, float top, float right, float bottom);
