@@ -42,9 +42,18 @@ typedef ptrdiff_t GLsizeiptr;
 // GL 1.0 - 1.5
 #define GL_FALSE                          0
 #define GL_TRUE                           1
+#define GL_ONE                            1
 #define GL_TRIANGLES                      0x0004
+#define GL_ONE_MINUS_SRC_COLOR            0x0301
+#define GL_ONE_MINUS_SRC_ALPHA            0x0303
+#define GL_POLYGON_MODE                   0x0B40
+#define GL_POLYGON_SMOOTH                 0x0B41
+#define GL_CULL_FACE                      0x0B44
+#define GL_DEPTH_TEST                     0x0B71
+#define GL_STENCIL_TEST                   0x0B90
 #define GL_VIEWPORT                       0x0BA2
 #define GL_BLEND                          0x0BE2
+#define GL_COLOR_LOGIC_OP                 0x0BF2
 #define GL_SCISSOR_BOX                    0x0C10
 #define GL_SCISSOR_TEST                   0x0C11
 #define GL_PACK_ROW_LENGTH                0x0D02
@@ -54,14 +63,24 @@ typedef ptrdiff_t GLsizeiptr;
 #define GL_TEXTURE_2D                     0x0DE1
 #define GL_UNSIGNED_BYTE                  0x1401
 #define GL_FLOAT                          0x1406
+#define GL_COLOR                          0x1800
 #define GL_RGBA                           0x1908
+#define GL_FILL                           0x1B02
 #define GL_RENDERER                       0x1F01
 #define GL_LINEAR                         0x2601
 #define GL_TEXTURE_MAG_FILTER             0x2800
 #define GL_TEXTURE_MIN_FILTER             0x2801
 #define GL_TEXTURE_WRAP_S                 0x2802
 #define GL_TEXTURE_WRAP_T                 0x2803
+#define GL_FUNC_ADD                       0x8006
+#define GL_BLEND_EQUATION_RGB             0x8009
+#define GL_FUNC_REVERSE_SUBTRACT          0x800B
 #define GL_RGBA8                          0x8058
+#define GL_SAMPLE_ALPHA_TO_COVERAGE       0x809E
+#define GL_SAMPLE_ALPHA_TO_ONE            0x809F
+#define GL_SAMPLE_COVERAGE                0x80A0
+#define GL_BLEND_DST_RGB                  0x80C8
+#define GL_BLEND_DST_ALPHA                0x80CA
 #define GL_CLAMP_TO_EDGE                  0x812F
 #define GL_DEPTH_COMPONENT24              0x81A6
 #define GL_TEXTURE0                       0x84C0
@@ -69,6 +88,7 @@ typedef ptrdiff_t GLsizeiptr;
 #define GL_ELEMENT_ARRAY_BUFFER           0x8893
 #define GL_STATIC_DRAW                    0x88E4
 // GL 2.0 - 2.1
+#define GL_BLEND_EQUATION_ALPHA           0x883D
 #define GL_PIXEL_PACK_BUFFER              0x88EB
 #define GL_PIXEL_PACK_BUFFER_BINDING      0x88ED
 #define GL_FRAGMENT_SHADER                0x8B30
@@ -77,6 +97,7 @@ typedef ptrdiff_t GLsizeiptr;
 #define GL_LINK_STATUS                    0x8B82
 #define GL_INFO_LOG_LENGTH                0x8B84
 // GL 3.0 - 3.2
+#define GL_RASTERIZER_DISCARD             0x8C89
 #define GL_INTERLEAVED_ATTRIBS            0x8C8C
 #define GL_DRAW_FRAMEBUFFER_BINDING       0x8CA6
 #define GL_READ_FRAMEBUFFER               0x8CA8
@@ -88,7 +109,9 @@ typedef ptrdiff_t GLsizeiptr;
 #define GL_FRAMEBUFFER                    0x8D40
 #define GL_RENDERBUFFER                   0x8D41
 #define GL_UNIFORM_BUFFER                 0x8A11
+#define GL_FRAMEBUFFER_SRGB               0x8DB9
 #define GL_GEOMETRY_SHADER                0x8DD9
+#define GL_SAMPLE_MASK                    0x8E51
 #endif
 
 // One pointer type per table function (GLFunctions.h), in its order.
@@ -101,6 +124,7 @@ typedef void (TESSIVAR_GL_APIENTRY *PFNGLBINDTEXTUREPROC)(GLenum target, GLuint 
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLBINDVERTEXARRAYPROC)(GLuint array);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLBUFFERDATAPROC)(GLenum target, GLsizeiptr size, const void* data, GLenum usage);
 typedef GLenum (TESSIVAR_GL_APIENTRY *PFNGLCHECKFRAMEBUFFERSTATUSPROC)(GLenum target);
+typedef void (TESSIVAR_GL_APIENTRY *PFNGLCLEARBUFFERFVPROC)(GLenum buffer, GLint drawbuffer, const GLfloat* value);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLCOMPILESHADERPROC)(GLuint shader);
 typedef GLuint (TESSIVAR_GL_APIENTRY *PFNGLCREATEPROGRAMPROC)(void);
 typedef GLuint (TESSIVAR_GL_APIENTRY *PFNGLCREATESHADERPROC)(GLenum type);
@@ -126,6 +150,7 @@ typedef void (TESSIVAR_GL_APIENTRY *PFNGLGENFRAMEBUFFERSPROC)(GLsizei n, GLuint*
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGENRENDERBUFFERSPROC)(GLsizei n, GLuint* renderbuffers);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGENTEXTURESPROC)(GLsizei n, GLuint* textures);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGENVERTEXARRAYSPROC)(GLsizei n, GLuint* arrays);
+typedef void (TESSIVAR_GL_APIENTRY *PFNGLGETFLOATVPROC)(GLenum pname, GLfloat* data);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGETINTEGERI_VPROC)(GLenum target, GLuint index, GLint* data);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGETINTEGERVPROC)(GLenum pname, GLint* data);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLGETPROGRAMINFOLOGPROC)(GLuint program, GLsizei bufSize, GLsizei* length,
