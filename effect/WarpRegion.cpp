@@ -76,7 +76,7 @@ bool makeRegion(const float m[9], const int viewport[4], Region& region) {
     double largest = 0.0;
     const double reachX = 1.0 + std::fabs(vx) / vw, reachY = 1.0 + std::fabs(vy) / vh;
     for (int r = 0; r < 3; ++r) {
-        const double p = m[r], q = m[3 + r], s = m[6 + r];
+        const double p = double(m[r]), q = double(m[3 + r]), s = double(m[6 + r]);
         rows[r] = {p / vw, -q / vh, s + q - p * vx / vw + q * vy / vh};
         // A bound on the magnitudes the renderer meets on its way to this
         // component, from the window origin to the viewport's far corner.
