@@ -248,10 +248,15 @@ void JudgeHeap(SoakPhase& phase, const std::vector<long>& floors) {
     // The driver's lasting allocations come as a jump or two bigger than a
     // settled block's drift (about 480 KiB, now and then with a 64 KiB one
     // beside it), and are excused. Growth in smaller steps is not, however
-    // few blocks there were, nor are jumps past the first two.
+    // few blocks there were, nor are jumps past the first two. A jumping
+    // block still grew as the others did, so only its excess over their
+    // median rise is excused: a leak cannot hide behind the driver's jump.
+    size_t jumps = 0;
+    while (jumps < rises.size() && jumps < SoakLimits::kExcusedJumps && rises[jumps] > kSettled) ++jumps;
+    const size_t others = rises.size() - jumps;
+    const long usual = others ? std::max(0L, rises[jumps + others / 2]) : 0;
     long excused = 0;
-    for (size_t i = 0; i < rises.size() && i < SoakLimits::kExcusedJumps && rises[i] > kSettled; ++i)
-        excused += rises[i];
+    for (size_t i = 0; i < jumps; ++i) excused += rises[i] - usual;
     const long grown = phase.heapEnd - phase.heapStart - excused;
     phase.bytesPerCycle = phase.cycles ? double(grown) / phase.cycles : 0.0;
     if (phase.largestStep > SoakLimits::kLargestStep)

@@ -58,12 +58,13 @@ struct SoakLimits {
     // runs, now and then with a second one of 64 KiB.
     static constexpr long kLargestStep = 1024 * 1024;
     // How many jumps of the floor past a settled block's drift (8 KiB) are
-    // taken for the driver's and left out of the rise per cycle.
+    // taken for the driver's; what they rose beyond the other blocks' usual
+    // rise is left out of the rise per cycle.
     static constexpr size_t kExcusedJumps = 2;
-    // Steady rise per cycle apart from that step. The driver's shader cache
-    // creeps by a few bytes per link (under 20 per cycle for the shipped
-    // modules); a plugin that keeps one 48-byte block per cycle (64 bytes to
-    // malloc) shows 48 or more.
+    // Steady rise per cycle apart from those jumps. The shipped modules read
+    // under 1 byte per cycle (the heap reader keeps the allocator's caches
+    // out of the figure); a plugin that keeps one 48-byte block per cycle
+    // (64 bytes to malloc) shows 64.
     static constexpr double kBytesPerCycle = 32.0;
 };
 

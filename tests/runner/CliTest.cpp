@@ -405,13 +405,13 @@ TEST_F(Cli, SoakFailsATextureOrHeapKeptPerCycle) {
     const std::string m = Module("LEAKYPLUGIN");
     EXPECT_ONE_LINE(Run({"soak", m, "--cycles", "100"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=texture"}), 1,
                     m + " fails the soak: instances: GL objects left behind (textures: ");
-    const Result heap = Run({"soak", m, "--cycles", "100", "--json"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=heap"});
+    const Result heap = Run({"soak", m, "--cycles", "200", "--json"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=heap"});
     EXPECT_EQ(heap.code, 1);
     const auto j = nlohmann::json::parse(heap.out);
     EXPECT_EQ(j["passed"], false);
     const auto& instances = j["phases"][0];
     EXPECT_EQ(instances["name"], "instances");
-    EXPECT_EQ(instances["cycles"], 100);
+    EXPECT_EQ(instances["cycles"], 200);
     EXPECT_GE(instances["bytes_per_cycle"].get<double>(), 48.0);
     EXPECT_EQ(instances["gl_objects"]["before"], instances["gl_objects"]["after"]);
     EXPECT_EQ(j["phases"][1]["passed"], true);
