@@ -23,7 +23,16 @@ using Entry = FFMixed (*)(uint32_t, FFMixed, FFInstanceID);
 constexpr uint64_t kFail = 0xFFFFFFFFull;
 constexpr uint32_t kCodes = 61;
 constexpr int kMaxCallsPerInput = 96;
-constexpr uint32_t kTarget = 64;
+// Small frames: what a plugin does per pixel is not what is fuzzed here. The
+// resident instance is told of a larger viewport, as a host that scales its
+// layers down for a preview would, so that its guides have room to be drawn.
+constexpr uint32_t kTarget = 32;
+constexpr uint32_t kInstanceSide = 64;
+// Making an instance compiles and links its programs, which on llvmpipe
+// costs as much as hundreds of inputs; so one resident instance lives across
+// inputs, and is made anew only every so often (and after an input removed
+// it), which keeps creation and teardown covered.
+constexpr uint64_t kRecycleEvery = 1000;
 
 [[noreturn]] void finding(const char* what, uint32_t code, const std::string& detail = "") {
     std::fprintf(stderr, "plugMain fuzz: %s after code %u%s%s\n", what, code, detail.empty() ? "" : ": ",
@@ -97,22 +106,35 @@ void readText(const char* text, size_t limit = 1u << 16) {
     for (size_t i = 0; i < limit && text[i]; ++i) sum = sum + uint8_t(text[i]);
 }
 
+// A registered parameter: its type and default, to put the resident
+// instance back where a new one starts.
+struct Param {
+    uint32_t type = 0;
+    uint64_t defaultBits = 0;  // a float's bits
+    std::string defaultText;   // for texts and files
+};
+
 struct Host {
     std::unique_ptr<tessivar::HeadlessGL> gl;
     void* handle = nullptr;
     Entry entry = nullptr;
-    std::vector<uint32_t> types;  // of the registered parameters
+    std::vector<Param> params;
     tessivar::RenderTarget target;
     std::vector<std::unique_ptr<tessivar::InputTexture>> textures;
-    uint64_t instance = 0;  // the live instance, or 0
+    tessivar::GLStateSnapshot expected;  // the host's GL state between calls
+    uint64_t resident = 0;  // lives across inputs; 0 until made (again)
+    uint64_t fresh = 0;     // made by the current input, removed at its end
+    uint64_t runs = 0;
 
+    // The instance calls go to: the current input's own, else the resident one.
+    uint64_t Live() const { return fresh ? fresh : resident; }
     uint64_t Call(uint32_t code, uint64_t input, uint64_t id) const {
         FFMixed in;
         in.Bits = input;
         return entry(code, in, reinterpret_cast<FFInstanceID>(uintptr_t(id))).Bits;
     }
     bool IsText(uint32_t index) const {
-        return index < types.size() && (types[index] == FF_TYPE_TEXT || types[index] == FF_TYPE_FILE);
+        return index < params.size() && (params[index].type == FF_TYPE_TEXT || params[index].type == FF_TYPE_FILE);
     }
 };
 
@@ -150,15 +172,21 @@ bool setUp(Host& host, std::string& error) {
         return false;
     }
     const uint64_t n = host.Call(FF_GET_NUM_PARAMETERS, 0, 0);
-    for (uint32_t i = 0; n != kFail && i < n; ++i)
-        host.types.push_back(uint32_t(host.Call(FF_GET_PARAMETER_TYPE, i, 0)));
+    for (uint32_t i = 0; n != kFail && i < n; ++i) {
+        Param p;
+        p.type = uint32_t(host.Call(FF_GET_PARAMETER_TYPE, i, 0));
+        p.defaultBits = host.Call(FF_GET_PARAMETER_DEFAULT, i, 0);
+        const auto* text = reinterpret_cast<const char*>(uintptr_t(p.defaultBits));
+        if ((p.type == FF_TYPE_TEXT || p.type == FF_TYPE_FILE) && text && p.defaultBits != kFail) p.defaultText = text;
+        host.params.push_back(p);
+    }
     host.Call(FF_DEINITIALISE, 0, 0);
     if (!host.target.Create(kTarget, kTarget)) {
         error = "cannot make the host's render target";
         return false;
     }
     // Exactly the image; an image padded inside a larger texture; one pixel.
-    const uint32_t sizes[][4] = {{kTarget, kTarget, 0, 0}, {40, 30, 64, 32}, {1, 1, 0, 0}};
+    const uint32_t sizes[][4] = {{kTarget, kTarget, 0, 0}, {10, 6, 16, 8}, {1, 1, 0, 0}};
     for (const auto& s : sizes) {
         host.textures.push_back(std::make_unique<tessivar::InputTexture>());
         if (!host.textures.back()->Create(pattern(s[0], s[1]), s[2], s[3])) {
@@ -168,12 +196,96 @@ bool setUp(Host& host, std::string& error) {
     }
     host.target.Bind();
     tessivar::DrainGLErrors();
+    host.expected = tessivar::GLStateSnapshot::Capture();
     return true;
 }
 
+// After every call the host's GL state must be as it was, with no error queued.
+void checkGL(uint32_t code, const tessivar::GLStateSnapshot& expected) {
+    const tessivar::GLStateSnapshot now = tessivar::GLStateSnapshot::Capture();
+    if (now != expected) finding("host GL state changed", code, expected.Diff(now));
+    if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", code);
+}
+void checkGL(const Host& host, uint32_t code) { checkGL(code, host.expected); }
+
+uint64_t checkedCall(const Host& host, uint32_t code, uint64_t input, uint64_t id) {
+    const uint64_t answer = host.Call(code, input, id);
+    checkGL(host, code);
+    return answer;
+}
+
+// A process call with the first input, as the host makes it every frame.
+void frame(Host& host, uint64_t id) {
+    Record t(20);
+    const FFGLTextureStruct& d = host.textures.front()->Desc();
+    t.Put<uint32_t>(0, d.Width);
+    t.Put<uint32_t>(4, d.Height);
+    t.Put<uint32_t>(8, d.HardwareWidth);
+    t.Put<uint32_t>(12, d.HardwareHeight);
+    t.Put<uint32_t>(16, d.Handle);
+    const void* inputs[1] = {t.words.data()};
+    Record r(24);
+    r.Put<uint32_t>(0, 1);
+    r.Put<const void*>(8, inputs);
+    r.Put<uint32_t>(16, host.target.Framebuffer());
+    checkedCall(host, FF_PROCESS_OPENGL, r.Arg(), id);
+}
+
+uint64_t makeInstance(Host& host) {
+    Record r(16);
+    r.Put<uint32_t>(8, kInstanceSide);
+    r.Put<uint32_t>(12, kInstanceSide);
+    const uint64_t id = checkedCall(host, FF_INSTANTIATE_GL, r.Arg(), 0);
+    return id == kFail ? 0 : id;
+}
+
+// Makes the resident instance anew every so often, and when an input removed
+// it, at the end of that input, so its cost counts to the input that caused it.
+void renewResident(Host& host) {
+    if (host.resident && ++host.runs % kRecycleEvery == 0) {
+        checkedCall(host, FF_DEINSTANTIATE_GL, 0, host.resident);
+        host.resident = 0;
+    }
+    if (host.resident) return;
+    host.resident = makeInstance(host);
+    if (host.resident) frame(host, host.resident);  // its first frame compiles what it draws with
+}
+
+// Puts the resident instance where a new one starts, as far as a host can:
+// every parameter at its default, the host's viewport, time 0, no events
+// pending.
+void prepareResident(Host& host) {
+    if (!host.resident) return;
+    for (uint32_t i = 0; i < host.params.size(); ++i) {
+        const Param& p = host.params[i];
+        Record r(16);
+        r.Put<uint32_t>(0, i);
+        if (host.IsText(i)) r.Put<const char*>(8, p.defaultText.c_str());
+        else r.Put<uint64_t>(8, p.defaultBits);
+        checkedCall(host, FF_SET_PARAMETER, r.Arg(), host.resident);
+    }
+    Record viewport(16);
+    viewport.Put<uint32_t>(8, kInstanceSide);
+    viewport.Put<uint32_t>(12, kInstanceSide);
+    checkedCall(host, FF_RESIZE, viewport.Arg(), host.resident);
+    Record time(8);
+    checkedCall(host, FF_SET_TIME, time.Arg(), host.resident);
+    std::vector<uint64_t> events(2 * 64);
+    Record query(16);
+    query.Put<uint32_t>(0, 64);
+    query.Put<void*>(8, events.data());
+    checkedCall(host, FF_GET_PARAMETER_EVENTS, query.Arg(), host.resident);
+}
+
+// Whether an input's FF_INSTANTIATE_GL, or its FF_DEINSTANTIATE_GL of the
+// resident instance, really makes or removes one: one flag value in sixteen,
+// so that the inputs the fuzzer keeps stay mostly fast. The others are
+// refused cheaply (no record, no instance).
+bool lifecycle(uint8_t flags) { return (flags & 0xF0) == 0xF0; }
+
 // One call, its record built from the bytes. Answers the raw result.
 uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
-    const uint64_t live = (flags & 1) ? host.instance : 0;
+    const uint64_t live = (flags & 1) ? host.Live() : 0;
     const bool nullRecord = flags & 2;
     switch (code) {
         case FF_SET_PARAMETER: {  // SetParameterStruct: the value's kind follows the parameter's type
@@ -246,29 +358,41 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             r.Put<const void*>(8, pointers.empty() ? nullptr : pointers.data());
             r.Put<uint32_t>(16, host.target.Framebuffer());
             host.target.Clear(0, 0, 0, 0);
-            return host.Call(code, r.Arg(), live);
+            // The host draws the layer through one of several viewports: the
+            // whole target, a wide part, a part off the origin, one pixel.
+            constexpr int side = int(kTarget);
+            static const int viewports[4][4] = {{0, 0, side, side}, {0, 0, side, side * 3 / 4}, {5, 3, 20, 17}, {0, 0, 1, 1}};
+            const int* v = viewports[(flags >> 4) & 3];
+            glViewport(v[0], v[1], v[2], v[3]);
+            tessivar::GLStateSnapshot expected = host.expected;
+            std::copy(v, v + 4, expected.viewport);
+            const uint64_t answer = host.Call(code, r.Arg(), live);
+            checkGL(code, expected);
+            glViewport(0, 0, side, side);
+            return answer;
         }
         case FF_INSTANTIATE_GL:
         case FF_RESIZE: {  // FFGLViewportStruct
-            if (nullRecord && code == FF_INSTANTIATE_GL) return host.Call(code, 0, live);
+            if (code == FF_INSTANTIATE_GL && (nullRecord || !lifecycle(flags))) return host.Call(code, 0, live);
             Record r(16);
             r.Put<uint32_t>(0, in.U8());
             r.Put<uint32_t>(4, in.U8());
             r.Put<uint32_t>(8, in.U8());
             r.Put<uint32_t>(12, in.U8());
             if (code == FF_RESIZE) return host.Call(code, r.Arg(), live);
-            // The host keeps one instance at most: the old one goes first.
-            if (host.instance) {
-                host.Call(FF_DEINSTANTIATE_GL, 0, host.instance);
-                host.instance = 0;
-            }
+            // An input keeps one instance of its own at most: the old one goes first.
+            if (host.fresh) checkedCall(host, FF_DEINSTANTIATE_GL, 0, host.fresh);
+            host.fresh = 0;
             const uint64_t answer = host.Call(code, r.Arg(), 0);
-            if (answer != kFail && answer != 0) host.instance = answer;
+            if (answer != kFail && answer != 0) host.fresh = answer;
             return answer;
         }
         case FF_DEINSTANTIATE_GL: {
-            const uint64_t answer = host.Call(code, in.U64(), live);
-            if (live) host.instance = 0;
+            const uint64_t payload = in.U64();
+            if (live && live == host.resident && !lifecycle(flags)) return host.Call(code, payload, 0);
+            const uint64_t answer = host.Call(code, payload, live);
+            if (live == host.fresh) host.fresh = 0;
+            else if (live == host.resident) host.resident = 0;
             return answer;
         }
         case FF_SET_TIME: {
@@ -379,22 +503,27 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // libFuzzer's first call, empty, counts no coverage: what runs once per
+    // process must wait for the first input that does.
+    if (size == 0) return 0;
     Host& host = *g_host;
     Bytes in(data, size);
-    host.target.Bind();
+    // The first input makes the resident instance, so what runs once per
+    // process (resolving GL entry points) counts as covered.
+    if (!host.resident) renewResident(host);
+    prepareResident(host);
     for (int n = 0; n < kMaxCallsPerInput && in.More(); ++n) {
         const uint32_t code = in.U8() % kCodes;
         const uint8_t flags = in.U8();
-        const tessivar::GLStateSnapshot before = tessivar::GLStateSnapshot::Capture();
         call(host, code, flags, in);
-        const std::string changed = before.Diff(tessivar::GLStateSnapshot::Capture());
-        if (!changed.empty()) finding("host GL state changed", code, changed);
-        if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", code);
+        checkGL(host, code);
     }
-    // Every input starts from a module with no instance and no prototype.
-    if (host.instance) host.Call(FF_DEINSTANTIATE_GL, 0, host.instance);
-    host.instance = 0;
-    host.Call(FF_DEINITIALISE, 0, 0);
-    if (tessivar::DrainGLErrors() != 0) finding("GL error left queued", FF_DEINSTANTIATE_GL);
+    // Every input starts without an instance of its own and without a prototype.
+    if (host.fresh) checkedCall(host, FF_DEINSTANTIATE_GL, 0, host.fresh);
+    host.fresh = 0;
+    checkedCall(host, FF_DEINITIALISE, 0, 0);
+    renewResident(host);
+    // Lets the driver start on the queued frames, so they never pile up.
+    glFinish();
     return 0;
 }

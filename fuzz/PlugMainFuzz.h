@@ -3,12 +3,20 @@
 //
 // Honest: every record is complete and every pointer valid, except where the
 // interface says the plugin checks for null (codes 17, 18, 20, 42 and 50);
-// the instance identifier is the one live instance or null, never a stale
-// one; texts are zero-terminated; buffers are as large as the host says; the
+// the instance identifier is a live instance or null, never a stale one;
+// texts are zero-terminated; buffers are as large as the host says; the
 // input textures are real, with the sizes their records state; the GL
 // context is current and one of the host's framebuffers is bound. Careless:
 // everything else comes from the bytes, including codes nobody defined,
 // indices out of range, zero viewports and calls in any order.
+//
+// Fast: one resident instance lives across inputs (made anew every thousand
+// inputs, or after an input removed it) and is put back to its defaults
+// before each input; frames are 16x16. An input makes an instance of its
+// own only when the flags of its FF_INSTANTIATE_GL say so (bits 4-7 all
+// set); that instance takes the calls until the input ends, which removes
+// it. Without those bits FF_INSTANTIATE_GL goes without a record, and
+// FF_DEINSTANTIATE_GL of the resident instance without an instance.
 //
 // After every call the host checks what it may rely on: the GL state a host
 // expects back (GLStateSnapshot), no GL error left queued, and answers that

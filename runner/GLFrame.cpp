@@ -2,6 +2,7 @@
 
 #include "gl/GLIncludes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -179,6 +180,14 @@ GLStateSnapshot GLStateSnapshot::Capture() {
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &s.vertexArray);
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s.arrayBuffer);
     return s;
+}
+
+bool GLStateSnapshot::operator==(const GLStateSnapshot& o) const {
+    return drawFramebuffer == o.drawFramebuffer && readFramebuffer == o.readFramebuffer &&
+           std::equal(viewport, viewport + 4, o.viewport) && blend == o.blend && scissorTest == o.scissorTest &&
+           std::equal(scissorBox, scissorBox + 4, o.scissorBox) && program == o.program &&
+           activeTexture == o.activeTexture && texture2DUnit0 == o.texture2DUnit0 && vertexArray == o.vertexArray &&
+           arrayBuffer == o.arrayBuffer;
 }
 
 std::string GLStateSnapshot::Diff(const GLStateSnapshot& after) const {

@@ -119,7 +119,7 @@ struct GLStateSnapshot {
     int arrayBuffer = 0;
 
     static GLStateSnapshot Capture();
-    bool operator==(const GLStateSnapshot& o) const { return Diff(o).empty(); }
+    bool operator==(const GLStateSnapshot& o) const;  // field by field, without building a text
     bool operator!=(const GLStateSnapshot& o) const { return !(*this == o); }
     // Empty when equal; otherwise one "name: before -> after" per difference.
     std::string Diff(const GLStateSnapshot& after) const;

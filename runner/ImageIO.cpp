@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -49,15 +50,35 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// A PNG held in memory, handed to libpng piece by piece.
+struct MemorySource {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+void readMemory(png_structp png, png_bytep out, png_size_t n) {
+    auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
+    if (n > source->size - source->pos) png_error(png, "unexpected end of file");
+    std::memcpy(out, source->data + source->pos, n);
+    source->pos += n;
+}
+
+// Deflate makes at most 1032 bytes of one: a file cannot hold more pixel data
+// than that many times its own size.
+constexpr uint64_t kMaxInflation = 1032;
+
 // What a read needs across its two steps (PngGuard.h), which call libpng
 // only: what they learn and what they fill lives here.
 struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngErrors errors;
-    std::FILE* file = nullptr;
+    std::FILE* file = nullptr;           // the source: a file,
+    MemorySource* memory = nullptr;      // or bytes in memory
     png_uint_32 width = 0, height = 0;
     int depth = 0, colour = 0;
+    uint64_t pixelData = 0;  // bytes of the pixels as stored, before expansion
     std::vector<png_bytep> rows;
     ~ReadState() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
@@ -66,7 +87,10 @@ struct ReadState {
 // channel are refused afterwards; the transforms set here leave them be.)
 void readHeaderStep(png_structp png, void* context) {
     ReadState& s = *static_cast<ReadState*>(context);
-    png_init_io(png, s.file);
+    if (s.memory)
+        png_set_read_fn(png, s.memory, readMemory);
+    else
+        png_init_io(png, s.file);
     png_set_sig_bytes(png, 8);
     png_set_user_limits(png, kMaxSide, kMaxSide);
     png_read_info(png, s.info);
@@ -74,6 +98,7 @@ void readHeaderStep(png_structp png, void* context) {
     s.height = png_get_image_height(png, s.info);
     s.depth = png_get_bit_depth(png, s.info);
     s.colour = png_get_color_type(png, s.info);
+    s.pixelData = uint64_t(png_get_rowbytes(png, s.info)) * s.height;
     if (s.depth == 16) return;
     if (s.colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (s.colour == PNG_COLOR_TYPE_GRAY && s.depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -141,32 +166,24 @@ bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const st
     return ok;
 }
 
-}  // namespace
-
-bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text) {
-    File f(OpenNamedFile(path, "rb"));
-    if (!f) {
-        error = errno == ENOENT ? "input file not found: " + path : "cannot open " + path + ": " + systemError();
-        return false;
-    }
-    unsigned char signature[8] = {};
-    const size_t got = std::fread(signature, 1, sizeof signature, f.get());
+// Reads a PNG from the source set in `s`, whose first `got` bytes (up to 8)
+// are `signature` and which is `size` bytes long (UINT64_MAX: not known).
+bool readPng(ReadState& s, const unsigned char* signature, size_t got, uint64_t size, const std::string& path,
+             Image& out, std::string& error, PngText* text) {
     if (got == 0) {
         error = path + ": empty file, not a PNG";
         return false;
     }
-    if (got < sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+    if (got < 8 || png_sig_cmp(signature, 0, 8) != 0) {
         error = path + ": not a PNG file";
         return false;
     }
-    ReadState s;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s.errors, pngError, pngWarning);
     if (s.png) s.info = png_create_info_struct(s.png);
     if (!s.png || !s.info) {
         error = path + ": out of memory reading the PNG";
         return false;
     }
-    s.file = f.get();
     if (!tessivarPngGuarded(s.png, readHeaderStep, &s)) {
         error = path + ": corrupt or truncated PNG (" + s.errors.message + ")";
         return false;
@@ -178,6 +195,13 @@ bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* t
     }
     if (png_get_rowbytes(s.png, s.info) != size_t(s.width) * 4) {
         error = path + ": PNG layout not read (" + colourTypeName(s.colour) + ", " + std::to_string(s.depth) + " bits)";
+        return false;
+    }
+    // A few bytes may claim 16384 x 16384 pixels; find the file short before
+    // clearing a gigabyte for them.
+    if (size != UINT64_MAX && s.pixelData / kMaxInflation > size) {
+        error = path + ": corrupt or truncated PNG (" + std::to_string(s.width) + "x" + std::to_string(s.height) +
+                " pixels cannot come from " + std::to_string(size) + " bytes)";
         return false;
     }
     Image image(s.width, s.height);
@@ -196,6 +220,35 @@ bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* t
     }
     out = std::move(image);
     return true;
+}
+
+}  // namespace
+
+bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text) {
+    File f(OpenNamedFile(path, "rb"));
+    if (!f) {
+        error = errno == ENOENT ? "input file not found: " + path : "cannot open " + path + ": " + systemError();
+        return false;
+    }
+    unsigned char signature[8] = {};
+    const size_t got = std::fread(signature, 1, sizeof signature, f.get());
+    // The file's length, where it has one (a pipe has not).
+    uint64_t size = UINT64_MAX;
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(f.get());
+        if (end >= long(got)) size = uint64_t(end);
+    }
+    if (std::fseek(f.get(), long(got), SEEK_SET) != 0) size = UINT64_MAX;
+    ReadState s;
+    s.file = f.get();
+    return readPng(s, signature, got, size, path, out, error, text);
+}
+
+bool ReadPngBytes(const uint8_t* data, size_t size, const std::string& name, Image& out, std::string& error) {
+    MemorySource source{data, size, std::min<size_t>(size, 8)};
+    ReadState s;
+    s.memory = &source;
+    return readPng(s, data, source.pos, size, name, out, error, nullptr);
 }
 
 bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text) {

@@ -14,6 +14,7 @@
 
 #include "runner/GLFrame.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -25,6 +26,8 @@ namespace tessivar {
 using PngText = std::map<std::string, std::string>;
 
 bool ReadPng(const std::string& path, Image& out, std::string& error, PngText* text = nullptr);
+// The same from a file held in memory; `name` stands for it in messages.
+bool ReadPngBytes(const uint8_t* data, size_t size, const std::string& name, Image& out, std::string& error);
 // A 16-bit image is written at 8 bits a channel, rounded.
 bool WritePng(const std::string& path, const Image& image, std::string& error, const PngText& text = {});
 

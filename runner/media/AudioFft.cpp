@@ -108,7 +108,21 @@ AudioSpectrum::AudioSpectrum(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 AudioSpectrum::~AudioSpectrum() = default;
 
 std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std::string& error) {
+    return Open(std::make_unique<Impl>(), path, error);
+}
+
+std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const uint8_t* data, size_t size, const std::string& name,
+                                                   std::string& error) {
     auto state = std::make_unique<Impl>();
+    if (!(state->d.memory = OpenMemoryIO(data, size))) {
+        error = name + ": out of memory";
+        return nullptr;
+    }
+    return Open(std::move(state), name, error);
+}
+
+std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(std::unique_ptr<Impl> state, const std::string& path,
+                                                   std::string& error) {
     if (!openDecoding(state->d, path, AVMEDIA_TYPE_AUDIO, error)) return nullptr;
     AVCodecContext* dec = state->d.dec.get();
     state->rate = dec->sample_rate;

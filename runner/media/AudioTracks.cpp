@@ -193,7 +193,7 @@ bool AudioTracks::Open(const std::string& source, double start, AVFormatContext*
         auto t = std::make_unique<Track>();
         t->inIndex = int(i);
         t->inBase = st->time_base;
-        t->offset = av_rescale_q(llrint(offset * AV_TIME_BASE), AV_TIME_BASE_Q, st->time_base);
+        t->offset = av_rescale_q(llrint(offset * AV_TIME_BASE), AVRational{1, AV_TIME_BASE}, st->time_base);
         t->out = avformat_new_stream(out, nullptr);
         if (!t->out) {
             error = outPath + ": cannot add an audio stream";

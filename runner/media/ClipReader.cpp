@@ -118,7 +118,21 @@ ClipReader::ClipReader(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 ClipReader::~ClipReader() = default;
 
 std::unique_ptr<ClipReader> ClipReader::Open(const std::string& path, std::string& error) {
+    return Open(std::make_unique<Impl>(), path, error);
+}
+
+std::unique_ptr<ClipReader> ClipReader::Open(const uint8_t* data, size_t size, const std::string& name,
+                                             std::string& error) {
     auto state = std::make_unique<Impl>();
+    if (!(state->d.memory = OpenMemoryIO(data, size))) {
+        error = name + ": out of memory";
+        return nullptr;
+    }
+    return Open(std::move(state), name, error);
+}
+
+std::unique_ptr<ClipReader> ClipReader::Open(std::unique_ptr<Impl> state, const std::string& path,
+                                             std::string& error) {
     if (!openDecoding(state->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
     // A header that leaves the pictures open is completed by the first one.
     AVCodecContext* dec = state->d.dec.get();

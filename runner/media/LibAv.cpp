@@ -48,9 +48,10 @@ bool sizeFits(const std::string& path, const AVStream* st, std::string& error) {
     return false;
 }
 
-FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error) {
+FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error,
+                    AVIOContext* memory) {
     quietLibraries();
-    const PathKind kind = KindOf(path);
+    const PathKind kind = memory ? PathKind::File : KindOf(path);
     if (kind == PathKind::Missing) {
         error = "input file not found: " + path;
         return nullptr;
@@ -59,11 +60,15 @@ FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std:
         error = path + ": is a folder, not a media file";
         return nullptr;
     }
-    if (!CanRead(path)) {
+    if (!memory && !CanRead(path)) {
         error = path + ": cannot read (" + std::strerror(errno) + ")";
         return nullptr;
     }
-    AVFormatContext* raw = nullptr;
+    AVFormatContext* raw = memory ? FormatReadingFrom(memory) : nullptr;
+    if (memory && !raw) {
+        error = path + ": out of memory";
+        return nullptr;
+    }
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (rc < 0) {
         error = path + ": not a media file FFmpeg can read (" + avError(rc) + ")";
@@ -198,7 +203,7 @@ std::string Decoding::DamageReport() const {
 
 bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error) {
     d.path = path;
-    d.fmt = openInput(path, type, d.stream, error);
+    d.fmt = openInput(path, type, d.stream, error, d.memory.get());
     if (!d.fmt) return false;
     d.dec = openDecoder(path, d.Stream(), error);
     if (!d.dec) return false;

@@ -8,6 +8,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "runner/media/MemoryIO.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,8 +39,10 @@ using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 
-// Opens `path` for reading and finds its best stream of `type`.
-FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error);
+// Opens `path` for reading, or the file held in `memory` that it names, and
+// finds its best stream of `type`.
+FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error,
+                    AVIOContext* memory = nullptr);
 CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& error);
 // Where a file's time 0 is, in seconds: its first moment over all streams,
 // so that the video and the audio of one file keep their offset.
@@ -47,6 +51,7 @@ double fileStart(const AVFormatContext* fmt, const AVStream* st);
 // Frames of one stream, decoded in order, across a seek.
 struct Decoding {
     std::string path;
+    MemoryIO memory;  // the file, when it is held in memory; outlives `fmt`
     FormatPtr fmt;
     CodecPtr dec;
     int stream = -1;

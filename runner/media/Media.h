@@ -75,6 +75,10 @@ struct VideoFrame {
 class ClipReader {
 public:
     static std::unique_ptr<ClipReader> Open(const std::string& path, std::string& error);
+    // The same from a file held in memory (it must outlive the reader);
+    // `name` stands for it in messages.
+    static std::unique_ptr<ClipReader> Open(const uint8_t* data, size_t size, const std::string& name,
+                                            std::string& error);
     ~ClipReader();
 
     // Pictures are handed out at WorkingBits(Format().bits).
@@ -93,6 +97,7 @@ public:
 
 private:
     struct Impl;
+    static std::unique_ptr<ClipReader> Open(std::unique_ptr<Impl> state, const std::string& path, std::string& error);
     explicit ClipReader(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl;
 };
@@ -101,6 +106,9 @@ private:
 class AudioSpectrum {
 public:
     static std::unique_ptr<AudioSpectrum> Open(const std::string& path, std::string& error);
+    // From a file held in memory, as ClipReader's.
+    static std::unique_ptr<AudioSpectrum> Open(const uint8_t* data, size_t size, const std::string& name,
+                                               std::string& error);
     ~AudioSpectrum();
 
     int SampleRate() const;
@@ -113,6 +121,8 @@ public:
 
 private:
     struct Impl;
+    static std::unique_ptr<AudioSpectrum> Open(std::unique_ptr<Impl> state, const std::string& path,
+                                               std::string& error);
     explicit AudioSpectrum(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl;
 };

@@ -21,6 +21,9 @@ std::unique_ptr<ClipReader> ClipReader::Open(const std::string& path, std::strin
     error = unsupported(path);
     return nullptr;
 }
+std::unique_ptr<ClipReader> ClipReader::Open(const uint8_t*, size_t, const std::string& name, std::string& error) {
+    return Open(name, error);
+}
 const VideoFormat& ClipReader::Format() const {
     static const VideoFormat none;
     return none;
@@ -37,6 +40,10 @@ AudioSpectrum::~AudioSpectrum() = default;
 std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const std::string& path, std::string& error) {
     error = unsupported(path);
     return nullptr;
+}
+std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const uint8_t*, size_t, const std::string& name,
+                                                   std::string& error) {
+    return Open(name, error);
 }
 int AudioSpectrum::SampleRate() const { return 0; }
 double AudioSpectrum::Duration() const { return 0; }

@@ -1,16 +1,21 @@
-// The runner's pieces that need no GL: PNG layouts, the resolution of --set
-// arguments and the soak's verdict on heap readings. Refusals of files and streams are checked
-// through ffglrun itself (CliTest).
+// The runner's pieces that need no GL: PNG layouts, files read from memory,
+// the resolution of --set arguments and the soak's verdict on heap readings.
+// Refusals of files and streams are checked through ffglrun itself (CliTest).
 #include "runner/ImageIO.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
 #include "runner/commands/Soak.h"
+#include "runner/media/Media.h"
 #include "runner/platform/HeapUsage.h"
+#include "tests/runner/MediaFixtures.h"
 #include "tests/runner/PngFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -48,6 +53,68 @@ TEST(Png, GreyAndPaletteLayoutsAreExpandedToOpaqueRgba) {
     EXPECT_EQ(p[1], 85);
     EXPECT_EQ(p[2], 85);
     EXPECT_EQ(p[3], 255);
+}
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A PNG held in memory reads as its file does. A header claiming more pixels
+// than the file's bytes can inflate to is refused before they are allocated;
+// a picture that deflate shrinks about as far as it can is read.
+TEST(Png, MemoryReadsAsTheFileAndClaimsBeyondTheBytesAreRefused) {
+    const std::string path = tempPath("memory.png");
+    std::string error;
+    Image img(3, 2), fromFile, fromMemory;
+    for (size_t i = 0; i < img.rgba.size(); ++i) img.rgba[i] = uint8_t(i * 29 + 3);
+    ASSERT_TRUE(WritePng(path, img, error)) << error;
+    ASSERT_TRUE(ReadPng(path, fromFile, error)) << error;
+    std::vector<uint8_t> bytes = fileBytes(path);
+    ASSERT_TRUE(ReadPngBytes(bytes.data(), bytes.size(), "held.png", fromMemory, error)) << error;
+    EXPECT_EQ(fromMemory.rgba, fromFile.rgba);
+
+    const std::vector<uint8_t> black(4096 * 1024, 0);
+    ASSERT_TRUE(testpng::Write(path, PNG_FORMAT_GRAY, black.data(), 4096, 1024));
+    bytes = fileBytes(path);
+    ASSERT_TRUE(ReadPngBytes(bytes.data(), bytes.size(), "black.png", fromMemory, error)) << error;
+    EXPECT_EQ(fromMemory.width, 4096u);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 60);
+    EXPECT_FALSE(ReadPng(path, fromFile, error));
+    EXPECT_EQ(error, path + ": corrupt or truncated PNG (4096x1024 pixels cannot come from 60 bytes)");
+}
+
+// A clip and a sound held in memory read as their file does, going back
+// included.
+TEST(Media, FilesHeldInMemoryReadAsOnDisk) {
+    if (!MediaSupported()) GTEST_SKIP() << "built without FFmpeg";
+    const std::string wav = tempPath("memory.wav"), mkv = tempPath("memory.mkv");
+    mediatest::WriteToneWav(wav, 8000, 0.5, 440, 0.1);
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=8x6:rate=10 -frames:v 4 -c:v ffv1 " + mkv));
+    const std::vector<uint8_t> bytes = fileBytes(mkv);
+    std::string error;
+    auto onDisk = ClipReader::Open(mkv, error);
+    auto held = ClipReader::Open(bytes.data(), bytes.size(), "held.mkv", error);
+    ASSERT_TRUE(onDisk && held) << error;
+    VideoFrame a, b;
+    int frames = 0;
+    for (; onDisk->Next(a, error); ++frames) {
+        ASSERT_TRUE(held->Next(b, error)) << error;
+        EXPECT_EQ(a.picture.rgba, b.picture.rgba);
+        EXPECT_EQ(a.pts, b.pts);
+    }
+    EXPECT_EQ(frames, 4);
+    ASSERT_TRUE(held->Seek(0.2, error) && held->Next(b, error)) << error;
+    EXPECT_NEAR(b.Seconds(held->Format()), 0.2, 1e-9);
+
+    auto soundOnDisk = AudioSpectrum::Open(wav, error);
+    const std::vector<uint8_t> wavBytes = fileBytes(wav);
+    auto soundHeld = AudioSpectrum::Open(wavBytes.data(), wavBytes.size(), "held.wav", error);
+    ASSERT_TRUE(soundOnDisk && soundHeld) << error;
+    std::vector<float> binsA, binsB;
+    ASSERT_TRUE(soundOnDisk->Bins(0.3, 64, binsA, error) && soundHeld->Bins(0.3, 64, binsB, error)) << error;
+    EXPECT_EQ(binsA, binsB);
+    EXPECT_GT(*std::max_element(binsB.begin(), binsB.end()), 0.5f);
 }
 
 // A module description as a host would read it, for resolving --set.
