@@ -1,7 +1,8 @@
 // MediaFuzz -- ClipReader and AudioSpectrum over a file held in memory, as
 // ffglrun reads a clip given with --input or a sound given with --audio.
 // Whatever the bytes, a reader is refused with one line naming the file, or
-// it answers sane figures, frames that fill their picture and spectra of
+// it answers sane figures (a size within the limit, a turn of 0 to 359
+// degrees, a time base), frames that fill their picture and spectra of
 // finite magnitudes, and it can go back to the start; the sanitizers watch
 // the rest (memory, leaks), libFuzzer's time limit the hangs.
 #include "fuzz/Outcomes.h"
@@ -52,6 +53,8 @@ void readClip(const uint8_t* data, size_t size) {
         format.height > tessivar::kMaxPictureSide)
         finding("a clip outside the size limit was opened",
                 std::to_string(format.width) + "x" + std::to_string(format.height));
+    if (format.rotation < 0 || format.rotation >= 360)
+        finding("a turn outside 0 to 359 degrees", std::to_string(format.rotation));
     if (!format.timeBase.Known() || !(clip->Duration() >= 0))
         finding("a clip without a time base, or with a duration that is not a number or below 0",
                 std::to_string(format.timeBase.num) + "/" + std::to_string(format.timeBase.den) + ", " +

@@ -12,7 +12,7 @@
 //
 // Fast: one resident instance lives across inputs (made anew every thousand
 // inputs, or after an input removed it) and is put back to its defaults
-// before each input; frames are 16x16. An input makes an instance of its
+// before each input; frames are 32x32. An input makes an instance of its
 // own only when the flags of its FF_INSTANTIATE_GL say so (bits 4-7 all
 // set); that instance takes the calls until the input ends, which removes
 // it. Without those bits FF_INSTANTIATE_GL goes without a record, and

@@ -136,6 +136,8 @@ FAULTS = [
      "constexpr uint64_t kMaxInflation = 1032;", "constexpr uint64_t kMaxInflation = 1000;"),
     ("runner-png-file-size-unknown", "runner/ImageIO.cpp",
      "if (end >= long(got)) size = uint64_t(end);", "(void)end;"),
+    ("runner-rotation-singular-matrix", "runner/media/Upright.cpp",
+     "    if (!std::isfinite(angle)) return 0;\n", ""),
     ("runner-memory-seek-relative", "runner/media/MemoryIO.cpp",
      "case SEEK_SET: base = 0; break;", "case SEEK_SET: base = b->pos; break;"),
     ("runner-soak-cache-one-class", "runner/platform/HeapUsageGlibc.cpp",

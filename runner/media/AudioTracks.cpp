@@ -59,23 +59,23 @@ struct AudioTracks::Track {
     int64_t nextPts = AV_NOPTS_VALUE;  // of the next chunk, in samples of the output
 
     bool Copies() const { return !enc; }
-    bool OpenEncoder(const std::string& name, const AVStream* in, bool globalHeader, std::string& error);
+    bool OpenEncoder(const std::string& name, const AVStream* source, bool globalHeader, std::string& error);
     bool Decode(AVPacket* p, const Put& put, std::string& error);
     bool Drain(bool all, const Put& put, std::string& error);
 };
 
-bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* in, bool globalHeader,
+bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* source, bool globalHeader,
                                      std::string& error) {
     const AVCodec* encoder = avcodec_find_encoder_by_name(name.c_str());
-    const AVCodec* decoder = avcodec_find_decoder(in->codecpar->codec_id);
+    const AVCodec* decoder = avcodec_find_decoder(source->codecpar->codec_id);
     if (!encoder || !decoder) {
-        error = std::string("no ") + (!encoder ? name + " encoder" : std::string(avcodec_get_name(in->codecpar->codec_id)) + " decoder");
+        error = std::string("no ") + (!encoder ? name + " encoder" : std::string(avcodec_get_name(source->codecpar->codec_id)) + " decoder");
         return false;
     }
     dec.reset(avcodec_alloc_context3(decoder));
     enc.reset(avcodec_alloc_context3(encoder));
-    avcodec_parameters_to_context(dec.get(), in->codecpar);
-    dec->pkt_timebase = in->time_base;
+    avcodec_parameters_to_context(dec.get(), source->codecpar);
+    dec->pkt_timebase = source->time_base;
     int rc = avcodec_open2(dec.get(), decoder, nullptr);
     if (rc < 0) {
         error = "cannot decode it (" + avError(rc) + ")";

@@ -17,8 +17,12 @@ namespace tessivar::libav {
 int DisplayRotation(const AVStream* st) {
     const auto* matrix = reinterpret_cast<const int32_t*>(av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     if (!matrix) return 0;
-    // The matrix turns counter-clockwise; players turn the picture back.
-    double degrees = -std::round(av_display_rotation_get(matrix));
+    // The matrix turns counter-clockwise; players turn the picture back. A
+    // singular matrix (a column of zeros) has no angle: players show such a
+    // file as stored, and turning NaN into degrees would be undefined.
+    const double angle = av_display_rotation_get(matrix);
+    if (!std::isfinite(angle)) return 0;
+    double degrees = -std::round(angle);
     degrees -= 360 * std::floor(degrees / 360 + 0.9 / 360);
     return int(degrees) % 360;
 }
