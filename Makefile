@@ -14,6 +14,7 @@ all: build
 
 deps:
 	@./scripts/install-deps.sh
+	@./scripts/install-browser-deps.sh
 
 configure: deps
 	cmake --preset $(PRESET)

@@ -9,6 +9,8 @@
 //   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME] [--json]
 //   ffglrun check  MODULE [--json]
 //   ffglrun soak   MODULE [--cycles N] [--json]
+//   ffglrun preview MODULE [--input FILE.png|CLIP | --pattern NAME]... [--audio FILE] [--size WxH]
+//                         [--set NAME=VALUE]... [--fps F] [--port N] [--listen ADDRESS]
 //   ffglrun --version
 //
 // Every failure ends the run with a non-zero exit status and one line on
@@ -105,6 +107,21 @@ int main(int argc, char** argv) {
     soakCmd->add_option("--cycles", soak.cycles, "Measured cycles per phase, after warm-up (default 1000)");
     soakCmd->add_flag("--json", soak.json, "One JSON object for scripts");
 
+    PreviewArgs preview;
+    auto* previewCmd = app.add_subcommand("preview", "Show the module live in a web browser, with a control per parameter");
+    previewCmd->add_option("module", preview.module, "Path of the module (.so); reloaded when it changes")->required();
+    previewCmd->add_option("--input", preview.inputs, "Input PNG or video clip (one); once per input")
+        ->allow_extra_args(false);
+    previewCmd->add_option("--pattern", preview.patterns, patternHelp)->allow_extra_args(false);
+    previewCmd->add_option("--audio", preview.audio, "Audio for FFT parameters (default: the clip's)");
+    previewCmd->add_option("--size", preview.size, "Render size WxH (default: the first input's size)");
+    previewCmd->add_option("--set", preview.settings, "NAME=VALUE to start with, as for render")->allow_extra_args(false);
+    previewCmd->add_option("--fps", preview.fps, "Frames per second without a clip (default 30)");
+    previewCmd->add_option("--port", preview.port, "Port to listen on (default: any free port)")
+        ->check(CLI::Range(0, 65535));
+    previewCmd->add_option("--listen", preview.listen,
+                           "Address to listen on (default 127.0.0.1: this machine only; 0.0.0.0: every interface)");
+
     // (UTF-8 on every system: Windows' argv would be in the ANSI code page.)
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);
     std::vector<const char*> argumentPointers;
@@ -124,6 +141,7 @@ int main(int argc, char** argv) {
         if (*benchCmd) return runBench(bench);
         if (*checkCmd) return runCheck(check);
         if (*soakCmd) return runSoak(soak);
+        if (*previewCmd) return runPreview(preview);
     } catch (const UsageFailure& e) {
         std::fprintf(stderr, "ffglrun: %s\n", e.what());
         return kExitUsage;

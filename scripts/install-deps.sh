@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libcli11-dev nlohmann-json3-dev
+  libpng-dev libcli11-dev nlohmann-json3-dev libcpp-httplib-dev libturbojpeg0-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
   ffmpeg  # the media tests make their small clips with it
   libegl-dev libegl-mesa0 libgl1-mesa-dri libopengl-dev libgl-dev

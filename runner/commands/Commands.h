@@ -54,4 +54,14 @@ struct SoakArgs {
 };
 int runSoak(const SoakArgs& a);
 
+// Lives in runner/preview/ (PreviewNone.cpp where the build has no server).
+struct PreviewArgs {
+    std::string module;
+    std::vector<std::string> inputs, patterns, settings;
+    std::string audio, size, listen = "127.0.0.1";
+    int port = 0;  // any free port
+    double fps = 30.0;
+};
+int runPreview(const PreviewArgs& a);
+
 }  // namespace tessivar::cli

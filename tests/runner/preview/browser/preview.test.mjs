@@ -1,0 +1,208 @@
+// ffglrun preview's page in a real browser: Debian's chromium, headless,
+// driven by puppeteer-core. Each test starts its own `ffglrun preview` on a
+// free port and opens the address it prints.
+//
+// Environment (set by CTest): FFGLRUN, TESSIVAR_MODULE_TESSIVAR,
+// TESSIVAR_MODULE_FRAMETESTPLUGIN; CHROMIUM (default /usr/bin/chromium).
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const puppeteer = (await import('puppeteer-core').catch(() => {
+  throw new Error('puppeteer-core is not installed here: run scripts/install-browser-deps.sh');
+})).default;
+
+const ffglrun = process.env.FFGLRUN;
+const tessivar = process.env.TESSIVAR_MODULE_TESSIVAR;
+const frameTest = process.env.TESSIVAR_MODULE_FRAMETESTPLUGIN;
+const WAIT = { timeout: 20000 };
+
+let browser;
+let profile;
+const running = new Set();
+
+before(async () => {
+  assert.ok(ffglrun && tessivar && frameTest, 'FFGLRUN and the module paths come from CTest');
+  profile = fs.mkdtempSync(path.join(os.tmpdir(), 'preview-chromium-'));
+  // Without the background-networking flags chromium reaches for the
+  // network at start, which this machine refuses.
+  browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    userDataDir: profile,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    defaultViewport: { width: 1280, height: 800 },
+  });
+});
+
+after(async () => {
+  for (const p of running) p.kill('SIGTERM');
+  await browser?.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+});
+
+// Starts `ffglrun preview` and answers once it has printed its address.
+function startPreview(args) {
+  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+  running.add(proc);
+  let out = '', err = '';
+  proc.stderr.on('data', (d) => { err += d; });
+  return new Promise((resolve, reject) => {
+    proc.stdout.on('data', (d) => {
+      out += d;
+      const m = /open (http:\/\/\S+)/.exec(out);
+      if (m) resolve({ url: m[1], origin: new URL(m[1]).origin, stop: () => stop(proc), stderr: () => err });
+    });
+    proc.on('exit', (code) => reject(new Error(`ffglrun preview ended (${code}): ${err}`)));
+  });
+}
+
+function stop(proc) {
+  running.delete(proc);
+  return new Promise((resolve) => {
+    proc.on('exit', (code, signal) => resolve(code ?? signal));
+    proc.kill('SIGTERM');
+  });
+}
+
+async function openPage(url) {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(url);
+  await page.waitForFunction(() => window.preview && window.preview.frames > 0 && window.preview.build > 0, WAIT);
+  page.errors = errors;
+  return page;
+}
+
+// The canvas's pixels (RGBA) as the page shows them.
+function pixels(page) {
+  return page.evaluate(() => {
+    const c = document.getElementById('picture');
+    return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
+  });
+}
+
+function differing(a, b) {
+  let n = 0;
+  for (let i = 0; i < a.length; i += 4)
+    if (Math.abs(a[i] - b[i]) + Math.abs(a[i + 1] - b[i + 1]) + Math.abs(a[i + 2] - b[i + 2]) > 24) n++;
+  return n;
+}
+
+const sliderValue = (page, name) =>
+  page.$eval(`input[aria-label="${name}"]`, (el) => Number(el.value));
+
+test('one control per parameter, each of its kind, with the display text beside it', async () => {
+  const p = await startPreview([frameTest, '--pattern', 'gradient', '--size', '160x90']);
+  const page = await openPage(p.url);
+  const covered = await page.$$eval('.control[data-params]', (els) => els.flatMap((e) => e.dataset.params.split(',').map(Number)));
+  assert.deepEqual([...covered].sort((a, b) => a - b), [...Array(17).keys()], 'every parameter exactly once');
+  const kinds = await page.evaluate(() => {
+    const at = (i) => [...document.querySelectorAll('.control')].find((c) => c.dataset.params.split(',')[0] === String(i));
+    const input = (i) => at(i).querySelector('input, select, button');
+    return {
+      standard: input(0).type, standardDisplay: at(0).querySelector('.display').textContent,
+      boolean: input(1).type, event: input(2).tagName, rgb: [input(3).type, at(3).dataset.params],
+      hsba: [input(6).type, at(6).dataset.params, at(6).querySelectorAll('input[type=range]').length],
+      option: [...input(10).options].map((o) => o.textContent), integerStep: input(12).step,
+      file: [input(13).readOnly, input(13).value], text: input(14).value,
+      hiddenInDetails: !!at(15).closest('details'),
+    };
+  });
+  assert.deepEqual(kinds, {
+    standard: 'range', standardDisplay: '0.250000', boolean: 'checkbox', event: 'BUTTON', rgb: ['color', '3,4,5'],
+    hsba: ['color', '6,7,8,9', 1], option: ['Add', 'Multiply', 'Screen'], integerStep: '1',
+    file: [true, 'default.png'], text: 'hello', hiddenInDetails: true,
+  });
+  assert.deepEqual(page.errors, []);
+  await page.close();
+  assert.equal(await p.stop(), 0);
+});
+
+test('the auto-fit moves the controls and handles; moving a slider changes the picture', async () => {
+  // A 4:3 picture on a 2:1 canvas: the auto-fit moves the points onto it.
+  const p = await startPreview([tessivar, '--pattern', 'alpha-bars', '--size', '480x240']);
+  const page = await openPage(p.url);
+  assert.equal(await page.$$eval('.handle', (h) => h.length), 4);
+  await page.waitForFunction(() => Math.abs(Number(document.querySelector('input[aria-label="Point 1 X"]').value) - 1 / 6) < 0.01, WAIT);
+  const handleLeft = await page.$eval('.handle', (h) => parseFloat(h.style.left));
+  assert.ok(Math.abs(handleLeft - 100 / 6) < 1, `Point 1's handle at ${handleLeft}%`);
+
+  // Let the picture settle on the fitted points, then move a slider as a person does.
+  await page.waitForFunction((id) => window.preview.frameId > id + 2, WAIT, await page.evaluate(() => window.preview.frameId));
+  const before = await pixels(page);
+  const box = await (await page.$('input[aria-label="Point 1 X"]')).boundingBox();
+  await page.mouse.click(box.x + box.width * 0.6, box.y + box.height / 2);
+  await page.waitForFunction(() => window.preview.latencyMs !== null, WAIT);
+  const afterMove = await pixels(page);
+  const changed = differing(before, afterMove);
+  assert.ok(changed > before.length / 4 / 20, `${changed} pixels changed`);
+  assert.ok((await sliderValue(page, 'Point 1 X')) > 0.5);
+  console.log(`# change to picture: ${(await page.evaluate(() => window.preview.latencyMs)).toFixed(1)} ms`);
+
+  // Dragging a handle moves its two parameters.
+  const h3 = await (await page.$$('.handle'))[2].boundingBox();
+  await page.mouse.move(h3.x + h3.width / 2, h3.y + h3.height / 2);
+  await page.mouse.down();
+  const stage = await (await page.$('#handles')).boundingBox();
+  await page.mouse.move(stage.x + stage.width * 0.5, stage.y + stage.height * 0.75, { steps: 4 });
+  await page.mouse.up();
+  await page.waitForFunction(() => {
+    const v = (n) => Number(document.querySelector(`input[aria-label="${n}"]`).value);
+    return Math.abs(v('Point 3 X') - 0.5) < 0.02 && Math.abs(v('Point 3 Y') - 0.75) < 0.02;
+  }, WAIT);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+  await p.stop();
+});
+
+test('requests without the token are refused, and a malformed one changes nothing', async () => {
+  const p = await startPreview([tessivar, '--pattern', 'grid', '--size', '64x48']);
+  const token = new URL(p.url).pathname.split('/')[1];
+  assert.equal((await fetch(`${p.origin}/`)).status, 403);
+  assert.equal((await fetch(`${p.origin}/state`)).status, 403);
+  assert.equal((await fetch(`${p.origin}/${token.replace(/.$/, (c) => (c === '0' ? '1' : '0'))}/state`)).status, 403);
+  assert.equal((await fetch(`${p.url}state`)).status, 200);
+  const page = await openPage(p.url);
+  const before = await sliderValue(page, 'Point 2 X');
+  const bad = await page.evaluate(async () => (await fetch('param', { method: 'POST', body: '{"index": 2, "value": 7}' })).status);
+  assert.equal(bad, 400);
+  await page.waitForFunction((id) => window.preview.frameId > id, WAIT, await page.evaluate(() => window.preview.frameId));
+  assert.equal(await sliderValue(page, 'Point 2 X'), before);
+  await page.close();
+  await p.stop();
+});
+
+test('a new build is loaded with the same values; a broken one leaves the old running', async () => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'preview-reload-'));
+  const module = path.join(dir, path.basename(tessivar));
+  fs.copyFileSync(tessivar, module);
+  const p = await startPreview([module, '--pattern', 'grid', '--size', '96x64']);
+  const page = await openPage(p.url);
+  await page.$eval('input[aria-label="Point 2 X"]', (el) => { el.value = 0.75; el.dispatchEvent(new Event('input')); });
+  await page.waitForFunction(() => window.preview.latencyMs !== null, WAIT);
+  const loads = () => page.$eval('#module-path', (e) => Number(/load (\d+)/.exec(e.textContent)[1]));
+  assert.equal(await loads(), 1);
+
+  fs.writeFileSync(module, 'not a module');
+  await page.waitForSelector('#load-error:not([hidden])', WAIT);
+  const frame = await page.evaluate(() => window.preview.frameId);
+  await page.$eval('input[aria-label="Point 1 Y"]', (el) => { el.value = 0.25; el.dispatchEvent(new Event('input')); });
+  await page.waitForFunction((id) => window.preview.frameId > id, WAIT, frame);
+  assert.equal(await loads(), 1, 'the old build keeps running');
+  assert.match(await page.$eval('#load-error', (e) => e.textContent), /did not load/);
+
+  fs.copyFileSync(tessivar, module + '.new');
+  fs.renameSync(module + '.new', module);  // as a linker writes it: a new file in place
+  await page.waitForFunction(() => /load 2/.test(document.getElementById('module-path').textContent), WAIT);
+  await page.waitForSelector('#load-error[hidden]', WAIT);
+  assert.equal(await sliderValue(page, 'Point 2 X'), 0.75);
+  assert.equal(await sliderValue(page, 'Point 1 Y'), 0.25);
+  await page.close();
+  await p.stop();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
