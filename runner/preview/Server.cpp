@@ -5,6 +5,9 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
+#include <chrono>
 #include <csignal>
 #include <random>
 #include <stdexcept>
@@ -84,12 +87,24 @@ Server::Server(Hub& h, const std::string& listenHost, int listenPort, std::strin
     http->set_default_headers({{"Cache-Control", "no-store"},
                                {"X-Content-Type-Options", "nosniff"},
                                {"Referrer-Policy", "no-referrer"}});
+    // cpp-httplib's default also sets SO_REUSEPORT, which would let a second
+    // preview share a port in use instead of being refused.
+    http->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+    });
     Routes();
     port = listenPort == 0 ? http->bind_to_any_port(host) : (http->bind_to_port(host, listenPort) ? listenPort : -1);
     if (port <= 0)
         throw std::runtime_error("--listen " + host + " --port " + std::to_string(listenPort) +
                                  ": cannot listen there (in use, or not an address of this machine)");
-    thread = std::thread([this] { http->listen_after_bind(); });
+    thread = std::thread([this] {
+        http->listen_after_bind();
+        listenEnded = true;
+    });
+    // Until it runs, stop() would not reach it: a server made and ended at
+    // once would then never end.
+    while (!http->is_running() && !listenEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 Server::~Server() {

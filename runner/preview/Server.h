@@ -60,6 +60,7 @@ private:
     std::string host, token;
     int port = 0;
     std::atomic<int> frameWaiters{0};
+    std::atomic<bool> listenEnded{false};
     std::unique_ptr<httplib::Server> http;
     std::thread thread;
 };

@@ -62,7 +62,7 @@ TEST(PreviewRequests, MalformedOrOutOfRangeChangesAreRefusedWhole) {
           std::string("{\"index\":0,\"text\":\"1\"}"), std::string("{\"index\":3,\"value\":1}"),
           std::string("{\"index\":0,\"value\":1,\"text\":\"x\"}"), std::string("{\"index\":0,\"value\":1,\"more\":1}"),
           text(kMaxTextBytes + 1), std::string("{\"index\":3,\"text\":\"a\\u0000b\"}"),
-          std::string("{\"index\":4,\"text\":\"/etc/passwd\"}"), std::string("{\"index\":5,\"value\":0}"),
+          std::string("{\"index\":4,\"text\":\"/etc/passwd\"}"), std::string("{\"index\":4,\"value\":0}"), std::string("{\"index\":5,\"value\":0}"),
           std::string("[]"), std::string("[{\"index\":0,\"value\":1},{\"index\":0,\"value\":9}]"),
           std::string("[") + std::string(7, ' ') + "1,1,1,1,1,1,1,1]", tooLong}) {
         std::vector<Command> out;

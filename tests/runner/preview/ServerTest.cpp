@@ -79,6 +79,19 @@ TEST_F(PreviewServer, EveryRequestNeedsTheToken) {
     EXPECT_EQ(NewToken().size(), 32u);
 }
 
+TEST_F(PreviewServer, ListensWhereItIsTold) {
+    // 127.0.0.2 is this machine too: a server on every interface answers
+    // there, so the one on 127.0.0.1 (which the page's tests see refused
+    // there) is refused for its address alone.
+    Server everywhere(hub, "0.0.0.0", 0, kToken);
+    httplib::Client c("127.0.0.2", everywhere.Port());
+    auto res = c.Get((root + "state").c_str());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_FALSE(httplib::Client("127.0.0.2", server->Port()).Get((root + "state").c_str()));
+    EXPECT_THROW(Server(hub, "127.0.0.1", server->Port(), kToken), std::runtime_error);
+}
+
 TEST_F(PreviewServer, MalformedRequestsGetAnErrorAndChangeNothing) {
     EXPECT_EQ(Post(root + "param", "{\"index\":0,\"value\":2}"), 400);
     EXPECT_EQ(Post(root + "param", "{\"index\":1,\"value\":0}"), 400);

@@ -60,6 +60,14 @@ function startPreview(args) {
   });
 }
 
+// Runs a preview that must fail at once; answers its exit code and stderr.
+function runFailing(args) {
+  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
+  let err = '';
+  proc.stderr.on('data', (d) => { err += d; });
+  return new Promise((resolve) => proc.on('exit', (code) => resolve({ code, err })));
+}
+
 function stop(proc) {
   running.delete(proc);
   return new Promise((resolve) => {
@@ -160,6 +168,20 @@ test('the auto-fit moves the controls and handles; moving a slider changes the p
   await p.stop();
 });
 
+test('bad arguments end it with one line before anything starts', async () => {
+  for (const [args, code, line] of [
+    [['/nonexistent/M.so'], 1, /^ffglrun: \/nonexistent\/M\.so: cannot copy it/],
+    [[tessivar, '--fps', '0'], 2, /^ffglrun: --fps: /],
+    [[tessivar, '--port', '65536'], 2, /^ffglrun: --port: /],
+    [[tessivar, '--pattern', 'nothing'], 2, /^ffglrun: --pattern nothing: /],
+  ]) {
+    const r = await runFailing(args);
+    assert.equal(r.code, code, r.err);
+    assert.match(r.err, line);
+    assert.equal(r.err.split('\n').length, 2, r.err);
+  }
+});
+
 test('requests without the token are refused, and a malformed one changes nothing', async () => {
   const p = await startPreview([tessivar, '--pattern', 'grid', '--size', '64x48']);
   const token = new URL(p.url).pathname.split('/')[1];
@@ -167,12 +189,29 @@ test('requests without the token are refused, and a malformed one changes nothin
   assert.equal((await fetch(`${p.origin}/state`)).status, 403);
   assert.equal((await fetch(`${p.origin}/${token.replace(/.$/, (c) => (c === '0' ? '1' : '0'))}/state`)).status, 403);
   assert.equal((await fetch(`${p.url}state`)).status, 200);
+  // Loopback only: another address of this machine finds nobody listening.
+  const port = new URL(p.url).port;
+  await assert.rejects(fetch(`http://127.0.0.2:${port}/${token}/state`));
+  // Its port is taken now: a second preview there fails with one line.
+  const taken = await runFailing([tessivar, '--pattern', 'grid', '--port', port]);
+  assert.equal(taken.code, 1);
+  assert.match(taken.err, /^ffglrun: --listen 127\.0\.0\.1 --port \d+: cannot listen there[^\n]*\n$/);
   const page = await openPage(p.url);
   const before = await sliderValue(page, 'Point 2 X');
   const bad = await page.evaluate(async () => (await fetch('param', { method: 'POST', body: '{"index": 2, "value": 7}' })).status);
   assert.equal(bad, 400);
   await page.waitForFunction((id) => window.preview.frameId > id, WAIT, await page.evaluate(() => window.preview.frameId));
   assert.equal(await sliderValue(page, 'Point 2 X'), before);
+
+  // Paused, a step moves the host time on by one frame (30 frames/s).
+  await page.click('#play');
+  await page.waitForFunction(() => document.getElementById('play').textContent === 'Play', WAIT);
+  const time = () => page.$eval('#time', (e) => parseFloat(e.textContent));
+  let paused;
+  for (let last = NaN; (paused = await time()) !== last; last = paused) await new Promise((r) => setTimeout(r, 300));
+  await page.click('#step');
+  await page.waitForFunction((t) => parseFloat(document.getElementById('time').textContent) !== t, WAIT, paused);
+  assert.ok(Math.abs((await time()) - paused - 1 / 30) < 0.0015, `${paused} then ${await time()}`);
   await page.close();
   await p.stop();
 });
