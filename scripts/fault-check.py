@@ -246,6 +246,8 @@ FAULTS = [
      "        CarryValues(*next, *made);\n", ""),
     ("preview-events-not-read", "runner/preview/Session.cpp",
      "        if (e.index < values.size()) ReadValue(e.index);", "        (void)e;"),
+    ("preview-host-log-not-connected", "runner/preview/Session.cpp",
+     "if (auto set = reinterpret_cast<SetLog>(module.Symbol(\"SetLogCallback\"))) set(&hostLog);", ""),
     ("preview-step-not-advancing", "runner/preview/Session.cpp",
      "            playing = false;\n            AdvanceInput();", "            playing = false;"),
 ]

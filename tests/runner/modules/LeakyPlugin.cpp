@@ -5,7 +5,10 @@
 //   - ProcessOpenGL leaves the scissor test on and the viewport shrunk, or,
 //     with LEAKY_PLUGIN_FAULT=texture, makes a texture it never deletes, or,
 //     with LEAKY_PLUGIN_FAULT=heap, keeps a 48-byte block until unloaded
-//     (so a leak checker at exit stays quiet and only growth shows it).
+//     (so a leak checker at exit stays quiet and only growth shows it), or,
+//     with LEAKY_PLUGIN_FAULT=noisy, leaves the scissor test on, tells the
+//     host's log about each frame and makes a GL error (for ffglrun preview's
+//     log panel).
 // It also chatters on standard output each frame, as some plugins do, which
 // must not end up inside a raw frame stream.
 #include "gl/GLIncludes.h"
@@ -60,6 +63,10 @@ public:
             void** block = static_cast<void**>(std::malloc(48));
             if (block) *block = s_kept.last;
             s_kept.last = block;
+        } else if (std::strcmp(fault(), "noisy") == 0) {
+            glEnable(GL_SCISSOR_TEST);
+            FFGLLog::LogToHost("leaky: frame");
+            glBindTexture(GL_TEXTURE_2D, 0x7fffffff);  // never made: GL_INVALID_OPERATION
         } else {
             glEnable(GL_SCISSOR_TEST);
             glViewport(0, 0, 1, 1);

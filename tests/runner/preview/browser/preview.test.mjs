@@ -3,7 +3,7 @@
 // free port and opens the address it prints.
 //
 // Environment (set by CTest): FFGLRUN, TESSIVAR_MODULE_TESSIVAR,
-// TESSIVAR_MODULE_FRAMETESTPLUGIN; CHROMIUM (default /usr/bin/chromium).
+// TESSIVAR_MODULE_FRAMETESTPLUGIN, TESSIVAR_MODULE_LEAKYPLUGIN; CHROMIUM (default /usr/bin/chromium).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -18,6 +18,7 @@ const puppeteer = (await import('puppeteer-core').catch(() => {
 const ffglrun = process.env.FFGLRUN;
 const tessivar = process.env.TESSIVAR_MODULE_TESSIVAR;
 const frameTest = process.env.TESSIVAR_MODULE_FRAMETESTPLUGIN;
+const leaky = process.env.TESSIVAR_MODULE_LEAKYPLUGIN;
 const WAIT = { timeout: 20000 };
 
 let browser;
@@ -25,7 +26,7 @@ let profile;
 const running = new Set();
 
 before(async () => {
-  assert.ok(ffglrun && tessivar && frameTest, 'FFGLRUN and the module paths come from CTest');
+  assert.ok(ffglrun && tessivar && frameTest && leaky, 'FFGLRUN and the module paths come from CTest');
   profile = fs.mkdtempSync(path.join(os.tmpdir(), 'preview-chromium-'));
   // Without the background-networking flags chromium reaches for the
   // network at start, which this machine refuses.
@@ -45,8 +46,8 @@ after(async () => {
 });
 
 // Starts `ffglrun preview` and answers once it has printed its address.
-function startPreview(args) {
-  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+function startPreview(args, env = {}) {
+  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
   running.add(proc);
   let out = '', err = '';
   proc.stderr.on('data', (d) => { err += d; });
@@ -164,6 +165,18 @@ test('the auto-fit moves the controls and handles; moving a slider changes the p
     return Math.abs(v('Point 3 X') - 0.5) < 0.02 && Math.abs(v('Point 3 Y') - 0.75) < 0.02;
   }, WAIT);
   assert.deepEqual(page.errors, []);
+  await page.close();
+  await p.stop();
+});
+
+test("the log panel shows the module's log, its GL errors and the GL state it left changed", async () => {
+  const p = await startPreview([leaky, '--pattern', 'grid', '--size', '32x32'], { LEAKY_PLUGIN_FAULT: 'noisy' });
+  const page = await openPage(p.url);
+  await page.waitForFunction(() => document.querySelectorAll('#log li').length >= 3, WAIT);
+  const lines = await page.$$eval('#log li', (li) => li.map((l) => l.textContent));
+  assert.ok(lines.some((l) => /^host\s*leaky: frame( \(x\d+\))?$/.test(l)), lines.join('\n'));
+  assert.ok(lines.some((l) => /^gl\s*.*GL_INVALID_OPERATION/i.test(l)), lines.join('\n'));
+  assert.ok(lines.some((l) => /^state\s*after FF_PROCESS_OPENGL: scissor test: 0 -> 1/.test(l)), lines.join('\n'));
   await page.close();
   await p.stop();
 });
