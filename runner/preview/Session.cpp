@@ -65,11 +65,11 @@ void Session::Open() {
     width = size.width;
     height = size.height;
     feed.Open(args.inputs, args.patterns, width, height, args.fps);
-    const std::string audioPath = !args.audio.empty() ? args.audio : feed.HasClip() && feed.ClipPath().size() ? feed.ClipPath() : "";
-    const bool wantsAudio = std::any_of(build->Info().params.begin(), build->Info().params.end(), IsFftParam);
-    if (!audioPath.empty() && (wantsAudio || !args.audio.empty())) {
+    const std::string audioPath = !args.audio.empty() ? args.audio : feed.HasClip() ? feed.ClipPath() : "";
+    // Opened whether or not this build has FFT parameters: a later one may.
+    if (!audioPath.empty()) {
         spectrum = AudioSpectrum::Open(audioPath, error);
-        // A clip without audio just leaves the spectrum silent; --audio must work.
+        // A clip without audio leaves the spectra silent; --audio must work.
         if (!spectrum && !args.audio.empty()) throw Failure(error);
     }
     watch = std::make_unique<FileWatch>(watchedFile(args.module));
