@@ -250,6 +250,12 @@ FAULTS = [
      "set(&hostLog);", "set(nullptr);"),
     ("preview-step-not-advancing", "runner/preview/Session.cpp",
      "            playing = false;\n            AdvanceInput();", "            playing = false;"),
+    ("preview-clip-picture-moved-out", "runner/preview/InputFeed.cpp",
+     "img = clipFrame.picture;", "img = std::move(clipFrame.picture);"),
+    ("preview-clip-not-looped", "runner/preview/InputFeed.cpp",
+     "    rewound = true;\n    return Rewind(error) ? Step::Moved : Step::Failed;", "    return Step::AtEnd;"),
+    ("preview-deep-frame-read-as-8-bits", "runner/preview/FrameEncoder.cpp",
+     "    if (frame.bits != 8) return FlattenForView(To8Bits(frame), factor);", ""),
 ]
 
 restore = {}  # path -> original text, while a fault is in

@@ -14,6 +14,7 @@ void ViewSize(uint32_t width, uint32_t height, uint32_t& viewWidth, uint32_t& vi
 }
 
 std::vector<uint8_t> FlattenForView(const Image& frame, uint32_t factor) {
+    if (frame.bits != 8) return FlattenForView(To8Bits(frame), factor);  // a deep clip renders at 16 bits
     const uint32_t w = frame.width / factor, h = frame.height / factor;
     std::vector<uint8_t> rgb(size_t(w) * h * 3);
     const uint32_t n = factor * factor;

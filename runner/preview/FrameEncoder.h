@@ -27,7 +27,7 @@ constexpr uint32_t kCheckerSquare = 8;
 
 // The size a width x height frame is sent at: halved until both sides fit.
 void ViewSize(uint32_t width, uint32_t height, uint32_t& viewWidth, uint32_t& viewHeight, uint32_t& factor);
-// Straight-alpha RGBA over the checkerboard, each `factor` x `factor` block
+// Straight-alpha RGBA (8 or 16 bits) over the checkerboard, each `factor` x `factor` block
 // averaged into one pixel: opaque RGB, top row first.
 std::vector<uint8_t> FlattenForView(const Image& frame, uint32_t factor);
 // RGB (width x height) as a JPEG; false with one line on failure.

@@ -20,10 +20,13 @@ void InputFeed::Open(const std::vector<std::string>& files, const std::vector<st
         } else {
             if (clip) throw UsageFailure("--input " + path + ": one video clip at a time (" + clipPath + " is one)");
             clip = ClipReader::Open(path, error);
-            if (!clip || !clip->Next(img, time, error)) throw Failure(error.empty() ? path + ": no frame to read" : error);
+            if (!clip || !NextClipFrame(error)) throw Failure(error.empty() ? path + ": no frame to read" : error);
+            // A copy: the reader refills clipFrame's buffer in place, and a
+            // moved-from picture keeps its size with no pixels behind it.
+            img = clipFrame.picture;
             clipPath = path;
             clipSlot = pictures.size();
-            if (clip->FrameRate() > 0) fps = clip->FrameRate();
+            if (clip->Format().frameRate.Known()) fps = clip->Format().frameRate.Value();
         }
         if (width == 0) width = img.width, height = img.height;
         pictures.push_back(std::move(img));
@@ -39,6 +42,18 @@ void InputFeed::Open(const std::vector<std::string>& files, const std::vector<st
 
 double InputFeed::Duration() const { return clip ? clip->Duration() : 0.0; }
 
+bool InputFeed::NextClipFrame(std::string& error) {
+    if (!clip->Next(clipFrame, error)) return false;
+    time = clipFrame.Seconds(clip->Format());
+    return true;
+}
+
+bool InputFeed::NextClipPicture(std::string& error) {
+    if (!NextClipFrame(error)) return false;
+    std::swap(pictures[clipSlot], clipFrame.picture);
+    return true;
+}
+
 InputFeed::Step InputFeed::Advance(bool loop, bool& rewound, std::string& error) {
     rewound = false;
     if (!clip) {
@@ -46,7 +61,7 @@ InputFeed::Step InputFeed::Advance(bool loop, bool& rewound, std::string& error)
         time = double(frame) / fps;
         return Step::Moved;
     }
-    if (clip->Next(pictures[clipSlot], time, error)) {
+    if (NextClipPicture(error)) {
         ++frame;
         return Step::Moved;
     }
@@ -61,7 +76,7 @@ bool InputFeed::Rewind(std::string& error) {
     time = 0;
     if (!clip) return true;
     if (!clip->Seek(0, error)) return false;
-    if (!clip->Next(pictures[clipSlot], time, error)) {
+    if (!NextClipPicture(error)) {
         if (error.empty()) error = clipPath + ": no frame to read after going back to its start";
         return false;
     }

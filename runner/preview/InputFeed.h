@@ -42,8 +42,12 @@ public:
     bool Rewind(std::string& error);
 
 private:
+    bool NextClipFrame(std::string& error);    // into clipFrame, and its time
+    bool NextClipPicture(std::string& error);  // into the clip's input
+
     std::vector<Image> pictures;
     std::unique_ptr<ClipReader> clip;
+    VideoFrame clipFrame;
     std::string clipPath;
     size_t clipSlot = 0;
     double fps = 30;

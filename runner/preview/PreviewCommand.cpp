@@ -3,25 +3,22 @@
 // In order, each failing with one line before the next begins: the
 // arguments, the module and inputs, the GL context and the instance, the
 // listening socket. Then it prints the address to open and runs until
-// interrupted (Ctrl-C or SIGTERM), which ends it with status 0.
+// interrupted (Ctrl-C or SIGTERM), which is its normal end: status 0.
 //
 // Threads: this one holds the GL context and renders (Session); the encoder
 // has one; the web server has its workers. They meet only in the Hub.
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/platform/Interrupt.h"
 #include "runner/preview/FrameEncoder.h"
 #include "runner/preview/Hub.h"
 #include "runner/preview/Server.h"
 #include "runner/preview/Session.h"
 
-#include <csignal>
 #include <cstdio>
 
 namespace tessivar::cli {
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
 
 std::string describeInputs(const preview::Session& s, const PreviewArgs& a) {
     std::string out = std::to_string(s.Width()) + "x" + std::to_string(s.Height());
@@ -48,13 +45,12 @@ int runPreview(const PreviewArgs& a) {
     } catch (const std::runtime_error& e) {
         throw Failure(e.what());
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    CatchInterrupts();
     std::printf("ffglrun preview: %s (%s)\nopen %s\n", session.Info().name.c_str(), describeInputs(session, a).c_str(),
                 server->Address().c_str());
     std::fflush(stdout);
 
-    session.Run(g_stop);
+    session.Run(Interrupted);
     hub.Stop();
     server.reset();
     std::fprintf(stderr, "ffglrun preview: stopped\n");

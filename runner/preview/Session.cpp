@@ -278,11 +278,11 @@ void Session::Publish() {
     hub.PublishSession(std::move(session));
 }
 
-void Session::Run(const volatile std::sig_atomic_t& stop) {
+void Session::Run(bool (*stop)()) {
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / feed.FrameRate()));
     auto due = Clock::now();
     auto nextLook = Clock::now() + kWatchEvery;
-    while (!stop && !hub.Stopped()) {
+    while (!stop() && !hub.Stopped()) {
         for (const Command& c : hub.Take()) Apply(c);
         auto now = Clock::now();
         if (now >= nextLook) {

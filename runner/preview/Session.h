@@ -32,7 +32,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <deque>
 #include <memory>
 #include <set>
@@ -52,8 +51,8 @@ public:
     void Open();
     // The instance and the settings of --set; the context must be current.
     void Start(HeadlessGL& gl, FrameEncoder& encoder);
-    // Runs until `stop` turns true.
-    void Run(const volatile std::sig_atomic_t& stop);
+    // Runs until `stop` answers true (it is asked a few times a second).
+    void Run(bool (*stop)());
 
     uint32_t Width() const { return width; }
     uint32_t Height() const { return height; }

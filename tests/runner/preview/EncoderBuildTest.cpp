@@ -41,6 +41,9 @@ TEST(PreviewEncoder, TransparencyShowsTheCheckerboardAndBlocksAverageByCoverage)
     EXPECT_EQ(half[0], (3 * 255 + 204 + 2) / 4);
     EXPECT_EQ(half[1], (204 + 2) / 4);
     EXPECT_EQ(half[2], half[1]);
+    Image deep(frame.width, frame.height, 16);  // a deep clip's frame shows as its 8-bit self
+    for (size_t i = 0; i < frame.rgba.size(); ++i) deep.rgba16[i] = uint16_t(frame.rgba[i] * 257);
+    EXPECT_EQ(FlattenForView(deep, 2), half);
 
     std::string jpeg, error;
     ASSERT_TRUE(EncodeJpeg(full, frame.width, frame.height, kJpegQuality, jpeg, error)) << error;
