@@ -24,7 +24,7 @@
 #include "runner/FrameHost.h"
 #include "runner/commands/Commands.h"
 #include "runner/media/AudioFeed.h"
-#include "runner/platform/HeadlessGL.h"
+#include "runner/platform/gl/HeadlessGL.h"
 #include "runner/preview/FrameEncoder.h"
 #include "runner/preview/Hub.h"
 #include "runner/preview/InputFeed.h"
