@@ -12,12 +12,26 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tessivar {
 
 using namespace libav;
 
 namespace {
+
+// A colour tag as the file stored it. Decoders copy a stream's tag numbers
+// into FFmpeg's enums unchecked, so a damaged file can leave a number no
+// enumerator names there, and reading such an enum is undefined: the bytes
+// are read as an int, and a number past the last one FFmpeg knows counts as
+// unspecified (the writer would otherwise stamp it on every frame).
+template <typename Enum>
+int storedTag(const Enum& field, int known, int unspecified) {
+    static_assert(sizeof(Enum) == sizeof(int), "FFmpeg's colour tags are ints");
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value >= 0 && value < known ? value : unspecified;
+}
 
 int deepestComponent(const AVPixFmtDescriptor* d) {
     int bits = 0;
@@ -59,10 +73,10 @@ bool ClipReader::Impl::Describe(std::string& error) {
     }
     rgb = (desc->flags & AV_PIX_FMT_FLAG_RGB) || desc->nb_components < 3;
     ColourTags tagged;
-    tagged.matrix = dec->colorspace;
-    tagged.primaries = dec->color_primaries;
-    tagged.transfer = dec->color_trc;
-    tagged.range = dec->color_range;
+    tagged.matrix = storedTag(dec->colorspace, AVCOL_SPC_NB, AVCOL_SPC_UNSPECIFIED);
+    tagged.primaries = storedTag(dec->color_primaries, AVCOL_PRI_NB, AVCOL_PRI_UNSPECIFIED);
+    tagged.transfer = storedTag(dec->color_trc, AVCOL_TRC_NB, AVCOL_TRC_UNSPECIFIED);
+    tagged.range = storedTag(dec->color_range, AVCOL_RANGE_NB, AVCOL_RANGE_UNSPECIFIED);
     format.colour = ReadAs(tagged, rgb && desc->nb_components >= 3, uint32_t(dec->width), uint32_t(dec->height));
     if (desc->nb_components < 3) format.colour.matrix = ColourTags::kRgb;  // grey: Y is the value
     if (!rgb && !coefficients(format.colour.matrix)) {
