@@ -1,0 +1,68 @@
+// PixelLayout -- how a video picture's samples lie in memory and what their
+// numbers mean, in the terms the GL conversions need (no FFmpeg types):
+// planar Y'CbCr with or without an alpha plane, 8 bits or more per sample
+// (then 16-bit little-endian words, the value in the low bits), any chroma
+// subsampling; or one plane of packed 8-bit RGBA / BGRA.
+//
+// The numbers: a matrix (BT.601, BT.709, BT.2020 non-constant luminance)
+// and a range (limited: 16-235 luma, 16-240 chroma at 8 bits, scaled up
+// for more; full: 0 to 2^bits - 1). Alpha is always full range. Chroma
+// samples sit at the centre of the pixels they cover, as swscale places
+// them by default.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tessivar::gpu {
+
+enum class Matrix { BT601, BT709, BT2020 };
+
+struct PixelLayout {
+    enum class Kind { Yuv, Rgba, Bgra };
+    Kind kind = Kind::Yuv;
+    int chromaShiftX = 1, chromaShiftY = 1;  // log2 of the subsampling: 1,1 is 4:2:0
+    int bits = 8;                            // significant bits of a sample, 8 to 16
+    bool alpha = false;                      // a fourth plane (Y'CbCr only)
+    Matrix matrix = Matrix::BT709;
+    bool fullRange = false;
+
+    bool Wide() const { return bits > 8; }
+    int BytesPerSample() const { return Wide() ? 2 : 1; }
+    int Planes() const { return kind == Kind::Yuv ? (alpha ? 4 : 3) : 1; }
+    // The size of plane `i` in samples (a packed plane: in pixels).
+    int PlaneWidth(int i, int width) const;
+    int PlaneHeight(int i, int height) const;
+    // "yuv420p10 bt709 limited", for messages and the bench report.
+    std::string Describe() const;
+};
+
+// Picture memory: up to four planes, each with its own row stride in bytes.
+struct PlanePointers {
+    std::array<uint8_t*, 4> data{};
+    std::array<int, 4> linesize{};
+};
+
+// The affine maps between a layout's sample values and Y'CbCr or R'G'B',
+// as the shaders use them. Codes are samples as a texture returns them,
+// divided by the largest value their storage holds (255 or 65535).
+struct YuvCoefficients {
+    // R'G'B' = toRgb * (code * scale + bias), column-major as GL takes it.
+    std::array<float, 9> toRgb{};
+    // Y'CbCr = toYuv * R'G'B', column-major.
+    std::array<float, 9> toYuv{};
+    // Code to Y', Cb', Cr' (Cb', Cr' centred on 0).
+    std::array<float, 3> scale{}, bias{};
+    // Alpha code to 0..1.
+    float alphaScale = 1;
+    // Y'CbCr back to sample values: value = yuv * valueScale + valueOffset,
+    // rounded, then divided by storageMax for a normalized target.
+    std::array<float, 3> valueScale{}, valueOffset{};
+    float alphaMax = 255;    // the largest alpha value, 2^bits - 1
+    float storageMax = 255;  // 255 or 65535
+};
+
+YuvCoefficients Coefficients(const PixelLayout& layout);
+
+}  // namespace tessivar::gpu
