@@ -97,7 +97,7 @@ void inGL(benchmark::State& state, FrameSize size) {
     FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     gpu::PixelLayout layout;
     for (auto _ : state) {
-        pass.Convert(layout, pointers(planes.get()), size.width, size.height, canvas->texture.Handle, error);
+        pass.Convert(layout, pointers(planes.get()), size.width, size.height, 0, canvas->texture.Handle, error);
         glFinish();
     }
     setCounters(state, size);

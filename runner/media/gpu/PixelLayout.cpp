@@ -15,6 +15,7 @@ int PixelLayout::PlaneHeight(int i, int height) const {
 std::string PixelLayout::Describe() const {
     if (kind == Kind::Rgba) return "rgba";
     if (kind == Kind::Bgra) return "bgra";
+    if (kind == Kind::Gbr) return std::string(alpha ? "gbrap" : "gbrp") + (bits != 8 ? std::to_string(bits) : "");
     std::string text = alpha ? "yuva" : "yuv";
     text += chromaShiftX == 0 ? "444" : chromaShiftY == 0 ? "422" : "420";
     text += "p";
@@ -38,7 +39,7 @@ YuvCoefficients Coefficients(const PixelLayout& layout) {
                float(kg), float(-kg / (2.0 * (1.0 - kb))), float(-kg / (2.0 * (1.0 - kr))),  // G'
                float(kb), 0.5f, float(-kb / (2.0 * (1.0 - kr)))};                         // B'
 
-    const int bits = layout.kind == PixelLayout::Kind::Yuv ? layout.bits : 8;
+    const int bits = layout.Planar() ? layout.bits : 8;
     const double storage = layout.Wide() ? 65535.0 : 255.0;
     const double top = double((1 << bits) - 1);
     const double step = double(1 << (bits - 8));  // one 8-bit level in this depth
@@ -56,6 +57,15 @@ YuvCoefficients Coefficients(const PixelLayout& layout) {
     c.alphaScale = float(storage / top);
     c.alphaMax = float(top);
     c.storageMax = float(storage);
+    if (layout.kind == PixelLayout::Kind::Gbr) {
+        // Planes G, B, R, full range: the matrices only put them in order.
+        c.toRgb = {0, 1, 0, 0, 0, 1, 1, 0, 0};
+        c.toYuv = {0, 0, 1, 1, 0, 0, 0, 1, 0};
+        c.scale = {float(storage / top), float(storage / top), float(storage / top)};
+        c.bias = {0, 0, 0};
+        c.valueScale = {float(top), float(top), float(top)};
+        c.valueOffset = {0, 0, 0};
+    }
     return c;
 }
 

@@ -2,7 +2,8 @@
 // numbers mean, in the terms the GL conversions need (no FFmpeg types):
 // planar Y'CbCr with or without an alpha plane, 8 bits or more per sample
 // (then 16-bit little-endian words, the value in the low bits), any chroma
-// subsampling; or one plane of packed 8-bit RGBA / BGRA.
+// subsampling; planar RGB the same way (planes G, B, R and maybe A, as
+// FFmpeg's gbrp formats hold them); or one plane of packed 8-bit RGBA / BGRA.
 //
 // The numbers: a matrix (BT.601, BT.709, BT.2020 non-constant luminance)
 // and a range (limited: 16-235 luma, 16-240 chroma at 8 bits, scaled up
@@ -20,21 +21,24 @@ namespace tessivar::gpu {
 enum class Matrix { BT601, BT709, BT2020 };
 
 struct PixelLayout {
-    enum class Kind { Yuv, Rgba, Bgra };
+    enum class Kind { Yuv, Gbr, Rgba, Bgra };
     Kind kind = Kind::Yuv;
     int chromaShiftX = 1, chromaShiftY = 1;  // log2 of the subsampling: 1,1 is 4:2:0
     int bits = 8;                            // significant bits of a sample, 8 to 16
-    bool alpha = false;                      // a fourth plane (Y'CbCr only)
+    bool alpha = false;                      // a fourth plane (planar layouts)
     Matrix matrix = Matrix::BT709;
     bool fullRange = false;
 
     bool Wide() const { return bits > 8; }
-    int BytesPerSample() const { return Wide() ? 2 : 1; }
-    int Planes() const { return kind == Kind::Yuv ? (alpha ? 4 : 3) : 1; }
+    bool Planar() const { return kind == Kind::Yuv || kind == Kind::Gbr; }
+    bool Subsampled() const { return kind == Kind::Yuv && (chromaShiftX != 0 || chromaShiftY != 0); }
+    // Bytes of one sample of a plane (a packed plane: of one pixel).
+    int BytesPerSample() const { return Planar() ? (Wide() ? 2 : 1) : 4; }
+    int Planes() const { return Planar() ? (alpha ? 4 : 3) : 1; }
     // The size of plane `i` in samples (a packed plane: in pixels).
     int PlaneWidth(int i, int width) const;
     int PlaneHeight(int i, int height) const;
-    // "yuv420p10 bt709 limited", for messages and the bench report.
+    // "yuv420p10 bt709 limited", "gbrap16", for messages and the bench report.
     std::string Describe() const;
 };
 

@@ -5,12 +5,27 @@
 namespace tessivar::gpu {
 namespace {
 
-const char* kYuvFragment = R"(#version 410 core
-uniform sampler2D planeY;
-uniform sampler2D planeU;
-uniform sampler2D planeV;
-uniform sampler2D planeA;
-uniform int height;
+// Where an upright pixel lies in the stored picture: the picture is stood
+// upright by `turns` quarter turns clockwise, and the target's rows go
+// bottom-up while the planes' go top row first.
+const char* kStoredPixel = R"(
+uniform ivec2 size;  // of the stored picture
+uniform int turns;
+ivec2 storedPixel() {
+    ivec2 f = ivec2(gl_FragCoord.xy);
+    ivec2 u = ivec2(f.x, ((turns & 1) == 1 ? size.x : size.y) - 1 - f.y);
+    if (turns == 1) return ivec2(u.y, size.y - 1 - u.x);
+    if (turns == 2) return size - 1 - u;
+    if (turns == 3) return ivec2(size.x - 1 - u.y, u.x);
+    return u;
+}
+)";
+
+const char* kPlanarFragment = R"(
+uniform sampler2D plane0;
+uniform sampler2D plane1;
+uniform sampler2D plane2;
+uniform sampler2D plane3;
 uniform vec2 chromaStep;  // one pixel, in chroma texture coordinates
 uniform bool subsampled;
 uniform bool hasAlpha;
@@ -20,56 +35,52 @@ uniform vec3 bias;
 uniform float alphaScale;
 out vec4 colour;
 void main() {
-    // The target's rows go bottom-up, the planes' top row first.
-    ivec2 p = ivec2(gl_FragCoord.xy);
-    p.y = height - 1 - p.y;
+    ivec2 p = storedPixel();
     vec3 code;
-    code.x = texelFetch(planeY, p, 0).r;
+    code.x = texelFetch(plane0, p, 0).r;
     if (subsampled) {
         // Each chroma sample sits at the centre of the pixels it covers.
         vec2 c = (vec2(p) + 0.5) * chromaStep;
-        code.y = texture(planeU, c).r;
-        code.z = texture(planeV, c).r;
+        code.y = texture(plane1, c).r;
+        code.z = texture(plane2, c).r;
     } else {
-        code.y = texelFetch(planeU, p, 0).r;
-        code.z = texelFetch(planeV, p, 0).r;
+        code.y = texelFetch(plane1, p, 0).r;
+        code.z = texelFetch(plane2, p, 0).r;
     }
     vec3 rgb = toRgb * (code * scale + bias);
-    float a = hasAlpha ? texelFetch(planeA, p, 0).r * alphaScale : 1.0;
+    float a = hasAlpha ? texelFetch(plane3, p, 0).r * alphaScale : 1.0;
     colour = clamp(vec4(rgb, a), 0.0, 1.0);
 }
 )";
 
-const char* kPackedFragment = R"(#version 410 core
-uniform sampler2D picture;
-uniform int height;
+const char* kPackedFragment = R"(
+uniform sampler2D plane0;
 out vec4 colour;
-void main() {
-    ivec2 p = ivec2(gl_FragCoord.xy);
-    colour = texelFetch(picture, ivec2(p.x, height - 1 - p.y), 0);
-}
+void main() { colour = texelFetch(plane0, storedPixel(), 0); }
 )";
+
+std::string source(const char* body) { return std::string("#version 410 core\n") + kStoredPixel + body; }
 
 }  // namespace
 
 PlanesToRgba::~PlanesToRgba() { Release(); }
 
 bool PlanesToRgba::Create(std::string& error) {
-    if (!yuv.Create(GLProgram::FullScreenVertex(), kYuvFragment, "the Y'CbCr to RGBA shader", error) ||
-        !packed.Create(GLProgram::FullScreenVertex(), kPackedFragment, "the RGBA copy shader", error))
+    if (!planar.Create(GLProgram::FullScreenVertex(), source(kPlanarFragment), "the planes to RGBA shader", error) ||
+        !packed.Create(GLProgram::FullScreenVertex(), source(kPackedFragment), "the RGBA copy shader", error))
         return false;
-    glUseProgram(yuv.Name());
-    const char* samplers[4] = {"planeY", "planeU", "planeV", "planeA"};
-    for (int i = 0; i < 4; ++i) glUniform1i(yuv.Uniform(samplers[i]), i);
+    glUseProgram(planar.Name());
+    const char* samplers[4] = {"plane0", "plane1", "plane2", "plane3"};
+    for (int i = 0; i < 4; ++i) glUniform1i(planar.Uniform(samplers[i]), i);
     glUseProgram(packed.Name());
-    glUniform1i(packed.Uniform("picture"), 0);
+    glUniform1i(packed.Uniform("plane0"), 0);
     glUseProgram(0);
     glGenFramebuffers(1, &framebuffer);
     return true;
 }
 
 void PlanesToRgba::Release() {
-    yuv.Release();
+    planar.Release();
     packed.Release();
     for (unsigned& t : planeTextures) {
         if (t) glDeleteTextures(1, &t);
@@ -82,7 +93,7 @@ void PlanesToRgba::Release() {
 
 // Plane textures of the layout's sizes, made again only when it changes.
 bool PlanesToRgba::Prepare(const PixelLayout& layout, int width, int height, std::string& error) {
-    if (layout.kind != PixelLayout::Kind::Yuv && layout.Wide()) {
+    if (!layout.Planar() && layout.Wide()) {
         error = "packed RGBA pictures of more than 8 bits are converted on the CPU";
         return false;
     }
@@ -97,7 +108,7 @@ bool PlanesToRgba::Prepare(const PixelLayout& layout, int width, int height, std
     for (int i = 0; i < layout.Planes(); ++i) {
         glGenTextures(1, &planeTextures[i]);
         glBindTexture(GL_TEXTURE_2D, planeTextures[i]);
-        const bool packedPlane = layout.kind != PixelLayout::Kind::Yuv;
+        const bool packedPlane = !layout.Planar();
         const GLenum internal = packedPlane ? GL_RGBA8 : layout.Wide() ? GL_R16 : GL_R8;
         const GLenum format = packedPlane ? GL_RGBA : GL_RED;
         const GLenum type = layout.Wide() ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE;
@@ -116,8 +127,8 @@ bool PlanesToRgba::Prepare(const PixelLayout& layout, int width, int height, std
 }
 
 void PlanesToRgba::Upload(const PixelLayout& layout, const PlanePointers& planes, int width, int height) const {
-    const bool packedPlane = layout.kind != PixelLayout::Kind::Yuv;
-    const int bytes = packedPlane ? 4 : layout.BytesPerSample();
+    const bool packedPlane = !layout.Planar();
+    const int bytes = layout.BytesPerSample();
     const GLenum format = layout.kind == PixelLayout::Kind::Bgra ? GL_BGRA
                           : packedPlane                          ? GL_RGBA
                                                                  : GL_RED;
@@ -132,29 +143,26 @@ void PlanesToRgba::Upload(const PixelLayout& layout, const PlanePointers& planes
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-void PlanesToRgba::SetUniforms(const PixelLayout& layout, int width, int height) const {
-    if (layout.kind != PixelLayout::Kind::Yuv) {
-        glUseProgram(packed.Name());
-        glUniform1i(packed.Uniform("height"), height);
-        return;
-    }
+void PlanesToRgba::SetUniforms(const PixelLayout& layout, int width, int height, int turns) const {
+    const GLProgram& program = layout.Planar() ? planar : packed;
+    glUseProgram(program.Name());
+    glUniform2i(program.Uniform("size"), width, height);
+    glUniform1i(program.Uniform("turns"), turns);
+    if (!layout.Planar()) return;
     const YuvCoefficients c = Coefficients(layout);
-    glUseProgram(yuv.Name());
-    glUniform1i(yuv.Uniform("height"), height);
-    const bool subsampled = layout.chromaShiftX != 0 || layout.chromaShiftY != 0;
-    glUniform1i(yuv.Uniform("subsampled"), subsampled ? 1 : 0);
-    glUniform2f(yuv.Uniform("chromaStep"), 1.0f / float((1 << layout.chromaShiftX) * layout.PlaneWidth(1, width)),
+    glUniform1i(planar.Uniform("subsampled"), layout.Subsampled() ? 1 : 0);
+    glUniform2f(planar.Uniform("chromaStep"), 1.0f / float((1 << layout.chromaShiftX) * layout.PlaneWidth(1, width)),
                 1.0f / float((1 << layout.chromaShiftY) * layout.PlaneHeight(1, height)));
-    glUniform1i(yuv.Uniform("hasAlpha"), layout.alpha ? 1 : 0);
-    glUniformMatrix3fv(yuv.Uniform("toRgb"), 1, GL_FALSE, c.toRgb.data());
-    glUniform3fv(yuv.Uniform("scale"), 1, c.scale.data());
-    glUniform3fv(yuv.Uniform("bias"), 1, c.bias.data());
-    glUniform1f(yuv.Uniform("alphaScale"), c.alphaScale);
+    glUniform1i(planar.Uniform("hasAlpha"), layout.alpha ? 1 : 0);
+    glUniformMatrix3fv(planar.Uniform("toRgb"), 1, GL_FALSE, c.toRgb.data());
+    glUniform3fv(planar.Uniform("scale"), 1, c.scale.data());
+    glUniform3fv(planar.Uniform("bias"), 1, c.bias.data());
+    glUniform1f(planar.Uniform("alphaScale"), c.alphaScale);
 }
 
-bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& planes, int width, int height,
+bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& planes, int width, int height, int turns,
                            unsigned texture, std::string& error) {
-    const int bytes = layout.kind != PixelLayout::Kind::Yuv ? 4 : layout.BytesPerSample();
+    const int bytes = layout.BytesPerSample();
     for (int i = 0; i < layout.Planes(); ++i) {
         const int stride = planes.linesize[size_t(i)];
         if (!planes.data[size_t(i)] || stride < layout.PlaneWidth(i, width) * bytes || stride % bytes != 0) {
@@ -165,13 +173,17 @@ bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& plane
     }
     if (!Prepare(layout, width, height, error)) return false;
     Upload(layout, planes, width, height);
-    SetUniforms(layout, width, height);
+    turns &= 3;
+    SetUniforms(layout, width, height, turns);
 
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    glViewport(0, 0, width, height);
+    if (turns & 1)
+        glViewport(0, 0, height, width);
+    else
+        glViewport(0, 0, width, height);
     glDisable(GL_SCISSOR_TEST);
-    (layout.kind == PixelLayout::Kind::Yuv ? yuv : packed).DrawFullScreen();
+    (layout.Planar() ? planar : packed).DrawFullScreen();
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 

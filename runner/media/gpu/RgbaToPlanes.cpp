@@ -145,7 +145,7 @@ void RgbaToPlanes::Release() {
 
 bool RgbaToPlanes::Create(const PixelLayout& l, bool composite, int w, int h, int depth, std::string& error) {
     Release();
-    if (l.kind != PixelLayout::Kind::Yuv && l.Wide()) {
+    if (!l.Planar() && l.Wide()) {
         error = "packed RGBA output of more than 8 bits is converted on the CPU";
         return false;
     }
@@ -154,12 +154,10 @@ bool RgbaToPlanes::Create(const PixelLayout& l, bool composite, int w, int h, in
     width = w;
     height = h;
     if (!MakeTargets(error)) return false;
-    const bool yuv = layout.kind == PixelLayout::Kind::Yuv;
-    const bool fullChroma = layout.chromaShiftX == 0 && layout.chromaShiftY == 0;
     bool made = true;
-    if (!yuv)
+    if (!layout.Planar())
         made = MakePass({0}, false, error);
-    else if (fullChroma)
+    else if (!layout.Subsampled())
         made = MakePass(layout.alpha ? std::vector<int>{0, 1, 2, 3} : std::vector<int>{0, 1, 2}, false, error);
     else
         made = MakePass(layout.alpha ? std::vector<int>{0, 3} : std::vector<int>{0}, false, error) &&
@@ -177,14 +175,14 @@ bool RgbaToPlanes::Create(const PixelLayout& l, bool composite, int w, int h, in
 }
 
 bool RgbaToPlanes::MakeTargets(std::string& error) {
-    const bool yuv = layout.kind == PixelLayout::Kind::Yuv;
+    const bool planar = layout.Planar();
     for (int i = 0; i < layout.Planes(); ++i) {
         Target t;
         t.samples = layout.PlaneWidth(i, width);
         t.rows = layout.PlaneHeight(i, height);
-        t.texels = yuv ? (t.samples + kGroup - 1) / kGroup : t.samples;
+        t.texels = planar ? (t.samples + kGroup - 1) / kGroup : t.samples;
         t.texelBytes = layout.Wide() ? 8 : 4;
-        t.sampleBytes = yuv ? layout.BytesPerSample() : 4;
+        t.sampleBytes = layout.BytesPerSample();
         t.offset = bufferBytes;
         bufferBytes += t.RowBytes() * size_t(t.rows);
         glGenTextures(1, &t.texture);
@@ -206,7 +204,7 @@ bool RgbaToPlanes::MakeTargets(std::string& error) {
 std::string RgbaToPlanes::FragmentSource(const std::vector<int>& planes, bool chroma) const {
     std::string defines = "#version 410 core\n";
     if (overBlack) defines += "#define OVER_BLACK\n";
-    if (layout.kind != PixelLayout::Kind::Yuv) {
+    if (!layout.Planar()) {
         defines += "#define PACKED\n";
         if (layout.kind == PixelLayout::Kind::Bgra) defines += "#define BGRA\n";
     }

@@ -77,7 +77,8 @@ PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
     l.alpha = (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
     l.matrix = matrix;
     l.fullRange = fullRange;
-    if (format == AV_PIX_FMT_BGRA) l.kind = PixelLayout::Kind::Bgra;
+    if (d->flags & AV_PIX_FMT_FLAG_RGB)
+        l.kind = d->flags & AV_PIX_FMT_FLAG_PLANAR ? PixelLayout::Kind::Gbr : PixelLayout::Kind::Bgra;
     return l;
 }
 
@@ -219,7 +220,7 @@ Difference planesVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRan
     std::string error;
     EXPECT_TRUE(pass.Create(error)) << error;
     Texture target(width, height, layout.Wide());
-    EXPECT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, target.name, error)) << error;
+    EXPECT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, target.name, error)) << error;
     const std::vector<int> got = target.Read();
 
     Difference d;
@@ -237,7 +238,8 @@ Difference planesVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRan
 
 TEST_F(GpuConvert, PlanesBecomeRgbaAsSwscaleMakesThemForEverySubsamplingDepthMatrixAndRange) {
     for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA420P,
-                                 AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUVA444P10LE, AV_PIX_FMT_YUV422P12LE})
+                                 AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUVA444P10LE, AV_PIX_FMT_YUV422P12LE,
+                                 AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP16LE})
         for (Matrix matrix : {Matrix::BT601, Matrix::BT709, Matrix::BT2020})
             for (bool full : {false, true}) {
                 SCOPED_TRACE(layoutOf(format, matrix, full).Describe());
@@ -269,7 +271,7 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
             std::string error;
             ASSERT_TRUE(pass.Create(error)) << error;
             Texture target(width, height, false);
-            ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, target.name, error)) << error;
+            ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, target.name, error)) << error;
             const std::vector<int> got = target.Read();
             Difference d;
             // The first row and column lie outside the first sample's centre,
@@ -282,6 +284,40 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
                 }
             EXPECT_LE(d.worst, 1.5) << d.where;
         }
+}
+
+// A picture stood upright by quarter turns is the unturned one turned: each
+// upright pixel comes from where the turn takes it (odd sides, 4:2:0, so
+// chroma has to follow too).
+TEST_F(GpuConvert, QuarterTurnsStandThePictureUprightClockwise) {
+    const int width = 5, height = 3;
+    const AVPixelFormat format = AV_PIX_FMT_YUV420P;
+    FramePtr planes = wavePlanes(format, width, height, false);
+    for (int p = 0; p < 3; ++p)  // every sample its own value
+        for (int y = 0; y < (p ? 2 : height); ++y)
+            for (int x = 0; x < (p ? 3 : width); ++x) setSample(planes.get(), p, x, y, 40 + 37 * p + 11 * y + 3 * x);
+    const PixelLayout layout = layoutOf(format, Matrix::BT709, false);
+    gpu::PlanesToRgba pass;
+    std::string error;
+    ASSERT_TRUE(pass.Create(error)) << error;
+    Texture unturned(width, height, false);
+    ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, unturned.name, error)) << error;
+    const std::vector<int> stored = unturned.Read();
+    for (int turns = 1; turns < 4; ++turns) {
+        const int w = turns == 2 ? width : height, h = turns == 2 ? height : width;
+        Texture turned(w, h, false);
+        ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, turns, turned.name, error)) << error;
+        const std::vector<int> got = turned.Read();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                // Turned clockwise: the stored left column, bottom up, becomes the top row.
+                const int sx = turns == 1 ? y : turns == 2 ? width - 1 - x : width - 1 - y;
+                const int sy = turns == 1 ? height - 1 - x : turns == 2 ? height - 1 - y : x;
+                for (int c = 0; c < 4; ++c)
+                    ASSERT_EQ(got[size_t((y * w + x) * 4 + c)], stored[size_t((sy * width + sx) * 4 + c)])
+                        << turns << " turns, pixel " << x << "," << y;
+            }
+    }
 }
 
 // Strides the GL cannot follow are refused before anything is uploaded; a
@@ -297,15 +333,15 @@ TEST_F(GpuConvert, RowStridesDownToExactlyOneRowAreTakenAndShorterOrNegativeOnes
     std::string error;
     ASSERT_TRUE(pass.Create(error)) << error;
     Texture target(width, height, false);
-    EXPECT_TRUE(pass.Convert(layout, planes, width, height, target.name, error)) << error;
+    EXPECT_TRUE(pass.Convert(layout, planes, width, height, 0, target.name, error)) << error;
     EXPECT_EQ(target.Read()[0], 255);  // limited white
 
     planes.linesize[1] = 3;
-    EXPECT_FALSE(pass.Convert(layout, planes, width, height, target.name, error));
+    EXPECT_FALSE(pass.Convert(layout, planes, width, height, 0, target.name, error));
     EXPECT_NE(error.find("plane 1"), std::string::npos) << error;
     planes.linesize[1] = 4;
     planes.linesize[0] = -width;
-    EXPECT_FALSE(pass.Convert(layout, planes, width, height, target.name, error));
+    EXPECT_FALSE(pass.Convert(layout, planes, width, height, 0, target.name, error));
 }
 
 // ---- RGBA into planes -------------------------------------------------------
@@ -341,7 +377,7 @@ Difference compare(const AVFrame* got, const AVFrame* want, const PixelLayout& l
     const char* names[4] = {"Y", "U", "V", "A"};
     for (int p = 0; p < layout.Planes(); ++p)
         for (int y = 0; y < layout.PlaneHeight(p, got->height); ++y)
-            for (int x = 0; x < layout.PlaneWidth(p, got->width) * (layout.kind == PixelLayout::Kind::Yuv ? 1 : 4); ++x)
+            for (int x = 0; x < layout.PlaneWidth(p, got->width) * (layout.Planar() ? 1 : 4); ++x)
                 d.Add(std::abs(sample(got, p, x, y) - sample(want, p, x, y)) * toEight, p, at(names[p], x, y));
     return d;
 }
@@ -373,7 +409,7 @@ TEST_F(GpuConvert, RgbaBecomesPlanesAsSwscaleMakesThemForEachEncoderFormatMatrix
     };
     for (const Case c : {Case{AV_PIX_FMT_YUV420P, true}, Case{AV_PIX_FMT_YUVA420P, false}, Case{AV_PIX_FMT_YUV422P, false},
                          Case{AV_PIX_FMT_YUVA444P10LE, false}, Case{AV_PIX_FMT_YUV420P10LE, true},
-                         Case{AV_PIX_FMT_BGRA, false}})
+                         Case{AV_PIX_FMT_BGRA, false}, Case{AV_PIX_FMT_GBRAP16LE, false}})
         for (Matrix matrix : {Matrix::BT601, Matrix::BT709, Matrix::BT2020})
             for (bool full : {false, true}) {
                 SCOPED_TRACE(layoutOf(c.format, matrix, full).Describe() + (c.composite ? " over black" : ""));
