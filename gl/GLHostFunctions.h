@@ -10,14 +10,17 @@
 #define TESSIVAR_GL_HOST_FUNCTIONS(X) \
     X(ActiveTexture, ACTIVETEXTURE) \
     X(AttachShader, ATTACHSHADER) \
+    X(BindBuffer, BINDBUFFER) \
     X(BindFramebuffer, BINDFRAMEBUFFER) \
     X(BindTexture, BINDTEXTURE) \
     X(BindVertexArray, BINDVERTEXARRAY) \
     X(BlendFunc, BLENDFUNC) \
+    X(BufferData, BUFFERDATA) \
     X(CheckFramebufferStatus, CHECKFRAMEBUFFERSTATUS) \
     X(Clear, CLEAR) \
     X(ClearBufferfv, CLEARBUFFERFV) \
     X(ClearColor, CLEARCOLOR) \
+    X(ClientWaitSync, CLIENTWAITSYNC) \
     X(ColorMask, COLORMASK) \
     X(CompileShader, COMPILESHADER) \
     X(CreateProgram, CREATEPROGRAM) \
@@ -29,14 +32,18 @@
     X(DeleteProgram, DELETEPROGRAM) \
     X(DeleteRenderbuffers, DELETERENDERBUFFERS) \
     X(DeleteShader, DELETESHADER) \
+    X(DeleteSync, DELETESYNC) \
     X(DeleteTextures, DELETETEXTURES) \
     X(DeleteVertexArrays, DELETEVERTEXARRAYS) \
     X(Disable, DISABLE) \
+    X(Disablei, DISABLEI) \
     X(DrawArrays, DRAWARRAYS) \
+    X(DrawBuffers, DRAWBUFFERS) \
     X(Enable, ENABLE) \
     X(Enablei, ENABLEI) \
-    X(Disablei, DISABLEI) \
+    X(FenceSync, FENCESYNC) \
     X(Finish, FINISH) \
+    X(Flush, FLUSH) \
     X(FramebufferTexture2D, FRAMEBUFFERTEXTURE2D) \
     X(GenBuffers, GENBUFFERS) \
     X(GenFramebuffers, GENFRAMEBUFFERS) \
@@ -45,16 +52,16 @@
     X(GenVertexArrays, GENVERTEXARRAYS) \
     X(GetError, GETERROR) \
     X(GetFramebufferAttachmentParameteriv, GETFRAMEBUFFERATTACHMENTPARAMETERIV) \
-    X(GetIntegerv, GETINTEGERV) \
     X(GetIntegeri_v, GETINTEGERI_V) \
+    X(GetIntegerv, GETINTEGERV) \
     X(GetProgramiv, GETPROGRAMIV) \
     X(GetShaderInfoLog, GETSHADERINFOLOG) \
     X(GetShaderiv, GETSHADERIV) \
     X(GetString, GETSTRING) \
     X(GetTexLevelParameteriv, GETTEXLEVELPARAMETERIV) \
-    X(GetUniformLocation, GETUNIFORMLOCATION) \
     X(GetUniformfv, GETUNIFORMFV) \
     X(GetUniformiv, GETUNIFORMIV) \
+    X(GetUniformLocation, GETUNIFORMLOCATION) \
     X(IsBuffer, ISBUFFER) \
     X(IsEnabled, ISENABLED) \
     X(IsEnabledi, ISENABLEDI) \
@@ -65,7 +72,9 @@
     X(IsTexture, ISTEXTURE) \
     X(IsVertexArray, ISVERTEXARRAY) \
     X(LinkProgram, LINKPROGRAM) \
+    X(MapBufferRange, MAPBUFFERRANGE) \
     X(PixelStorei, PIXELSTOREI) \
+    X(ReadBuffer, READBUFFER) \
     X(ReadPixels, READPIXELS) \
     X(Scissor, SCISSOR) \
     X(ScissorIndexed, SCISSORINDEXED) \
@@ -73,8 +82,13 @@
     X(TexImage2D, TEXIMAGE2D) \
     X(TexParameteri, TEXPARAMETERI) \
     X(TexSubImage2D, TEXSUBIMAGE2D) \
+    X(Uniform1f, UNIFORM1F) \
     X(Uniform1i, UNIFORM1I) \
     X(Uniform2f, UNIFORM2F) \
+    X(Uniform2i, UNIFORM2I) \
+    X(Uniform3fv, UNIFORM3FV) \
+    X(UniformMatrix3fv, UNIFORMMATRIX3FV) \
+    X(UnmapBuffer, UNMAPBUFFER) \
     X(UseProgram, USEPROGRAM) \
     X(Viewport, VIEWPORT)
 
@@ -95,14 +109,17 @@ bool LoadHostGL(std::string& missing);
 
 #define glActiveTexture ::tessivar::g_HostGL.ActiveTexture
 #define glAttachShader ::tessivar::g_HostGL.AttachShader
+#define glBindBuffer ::tessivar::g_HostGL.BindBuffer
 #define glBindFramebuffer ::tessivar::g_HostGL.BindFramebuffer
 #define glBindTexture ::tessivar::g_HostGL.BindTexture
 #define glBindVertexArray ::tessivar::g_HostGL.BindVertexArray
 #define glBlendFunc ::tessivar::g_HostGL.BlendFunc
+#define glBufferData ::tessivar::g_HostGL.BufferData
 #define glCheckFramebufferStatus ::tessivar::g_HostGL.CheckFramebufferStatus
 #define glClear ::tessivar::g_HostGL.Clear
 #define glClearBufferfv ::tessivar::g_HostGL.ClearBufferfv
 #define glClearColor ::tessivar::g_HostGL.ClearColor
+#define glClientWaitSync ::tessivar::g_HostGL.ClientWaitSync
 #define glColorMask ::tessivar::g_HostGL.ColorMask
 #define glCompileShader ::tessivar::g_HostGL.CompileShader
 #define glCreateProgram ::tessivar::g_HostGL.CreateProgram
@@ -114,14 +131,18 @@ bool LoadHostGL(std::string& missing);
 #define glDeleteProgram ::tessivar::g_HostGL.DeleteProgram
 #define glDeleteRenderbuffers ::tessivar::g_HostGL.DeleteRenderbuffers
 #define glDeleteShader ::tessivar::g_HostGL.DeleteShader
+#define glDeleteSync ::tessivar::g_HostGL.DeleteSync
 #define glDeleteTextures ::tessivar::g_HostGL.DeleteTextures
 #define glDeleteVertexArrays ::tessivar::g_HostGL.DeleteVertexArrays
 #define glDisable ::tessivar::g_HostGL.Disable
+#define glDisablei ::tessivar::g_HostGL.Disablei
 #define glDrawArrays ::tessivar::g_HostGL.DrawArrays
+#define glDrawBuffers ::tessivar::g_HostGL.DrawBuffers
 #define glEnable ::tessivar::g_HostGL.Enable
 #define glEnablei ::tessivar::g_HostGL.Enablei
-#define glDisablei ::tessivar::g_HostGL.Disablei
+#define glFenceSync ::tessivar::g_HostGL.FenceSync
 #define glFinish ::tessivar::g_HostGL.Finish
+#define glFlush ::tessivar::g_HostGL.Flush
 #define glFramebufferTexture2D ::tessivar::g_HostGL.FramebufferTexture2D
 #define glGenBuffers ::tessivar::g_HostGL.GenBuffers
 #define glGenFramebuffers ::tessivar::g_HostGL.GenFramebuffers
@@ -130,16 +151,16 @@ bool LoadHostGL(std::string& missing);
 #define glGenVertexArrays ::tessivar::g_HostGL.GenVertexArrays
 #define glGetError ::tessivar::g_HostGL.GetError
 #define glGetFramebufferAttachmentParameteriv ::tessivar::g_HostGL.GetFramebufferAttachmentParameteriv
-#define glGetIntegerv ::tessivar::g_HostGL.GetIntegerv
 #define glGetIntegeri_v ::tessivar::g_HostGL.GetIntegeri_v
+#define glGetIntegerv ::tessivar::g_HostGL.GetIntegerv
 #define glGetProgramiv ::tessivar::g_HostGL.GetProgramiv
 #define glGetShaderInfoLog ::tessivar::g_HostGL.GetShaderInfoLog
 #define glGetShaderiv ::tessivar::g_HostGL.GetShaderiv
 #define glGetString ::tessivar::g_HostGL.GetString
 #define glGetTexLevelParameteriv ::tessivar::g_HostGL.GetTexLevelParameteriv
-#define glGetUniformLocation ::tessivar::g_HostGL.GetUniformLocation
 #define glGetUniformfv ::tessivar::g_HostGL.GetUniformfv
 #define glGetUniformiv ::tessivar::g_HostGL.GetUniformiv
+#define glGetUniformLocation ::tessivar::g_HostGL.GetUniformLocation
 #define glIsBuffer ::tessivar::g_HostGL.IsBuffer
 #define glIsEnabled ::tessivar::g_HostGL.IsEnabled
 #define glIsEnabledi ::tessivar::g_HostGL.IsEnabledi
@@ -150,7 +171,9 @@ bool LoadHostGL(std::string& missing);
 #define glIsTexture ::tessivar::g_HostGL.IsTexture
 #define glIsVertexArray ::tessivar::g_HostGL.IsVertexArray
 #define glLinkProgram ::tessivar::g_HostGL.LinkProgram
+#define glMapBufferRange ::tessivar::g_HostGL.MapBufferRange
 #define glPixelStorei ::tessivar::g_HostGL.PixelStorei
+#define glReadBuffer ::tessivar::g_HostGL.ReadBuffer
 #define glReadPixels ::tessivar::g_HostGL.ReadPixels
 #define glScissor ::tessivar::g_HostGL.Scissor
 #define glScissorIndexed ::tessivar::g_HostGL.ScissorIndexed
@@ -158,7 +181,12 @@ bool LoadHostGL(std::string& missing);
 #define glTexImage2D ::tessivar::g_HostGL.TexImage2D
 #define glTexParameteri ::tessivar::g_HostGL.TexParameteri
 #define glTexSubImage2D ::tessivar::g_HostGL.TexSubImage2D
+#define glUniform1f ::tessivar::g_HostGL.Uniform1f
 #define glUniform1i ::tessivar::g_HostGL.Uniform1i
 #define glUniform2f ::tessivar::g_HostGL.Uniform2f
+#define glUniform2i ::tessivar::g_HostGL.Uniform2i
+#define glUniform3fv ::tessivar::g_HostGL.Uniform3fv
+#define glUniformMatrix3fv ::tessivar::g_HostGL.UniformMatrix3fv
+#define glUnmapBuffer ::tessivar::g_HostGL.UnmapBuffer
 #define glUseProgram ::tessivar::g_HostGL.UseProgram
 #define glViewport ::tessivar::g_HostGL.Viewport
