@@ -7,21 +7,16 @@
 namespace tessivar::gpu {
 namespace {
 
-// Samples of a plane row packed into one texel (a packed RGBA plane: one
-// pixel per texel).
-constexpr int kGroup = 4;
-
-const char* kPackFragment = R"(
+const char* kPackCommon = R"(
 uniform sampler2D picture;  // RGBA, rows bottom-up
 uniform ivec2 size;
 uniform mat3 toYuv;
 uniform vec3 valueScale;
 uniform vec3 valueOffset;
 uniform float largest;      // 2^bits - 1
-uniform float storageMax;   // 255 or 65535
 
 vec4 pixel(ivec2 p) {
-    p = min(p, size - 1);   // samples past the right or bottom edge repeat it
+    p = min(p, size - 1);   // pixels past the right or bottom edge repeat it
     vec4 c = texelFetch(picture, ivec2(p.x, size.y - 1 - p.y), 0);
 #ifdef OVER_BLACK
     c = vec4(c.rgb * c.a, 1.0);
@@ -29,96 +24,71 @@ vec4 pixel(ivec2 p) {
     return c;
 }
 
-// A sample value, rounded, as the normalized target stores it exactly.
-float stored(float value) { return floor(clamp(value, 0.0, largest) + 0.5) / storageMax; }
-
-#ifdef PACKED
-layout(location = 0) out vec4 outPixel;
-void main() {
-    vec4 c = pixel(ivec2(gl_FragCoord.xy));
-#ifdef BGRA
-    c = c.bgra;
-#endif
-    outPixel = c;
-}
-#else
-#ifdef OUT_Y
-layout(location = OUT_Y) out vec4 outY;
-#endif
-#ifdef OUT_U
-layout(location = OUT_U) out vec4 outU;
-layout(location = OUT_V) out vec4 outV;
-#endif
-#ifdef OUT_A
-layout(location = OUT_A) out vec4 outA;
-#endif
-
-// The mean colour of the pixels chroma sample s covers.
-vec3 block(ivec2 s) {
-    vec3 sum = vec3(0.0);
-    for (int dy = 0; dy < (1 << SHIFT_Y); ++dy)
-        for (int dx = 0; dx < (1 << SHIFT_X); ++dx)
-            sum += pixel(ivec2((s.x << SHIFT_X) + dx, (s.y << SHIFT_Y) + dy)).rgb;
-    return sum / float((1 << SHIFT_X) * (1 << SHIFT_Y));
-}
-
-void main() {
-    // This texel holds samples 4x .. 4x + 3 of row y, top row first.
-    ivec2 t = ivec2(gl_FragCoord.xy);
-    vec4 y = vec4(0.0), u = vec4(0.0), v = vec4(0.0), a = vec4(0.0);
-    for (int i = 0; i < 4; ++i) {
-        ivec2 s = ivec2(t.x * 4 + i, t.y);
-#if defined(OUT_Y) || defined(OUT_A)
-        vec4 c = pixel(s);
-        y[i] = stored(dot(vec3(toYuv[0][0], toYuv[1][0], toYuv[2][0]), c.rgb) * valueScale.x + valueOffset.x);
-        a[i] = stored(c.a * largest);
-#endif
-#ifdef OUT_U
-#if defined(OUT_Y) && SHIFT_X == 0 && SHIFT_Y == 0
-        vec3 yuv = toYuv * c.rgb;
-#else
-        vec3 yuv = toYuv * block(s);
-#endif
-        u[i] = stored(yuv.y * valueScale.y + valueOffset.y);
-        v[i] = stored(yuv.z * valueScale.z + valueOffset.z);
-#endif
-    }
-#ifdef OUT_Y
-    outY = y;
-#endif
-#ifdef OUT_U
-    outU = u;
-    outV = v;
-#endif
-#ifdef OUT_A
-    outA = a;
-#endif
-}
-#endif
+// A sample's value, rounded.
+uint code(float value) { return uint(clamp(value, 0.0, largest) + 0.5); }
 )";
+
+// Reads every pixel of the block once: luma and alpha as they come, the
+// colours summed per chroma sample.
+const char* kPackPlanar = R"(
+void main() {
+    ivec2 origin = ivec2(gl_FragCoord.xy) * ivec2(BW, BH);
+    uint ys[BW * BH];
+    uint as[BW * BH];
+    vec3 sums[BW >> SX];
+    for (int i = 0; i < (BW >> SX); ++i) sums[i] = vec3(0.0);
+    vec3 lumaRow = vec3(toYuv[0][0], toYuv[1][0], toYuv[2][0]);
+    for (int r = 0; r < BH; ++r)
+        for (int x = 0; x < BW; ++x) {
+            vec4 c = pixel(origin + ivec2(x, r));
+            ys[r * BW + x] = code(dot(lumaRow, c.rgb) * valueScale.x + valueOffset.x);
+            as[r * BW + x] = code(c.a * largest);
+            sums[x >> SX] += c.rgb;
+        }
+    uint us[BW >> SX];
+    uint vs[BW >> SX];
+    for (int i = 0; i < (BW >> SX); ++i) {
+        vec3 yuv = toYuv * (sums[i] / float((1 << SX) * BH));
+        us[i] = code(yuv.y * valueScale.y + valueOffset.y);
+        vs[i] = code(yuv.z * valueScale.z + valueOffset.z);
+    }
+)";
+
+const char* kPackPacked = R"(
+void main() {
+    ivec2 origin = ivec2(gl_FragCoord.xy) * ivec2(BW, 1);
+    uint ps[BW * 4];
+    for (int x = 0; x < BW; ++x) {
+        vec4 c = pixel(origin + ivec2(x, 0));
+#ifdef BGRA
+        c = c.bgra;
+#endif
+        for (int k = 0; k < 4; ++k) ps[x * 4 + k] = code(c[k] * 255.0);
+    }
+)";
+
+GLenum readFormat(int texelBytes) {
+    return texelBytes == 16 ? GL_RGBA_INTEGER : texelBytes == 8 ? GL_RG_INTEGER : GL_RED_INTEGER;
+}
 
 }  // namespace
 
-// One plane's packed texture and where its rows go in a pixel buffer.
-struct RgbaToPlanes::Target {
-    unsigned texture = 0;
-    int texels = 0, rows = 0;  // the texture's size
-    int texelBytes = 4;        // 4, or 8 for 16-bit channels
-    size_t offset = 0;         // in each pixel buffer
-    int sampleBytes = 1;       // of the plane in memory (a packed plane: 4)
-    int samples = 0;           // of a plane row
-    size_t RowBytes() const { return size_t(texels) * size_t(texelBytes); }
+// One plane in the pixel buffers: packed rows, `rowBytes` apart.
+struct RgbaToPlanes::Plane {
+    int samples = 0, rows = 0;  // of the plane (a packed plane: in pixels)
+    int sampleBytes = 1;        // in memory (a packed plane: 4)
+    int perTexel = 8;           // samples one texel holds
+    int blockRows = 1;          // rows of the plane one fragment writes
+    int texels = 0;             // per row
+    size_t offset = 0, rowBytes = 0;
 };
 
-// One shader pass: a program drawing into the targets of some planes.
-struct RgbaToPlanes::Pass {
-    GLProgram program;
-    unsigned framebuffer = 0;
-    std::vector<int> planes;  // attachment i holds plane planes[i]
-    int width = 0, height = 0;
-    ~Pass() {
-        if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
-    }
+// One integer target: row `row` of each block of plane `plane`.
+struct RgbaToPlanes::Target {
+    unsigned texture = 0;
+    int plane = 0, row = 0;
+    int texelBytes = 4;
+    const char* array = "ys";  // the shader's samples for it
 };
 
 struct RgbaToPlanes::Slot {
@@ -135,34 +105,30 @@ void RgbaToPlanes::Release() {
         if (s.buffer) glDeleteBuffers(1, &s.buffer);
     }
     slots.clear();
-    passes.clear();
     for (Target& t : targets)
         if (t.texture) glDeleteTextures(1, &t.texture);
     targets.clear();
+    planes.clear();
+    program.Release();
+    if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+    framebuffer = 0;
     oldest = inFlight = 0;
     bufferBytes = 0;
 }
 
 bool RgbaToPlanes::Create(const PixelLayout& l, bool composite, int w, int h, int depth, std::string& error) {
     Release();
-    if (!l.Planar() && l.Wide()) {
-        error = "packed RGBA output of more than 8 bits is converted on the CPU";
+    if ((!l.Planar() && l.Wide()) || (l.Subsampled() && (l.chromaShiftX > 1 || l.chromaShiftY > 1))) {
+        error = l.Describe() + " pictures are converted on the CPU";
         return false;
     }
     layout = l;
     overBlack = composite;
     width = w;
     height = h;
-    if (!MakeTargets(error)) return false;
-    bool made = true;
-    if (!layout.Planar())
-        made = MakePass({0}, false, error);
-    else if (!layout.Subsampled())
-        made = MakePass(layout.alpha ? std::vector<int>{0, 1, 2, 3} : std::vector<int>{0, 1, 2}, false, error);
-    else
-        made = MakePass(layout.alpha ? std::vector<int>{0, 3} : std::vector<int>{0}, false, error) &&
-               MakePass({1, 2}, true, error);
-    if (!made) return false;
+    blockWidth = layout.Planar() ? 8 : 4;
+    blockHeight = layout.Subsampled() ? 1 << layout.chromaShiftY : 1;
+    if (!MakeTargets(error) || !MakeProgram(error)) return false;
 
     slots.resize(size_t(depth < 1 ? 1 : depth));
     for (Slot& s : slots) {
@@ -174,74 +140,48 @@ bool RgbaToPlanes::Create(const PixelLayout& l, bool composite, int w, int h, in
     return true;
 }
 
+// A plane's rows in the pixel buffers, and a target per block row of it.
 bool RgbaToPlanes::MakeTargets(std::string& error) {
-    const bool planar = layout.Planar();
+    const int blocksWide = (width + blockWidth - 1) / blockWidth;
+    const int blocksHigh = (height + blockHeight - 1) / blockHeight;
+    const char* arrays[4] = {"ys", "us", "vs", "as"};
     for (int i = 0; i < layout.Planes(); ++i) {
-        Target t;
-        t.samples = layout.PlaneWidth(i, width);
-        t.rows = layout.PlaneHeight(i, height);
-        t.texels = planar ? (t.samples + kGroup - 1) / kGroup : t.samples;
-        t.texelBytes = layout.Wide() ? 8 : 4;
-        t.sampleBytes = layout.BytesPerSample();
-        t.offset = bufferBytes;
-        bufferBytes += t.RowBytes() * size_t(t.rows);
-        glGenTextures(1, &t.texture);
-        glBindTexture(GL_TEXTURE_2D, t.texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, layout.Wide() ? GL_RGBA16 : GL_RGBA8, t.texels, t.rows, 0, GL_RGBA,
-                     layout.Wide() ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        targets.push_back(t);
-        if (!t.texture) {
-            error = "cannot create a " + std::to_string(t.texels) + "x" + std::to_string(t.rows) + " plane target";
-            return false;
+        const bool chroma = i == 1 || i == 2;
+        Plane p;
+        p.samples = layout.PlaneWidth(i, width);
+        p.rows = layout.PlaneHeight(i, height);
+        p.sampleBytes = layout.BytesPerSample();
+        p.perTexel = !layout.Planar() ? blockWidth : chroma ? blockWidth >> layout.chromaShiftX : blockWidth;
+        p.blockRows = chroma ? 1 : blockHeight;
+        p.texels = blocksWide;
+        p.rowBytes = size_t(p.texels) * size_t(p.perTexel) * size_t(p.sampleBytes);
+        p.offset = bufferBytes;
+        bufferBytes += p.rowBytes * size_t(blocksHigh) * size_t(p.blockRows);
+        planes.push_back(p);
+        for (int r = 0; r < p.blockRows; ++r) {
+            Target t;
+            t.plane = i;
+            t.row = r;
+            t.texelBytes = p.perTexel * p.sampleBytes;
+            t.array = layout.Planar() ? arrays[i] : "ps";
+            const GLenum format = t.texelBytes == 16 ? GL_RGBA32UI : t.texelBytes == 8 ? GL_RG32UI : GL_R32UI;
+            glGenTextures(1, &t.texture);
+            glBindTexture(GL_TEXTURE_2D, t.texture);
+            glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), blocksWide, blocksHigh, 0, readFormat(t.texelBytes),
+                         GL_UNSIGNED_INT, nullptr);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            targets.push_back(t);
         }
     }
     glBindTexture(GL_TEXTURE_2D, 0);
-    return true;
-}
 
-std::string RgbaToPlanes::FragmentSource(const std::vector<int>& planes, bool chroma) const {
-    std::string defines = "#version 410 core\n";
-    if (overBlack) defines += "#define OVER_BLACK\n";
-    if (!layout.Planar()) {
-        defines += "#define PACKED\n";
-        if (layout.kind == PixelLayout::Kind::Bgra) defines += "#define BGRA\n";
-    }
-    const char* names[4] = {"OUT_Y", "OUT_U", "OUT_V", "OUT_A"};
-    for (size_t i = 0; i < planes.size(); ++i)
-        defines += "#define " + std::string(names[planes[i]]) + " " + std::to_string(i) + "\n";
-    defines += "#define SHIFT_X " + std::to_string(chroma ? layout.chromaShiftX : 0) + "\n";
-    defines += "#define SHIFT_Y " + std::to_string(chroma ? layout.chromaShiftY : 0) + "\n";
-    return defines + kPackFragment;
-}
-
-bool RgbaToPlanes::MakePass(const std::vector<int>& planes, bool chroma, std::string& error) {
-    auto pass = std::make_unique<Pass>();
-    pass->planes = planes;
-    pass->width = targets[size_t(planes[0])].texels;
-    pass->height = targets[size_t(planes[0])].rows;
-    if (!pass->program.Create(GLProgram::FullScreenVertex(), FragmentSource(planes, chroma),
-                              "the RGBA to " + layout.Describe() + " shader", error))
-        return false;
-    const YuvCoefficients c = Coefficients(layout);
-    const GLuint program = pass->program.Name();
-    glUseProgram(program);
-    glUniform1i(pass->program.Uniform("picture"), 0);
-    glUniform2i(pass->program.Uniform("size"), width, height);
-    glUniformMatrix3fv(pass->program.Uniform("toYuv"), 1, GL_FALSE, c.toYuv.data());
-    glUniform3fv(pass->program.Uniform("valueScale"), 1, c.valueScale.data());
-    glUniform3fv(pass->program.Uniform("valueOffset"), 1, c.valueOffset.data());
-    glUniform1f(pass->program.Uniform("largest"), c.alphaMax);
-    glUniform1f(pass->program.Uniform("storageMax"), c.storageMax);
-    glUseProgram(0);
-
-    glGenFramebuffers(1, &pass->framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, pass->framebuffer);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     std::vector<GLenum> buffers;
-    for (size_t i = 0; i < planes.size(); ++i) {
-        const GLenum attachment = GLenum(GL_COLOR_ATTACHMENT0 + i);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, targets[size_t(planes[i])].texture, 0);
+    for (size_t k = 0; k < targets.size(); ++k) {
+        const GLenum attachment = GLenum(GL_COLOR_ATTACHMENT0 + k);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, targets[k].texture, 0);
         buffers.push_back(attachment);
     }
     glDrawBuffers(GLsizei(buffers.size()), buffers.data());
@@ -252,36 +192,85 @@ bool RgbaToPlanes::MakePass(const std::vector<int>& planes, bool chroma, std::st
                 std::to_string(height);
         return false;
     }
-    passes.push_back(std::move(pass));
+    return true;
+}
+
+// The block's samples packed into each target's unsigned words, low bytes
+// first, as they lie in memory.
+std::string RgbaToPlanes::FragmentSource() const {
+    std::string s = "#version 410 core\n";
+    if (overBlack) s += "#define OVER_BLACK\n";
+    if (layout.kind == PixelLayout::Kind::Bgra) s += "#define BGRA\n";
+    s += "#define BW " + std::to_string(blockWidth) + "\n#define BH " + std::to_string(blockHeight) + "\n";
+    s += "#define SX " + std::to_string(layout.Subsampled() ? layout.chromaShiftX : 0) + "\n";
+    s += kPackCommon;
+    const char* vectors[5] = {"", "uint", "uvec2", "", "uvec4"};
+    for (size_t k = 0; k < targets.size(); ++k)
+        s += "layout(location = " + std::to_string(k) + ") out " + vectors[targets[k].texelBytes / 4] + " out" +
+             std::to_string(k) + ";\n";
+    s += layout.Planar() ? kPackPlanar : kPackPacked;
+    for (size_t k = 0; k < targets.size(); ++k) {
+        const Target& t = targets[k];
+        const Plane& p = planes[size_t(t.plane)];
+        const int unit = layout.Planar() ? p.sampleBytes : 1;  // a packed pixel's bytes go one by one
+        const int perWord = 4 / unit, words = t.texelBytes / 4;
+        const int first = layout.Planar() ? t.row * blockWidth : 0;
+        std::string value = words == 1 ? "" : std::string(vectors[words]) + "(";
+        for (int word = 0; word < words; ++word) {
+            if (word) value += ", ";
+            for (int j = 0; j < perWord; ++j) {
+                const std::string sample = std::string(t.array) + "[" + std::to_string(first + word * perWord + j) + "]";
+                value += j == 0 ? sample : " | (" + sample + " << " + std::to_string(j * 8 * unit) + ")";
+            }
+        }
+        s += "    out" + std::to_string(k) + " = " + value + (words == 1 ? "" : ")") + ";\n";
+    }
+    return s + "}\n";
+}
+
+bool RgbaToPlanes::MakeProgram(std::string& error) {
+    if (!program.Create(GLProgram::FullScreenVertex(), FragmentSource(), "the RGBA to " + layout.Describe() + " shader",
+                        error))
+        return false;
+    const YuvCoefficients c = Coefficients(layout);
+    glUseProgram(program.Name());
+    glUniform1i(program.Uniform("picture"), 0);
+    glUniform2i(program.Uniform("size"), width, height);
+    glUniformMatrix3fv(program.Uniform("toYuv"), 1, GL_FALSE, c.toYuv.data());
+    glUniform3fv(program.Uniform("valueScale"), 1, c.valueScale.data());
+    glUniform3fv(program.Uniform("valueOffset"), 1, c.valueOffset.data());
+    glUniform1f(program.Uniform("largest"), layout.Planar() ? c.alphaMax : 255.0f);
+    glUseProgram(0);
     return true;
 }
 
 bool RgbaToPlanes::Pack(unsigned texture) {
     if (inFlight == int(slots.size())) return false;
+    const int blocksWide = (width + blockWidth - 1) / blockWidth;
+    const int blocksHigh = (height + blockHeight - 1) / blockHeight;
     glDisable(GL_SCISSOR_TEST);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
-    for (const auto& pass : passes) {
-        glBindFramebuffer(GL_FRAMEBUFFER, pass->framebuffer);
-        glViewport(0, 0, pass->width, pass->height);
-        glUseProgram(pass->program.Name());
-        pass->program.DrawFullScreen();
-    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, blocksWide, blocksHigh);
+    glUseProgram(program.Name());
+    program.DrawFullScreen();
     glUseProgram(0);
     glBindTexture(GL_TEXTURE_2D, 0);
 
+    // Block row r of a plane goes to rows r, r + blockRows, ... of it.
     Slot& slot = slots[size_t((oldest + inFlight) % int(slots.size()))];
     glBindBuffer(GL_PIXEL_PACK_BUFFER, slot.buffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    for (const auto& pass : passes) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, pass->framebuffer);
-        for (size_t i = 0; i < pass->planes.size(); ++i) {
-            const Target& t = targets[size_t(pass->planes[i])];
-            glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + i));
-            glReadPixels(0, 0, t.texels, t.rows, GL_RGBA, layout.Wide() ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE,
-                         reinterpret_cast<void*>(t.offset));
-        }
+    for (size_t k = 0; k < targets.size(); ++k) {
+        const Target& t = targets[k];
+        const Plane& p = planes[size_t(t.plane)];
+        glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + k));
+        glPixelStorei(GL_PACK_ROW_LENGTH, p.texels * p.blockRows);
+        glReadPixels(0, 0, blocksWide, blocksHigh, readFormat(t.texelBytes), GL_UNSIGNED_INT,
+                     reinterpret_cast<void*>(p.offset + size_t(t.row) * p.rowBytes));
     }
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     slot.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
@@ -290,7 +279,7 @@ bool RgbaToPlanes::Pack(unsigned texture) {
     return true;
 }
 
-bool RgbaToPlanes::Collect(const PlanePointers& planes, std::string& error) {
+bool RgbaToPlanes::Collect(const PlanePointers& out, std::string& error) {
     if (inFlight == 0) {
         error = "no packed frame to collect";
         return false;
@@ -310,12 +299,12 @@ bool RgbaToPlanes::Collect(const PlanePointers& planes, std::string& error) {
     const auto* mapped =
         static_cast<const uint8_t*>(glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(bufferBytes), GL_MAP_READ_BIT));
     if (mapped) {
-        for (size_t p = 0; p < targets.size(); ++p) {
-            const Target& t = targets[p];
-            const size_t bytes = size_t(t.samples) * size_t(t.sampleBytes);
-            for (int row = 0; row < t.rows; ++row)
-                std::memcpy(planes.data[p] + size_t(row) * size_t(planes.linesize[p]),
-                            mapped + t.offset + size_t(row) * t.RowBytes(), bytes);
+        for (size_t i = 0; i < planes.size(); ++i) {
+            const Plane& p = planes[i];
+            const size_t bytes = size_t(p.samples) * size_t(p.sampleBytes);
+            for (int row = 0; row < p.rows; ++row)
+                std::memcpy(out.data[i] + size_t(row) * size_t(out.linesize[i]),
+                            mapped + p.offset + size_t(row) * p.rowBytes, bytes);
         }
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     }

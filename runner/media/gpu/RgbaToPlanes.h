@@ -1,18 +1,20 @@
 // RgbaToPlanes -- the plugin's output into the encoder's pixel format on the
 // GL, read back without waiting for it.
 //
-// Shader passes pack the RGBA picture into the encoder's planes: four
-// samples of a row into each texel (RGBA8, or RGBA16 for more than 8 bits),
-// so a pass shades a quarter of the samples it writes and the read-back
-// moves the planes' bytes, not RGBA's: 1.5 bytes a pixel for 4:2:0 instead
-// of 4. Chroma is the mean of the pixels a sample covers. For an encoder
-// without alpha the picture is composited over black in the same pass. A
-// packed BGRA or RGBA format is one swizzling pass. Every pass also turns
-// the rows top row first, as the encoder wants them.
+// One shader pass packs the RGBA picture into the encoder's planes. Each
+// fragment takes a block of pixels (8 wide, and as tall as a chroma sample
+// covers), reads every pixel of it once, and writes the block's samples of
+// every plane as whole bytes into integer targets, one per plane and block
+// row: a software renderer shades a sixteenth of the pixels, and the
+// read-back moves the planes' bytes, not RGBA's (1.5 bytes a pixel for
+// 4:2:0 instead of 4). Chroma is the mean of the pixels a sample covers.
+// For an encoder without alpha the picture is composited over black in the
+// same pass; packed BGRA or RGBA is the same pass with one plane. Rows come
+// out top row first, as the encoder wants them.
 //
-// The packed planes are read into one of `depth` pixel buffer objects with
-// a fence; Collect waits for the oldest and copies it out. With depth 2 a
-// GPU packs frame n while the CPU copies frame n - 1.
+// The planes are read into one of `depth` pixel buffer objects with a
+// fence; Collect waits for the oldest and copies it out. With depth 2 a GPU
+// packs frame n while the CPU copies frame n - 1.
 //
 //     RgbaToPlanes out;
 //     out.Create(layout, overBlack, width, height, 2, error);
@@ -28,7 +30,6 @@
 #include "runner/media/gpu/PixelLayout.h"
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ public:
     RgbaToPlanes(const RgbaToPlanes&) = delete;
     RgbaToPlanes& operator=(const RgbaToPlanes&) = delete;
 
+    // False, with the reason, for a layout it cannot make (packed formats
+    // of more than 8 bits, chroma covering more than two rows).
     bool Create(const PixelLayout& layout, bool overBlack, int width, int height, int depth, std::string& error);
     void Release();
 
@@ -56,18 +59,21 @@ public:
     const PixelLayout& Layout() const { return layout; }
 
 private:
+    struct Plane;
     struct Target;
-    struct Pass;
     struct Slot;
     bool MakeTargets(std::string& error);
-    bool MakePass(const std::vector<int>& planes, bool chroma, std::string& error);
-    std::string FragmentSource(const std::vector<int>& planes, bool chroma) const;
+    bool MakeProgram(std::string& error);
+    std::string FragmentSource() const;
 
     PixelLayout layout;
     bool overBlack = false;
     int width = 0, height = 0;
-    std::vector<Target> targets;  // one per plane
-    std::vector<std::unique_ptr<Pass>> passes;
+    int blockWidth = 8, blockHeight = 1;  // pixels one fragment packs
+    std::vector<Plane> planes;
+    std::vector<Target> targets;
+    GLProgram program;
+    unsigned framebuffer = 0;
     std::vector<Slot> slots;
     size_t bufferBytes = 0;
     int oldest = 0, inFlight = 0;
