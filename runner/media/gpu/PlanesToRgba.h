@@ -14,7 +14,7 @@
 // vertex array, textures, framebuffer: 0 afterwards).
 #pragma once
 
-#include "runner/GLProgram.h"
+#include "runner/media/gpu/GLProgram.h"
 #include "runner/media/gpu/PixelLayout.h"
 
 #include <string>

@@ -26,7 +26,7 @@
 // buffer bindings at 0.
 #pragma once
 
-#include "runner/GLProgram.h"
+#include "runner/media/gpu/GLProgram.h"
 #include "runner/media/gpu/PixelLayout.h"
 
 #include <cstddef>

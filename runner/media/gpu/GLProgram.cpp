@@ -1,4 +1,4 @@
-#include "runner/GLProgram.h"
+#include "runner/media/gpu/GLProgram.h"
 
 #include "gl/GLIncludes.h"
 
