@@ -5,6 +5,11 @@
 // the arguments are checked, the outputs' folders are checked, the module is
 // loaded and the inputs and audio opened, then the GL context is made and the
 // frames rendered; only then is anything long-running started.
+//
+// A clip is decoded and a video encoded on threads of their own while the
+// GL thread renders, joined by small queues that keep the frames in order;
+// a failure or an interruption anywhere ends all three before anything is
+// finished, so a stopped run leaves nothing half-written.
 #include "runner/FrameHost.h"
 #include "runner/ImageIO.h"
 #include "runner/Patterns.h"
@@ -13,6 +18,7 @@
 #include "runner/commands/Golden.h"
 #include "runner/media/AudioFeed.h"
 #include "runner/media/Media.h"
+#include "runner/media/Pipeline.h"
 #include "runner/platform/Interrupt.h"
 #include "runner/platform/Paths.h"
 
@@ -34,6 +40,17 @@ struct ClipInput {
     VideoFrame frame;  // the one in the slot
     double Time() const { return frame.Seconds(reader->Format()); }
 };
+
+// A decoded frame, or why the clip could not go on: the failure waits its
+// turn in the queue, so frames past --frames never fail a run.
+struct Decoded {
+    VideoFrame frame;
+    std::string error;
+};
+
+// Frames a stage may run ahead of the next: enough to smooth out uneven
+// frames, few enough that 4K pictures stay a small part of the memory.
+constexpr size_t kQueueDepth = 2;
 
 // Flags that contradict each other or are out of range: usage failures.
 void checkRenderArgs(const RenderArgs& a) {
@@ -249,15 +266,35 @@ private:
             if (!ReadRaw(inputs[0])) return false;
             host.UpdateInput(0, inputs[0]);
         }
-        if (clip.reader) {
-            std::string error;
-            if (!clip.reader->Next(clip.frame, error)) {
-                if (!error.empty()) throw Failure(error);
-                return false;
-            }
+        if (decoded) {
+            Decoded next;
+            if (!decoded->Pop(next)) return false;
+            if (!next.error.empty()) throw Failure(next.error);
+            clip.frame = std::move(next.frame);
             host.UpdateInput(clip.slot, clip.frame.picture);
         }
         return true;
+    }
+
+    // The decoding stage: the clip's frames after the first, then its end.
+    void Decode() {
+        for (;;) {
+            Decoded next;
+            const bool more = clip.reader->Next(next.frame, next.error);
+            if (!more && next.error.empty()) break;
+            decoded->Push(std::move(next));
+            if (!more) break;
+        }
+        decoded->Close();
+    }
+
+    // The encoding stage: every rendered frame, in order. The file is
+    // finished on the GL thread once every stage has ended well.
+    void Encode() {
+        VideoFrame frame;
+        std::string error;
+        while (encoding->Pop(frame))
+            if (!clipWriter->Write(frame, error)) throw Failure(error);
     }
 
     // A frame's diff picture goes beside its output, or beside its golden
@@ -272,6 +309,39 @@ private:
             total = std::max(1, int(std::ceil((spectrum->Duration() - a.start) * fps - 1e-6)));
         int expected = total;
         if (clip.reader && total == 0) expected = int(std::max(0.0, clip.reader->Duration() - a.start) * fps + 0.5);
+        Pipeline pipeline;
+        Attached attached(*this, pipeline);
+        if (clip.reader) {
+            decoded = &pipeline.MakeQueue<Decoded>(kQueueDepth);
+            pipeline.Start([this] { Decode(); });
+        }
+        if (clipWriter) {
+            encoding = &pipeline.MakeQueue<VideoFrame>(kQueueDepth);
+            pipeline.Start([this] { Encode(); });
+        }
+        pipeline.Run([this, expected] { Render(expected); });
+        try {
+            pipeline.Finish();
+        } catch (const Stopped&) {
+            attached.Detach();
+            Interrupt();
+        }
+    }
+
+    // The stages' pipeline and queues, known to the run while they last.
+    struct Attached {
+        RenderRun& run;
+        Attached(RenderRun& r, Pipeline& p) : run(r) { run.running = &p; }
+        ~Attached() { Detach(); }
+        void Detach() {
+            run.running = nullptr;
+            run.decoded = nullptr;
+            run.encoding = nullptr;
+        }
+    };
+
+    // The GL stage: every frame rendered and handed on, in order.
+    void Render(int expected) {
         Progress progress(expected);
         std::string error;
         for (int frame = 0; total == 0 || frame < total; ++frame) {
@@ -284,6 +354,8 @@ private:
             WriteFrame(frame);
             progress.Frame(++rendered);
         }
+        if (decoded) decoded->Cancel();  // the frames it read past --frames go unused
+        if (encoding) encoding->Close();
     }
 
     // Everything that takes every frame; the last frame alone is kept in
@@ -299,7 +371,11 @@ private:
         std::string error;
         if (frames && !WriteRawFrame(frames, To8Bits(last.picture)))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
-        if (clipWriter && !clipWriter->Write(last, error)) throw Failure(error);
+        // The last frame stays for a golden to check; otherwise it moves on.
+        if (encoding && expect)
+            encoding->Push(last);
+        else if (encoding)
+            encoding->Push(std::move(last));
         if (out && !clipWriter && out->Sequence()) {
             if (!WritePng(out->For(frame + 1), last.picture, error)) throw Failure(error);
             written.push_back(out->For(frame + 1));
@@ -310,8 +386,14 @@ private:
     }
 
     // Ends the run at a frame boundary: the video's temporary file and the
-    // frames written so far go, so no partial output stays behind.
+    // frames written so far go, so no partial output stays behind. Within
+    // the pipeline the stages are ended first (the encoder may be writing);
+    // RenderFrames comes back here once they all have.
     [[noreturn]] void Interrupt() {
+        if (running) {
+            running->Stop();
+            throw Cancelled{};
+        }
         clipWriter.reset();
         for (const auto& path : written) RemoveNamedFile(path);
         const std::string what = out ? "; " + a.out + " not written" : "";
@@ -361,6 +443,9 @@ private:
     std::vector<std::string> written;  // PNG frames of this run
     int64_t startPts = 0;              // --start in the clip's time base
     VideoFrame last;
+    Pipeline* running = nullptr;  // while the frames render
+    BoundedQueue<Decoded>* decoded = nullptr;
+    BoundedQueue<VideoFrame>* encoding = nullptr;
 };
 
 }  // namespace

@@ -111,6 +111,10 @@ TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
     ASSERT_EQ(half.code, 0) << half.err;
     EXPECT_EQ(half.err, "ffglrun: note: " + dir + "half.mp4: 1 damaged packet(s) skipped (at 2.000 s)\n");
     EXPECT_EQ(Frames(dir + "half.mkv").size(), 20u);
+    // The decoder, ahead of the render, is stopped when --frames is reached.
+    const Result three = Run({"render", tessivar, "--input", dir + "whole.mp4", "--frames", "3", "--out", dir + "3.mkv"});
+    ASSERT_EQ(three.code, 0) << three.err;
+    EXPECT_EQ(Frames(dir + "3.mkv").size(), 3u);
     EXPECT_ONE_LINE(Run({"render", tessivar, "--input", dir + "head.mp4", "--out", dir + "head.mkv"}), 1,
                     dir + "head.mp4: no frame decodes; 1 damaged packet(s) skipped");
 
