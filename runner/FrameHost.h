@@ -28,6 +28,8 @@ public:
                 uint32_t height, std::string& error, int bits = 0);
     // Replaces input `i` with a picture of the same size.
     void UpdateInput(size_t i, const Image& picture);
+    // The texture of input `i`, for a pass that draws the picture itself.
+    unsigned InputTextureName(size_t i) const { return textures.at(i).Desc().Handle; }
     bool RenderFrame(double seconds, std::string& error);
     Image ReadOutput() const { return target.Read(); }
 

@@ -6,6 +6,7 @@
 //                         [--set NAME=VALUE]... [--frames N] [--fps F] [--start T] [--audio FILE|none]
 //                         [--events] [--raw-in WxH] [--raw-out]
 //                         [--expect GOLDEN.png [--tolerance N] [--update-expected]]
+//                         [--convert auto|gl|cpu] [--stats FILE.json]
 //   ffglrun bench  MODULE [--size WxH] [--frames N] [--set NAME=VALUE]... [--pattern NAME] [--json]
 //   ffglrun check  MODULE [--json]
 //   ffglrun soak   MODULE [--cycles N] [--json]
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
                           "Largest channel difference (0-255) that still matches (default " +
                               std::to_string(kDefaultTolerance) + ")");
     renderCmd->add_flag("--update-expected", render.updateExpected, "Write the frames as the goldens instead");
+    renderCmd->add_option("--convert", render.convert,
+                          "Who converts a clip's pixels: auto (by renderer), gl (GL passes) or cpu (swscale)");
+    renderCmd->add_option("--stats", render.stats,
+                          "Write the run's timing (CPU ms a frame per stage, the conversions used) as JSON here");
 
     BenchArgs bench;
     auto* benchCmd = app.add_subcommand("bench", "Time frames against a trivial full-screen shader");

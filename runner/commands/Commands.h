@@ -29,6 +29,8 @@ struct RenderArgs {
     std::string expect;
     int tolerance = kDefaultTolerance;
     bool updateExpected = false;
+    std::string convert = "auto";  // who converts a clip's pixels: auto, gl, cpu
+    std::string stats;             // where the clip pipeline's breakdown goes (JSON)
 };
 int runRender(const RenderArgs& a);
 

@@ -16,13 +16,17 @@
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
 #include "runner/commands/Golden.h"
+#include "runner/commands/StageStats.h"
 #include "runner/media/AudioFeed.h"
 #include "runner/media/Media.h"
 #include "runner/media/Pipeline.h"
+#include "runner/media/gpu/ClipConversions.h"
 #include "runner/platform/Interrupt.h"
 #include "runner/platform/Paths.h"
+#include "runner/platform/ThreadCpu.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -39,6 +43,7 @@ struct ClipInput {
     size_t slot = 0;
     VideoFrame frame;  // the one in the slot
     double Time() const { return frame.Seconds(reader->Format()); }
+    double ReaderConvertSeconds() const { return reader ? reader->ConvertSeconds() : 0.0; }
 };
 
 // A decoded frame, or why the clip could not go on: the failure waits its
@@ -46,6 +51,14 @@ struct ClipInput {
 struct Decoded {
     VideoFrame frame;
     std::string error;
+};
+
+// A rendered frame on its way to the encoder: RGBA, or the encoder's own
+// pixels when a GL pass packed them.
+struct Outgoing {
+    VideoFrame frame;
+    gpu::PlanarPicture planes;
+    bool packed = false;
 };
 
 // Frames a stage may run ahead of the next: enough to smooth out uneven
@@ -75,6 +88,9 @@ void checkRenderArgs(const RenderArgs& a) {
         throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
     if (rawIn && isTerminal(kStdinFd))
         throw UsageFailure("--raw-in: standard input is a terminal; pipe RGBA frames into it");
+    gpu::ConvertMode mode;
+    if (!gpu::ParseConvertMode(a.convert, mode))
+        throw UsageFailure("--convert " + a.convert + ": must be auto, gl or cpu");
 }
 
 // Inputs from PNG files and a clip first, then patterns, in the order given.
@@ -138,6 +154,7 @@ public:
         OpenAudio();
         OpenClipOut();
         StartHost();
+        StartConversions();
         RenderFrames();
         Finish();
         return 0;
@@ -173,6 +190,14 @@ private:
             out->RefuseInputs(reads);
         }
         if (expect && a.updateExpected) expect->RefuseInputs(reads);
+        if (!a.stats.empty()) {
+            if (!a.out.empty()) reads.push_back(a.out);
+            if (!a.expect.empty()) reads.push_back(a.expect);
+            OutputName statsName(a.stats, "--stats");
+            if (statsName.Sequence()) throw UsageFailure("--stats " + a.stats + ": one file; %d numbers frames");
+            statsName.CheckWritable();
+            statsName.RefuseInputs(reads);
+        }
     }
 
     void OpenModuleAndInputs() {
@@ -184,6 +209,7 @@ private:
             if (!size.Set()) size = rawSize;
         } else {
             Size inputSize = size;
+            NameThisThread(kDecodeThread);  // the decoder's threads take its name
             inputs = loadInputs(a, inputSize, clip);
             if (!size.Set()) size = inputSize;
         }
@@ -218,6 +244,7 @@ private:
             startPts = llround(a.start * in.timeBase.den / in.timeBase.num);
         }
         std::string error;
+        NameThisThread(kEncodeThread);  // the encoder's threads take its name
         clipWriter = ClipWriter::Open(a.out, format, {audioPath, a.start}, error);
         if (!clipWriter) throw Failure(error);
         for (const auto& note : clipWriter->Notes()) std::fprintf(stderr, "ffglrun: note: %s\n", note.c_str());
@@ -226,9 +253,11 @@ private:
     // The context, the standard streams, the instance with its settings and
     // audio; with --raw-in the first frame is read before the instance sees it.
     void StartHost() {
+        NameThisThread(kMainThread);  // and the renderer's, the GL thread's
         HeadlessGL& gl = makeContext();
         reportDebugErrors(gl);
-        golden.SetRenderer(gl.Renderer());
+        renderer = gl.Renderer();
+        golden.SetRenderer(renderer);
         eventsTo = a.rawOut ? stderr : stdout;
         frames = a.rawOut ? takeStandardOutput() : nullptr;
 #ifdef SIGPIPE  // (Windows has none: a closed pipe is a write error there already)
@@ -243,6 +272,18 @@ private:
             audioFeed = std::make_unique<AudioFeed>(info, *spectrum);
             audioFeed->Start(*module, host.Plugin());
         }
+    }
+
+    // Who converts the clip's pixels, now that the renderer is known.
+    void StartConversions() {
+        gpu::ConvertMode mode = gpu::ConvertMode::Auto;
+        gpu::ParseConvertMode(a.convert, mode);
+        std::string error;
+        if (!conversions.Start(mode, renderer, clip.reader.get(), clipWriter.get(), int(size.width),
+                               int(size.height), error))
+            throw Failure(error);
+        if (clip.reader) stats.convertInPath = conversions.InPath();
+        if (clipWriter) stats.convertOutPath = conversions.OutPath();
     }
 
     bool ReadRaw(Image& frame) {
@@ -262,6 +303,7 @@ private:
 
     // The next frame of a stream or clip into its input; false at its end.
     bool AdvanceInputs() {
+        std::string error;
         if (!a.rawIn.empty()) {
             if (!ReadRaw(inputs[0])) return false;
             host.UpdateInput(0, inputs[0]);
@@ -271,13 +313,17 @@ private:
             if (!decoded->Pop(next)) return false;
             if (!next.error.empty()) throw Failure(next.error);
             clip.frame = std::move(next.frame);
-            host.UpdateInput(clip.slot, clip.frame.picture);
+            if (!clip.frame.planar)
+                host.UpdateInput(clip.slot, clip.frame.picture);
+            else if (!conversions.Upload(clip.frame, host.InputTextureName(clip.slot), error))
+                throw Failure(clip.path + ": " + error);
         }
         return true;
     }
 
     // The decoding stage: the clip's frames after the first, then its end.
     void Decode() {
+        NameThisThread(kDecodeThread);
         for (;;) {
             Decoded next;
             const bool more = clip.reader->Next(next.frame, next.error);
@@ -286,15 +332,21 @@ private:
             if (!more) break;
         }
         decoded->Close();
+        decodeThreadSeconds = ThreadCpuSeconds();
     }
 
     // The encoding stage: every rendered frame, in order. The file is
     // finished on the GL thread once every stage has ended well.
     void Encode() {
-        VideoFrame frame;
+        NameThisThread(kEncodeThread);
+        Outgoing next;
         std::string error;
-        while (encoding->Pop(frame))
-            if (!clipWriter->Write(frame, error)) throw Failure(error);
+        while (encoding->Pop(next)) {
+            const bool ok =
+                next.packed ? clipWriter->WritePlanes(next.planes, error) : clipWriter->Write(next.frame, error);
+            if (!ok) throw Failure(error);
+        }
+        encodeThreadSeconds = ThreadCpuSeconds();
     }
 
     // A frame's diff picture goes beside its output, or beside its golden
@@ -309,6 +361,8 @@ private:
             total = std::max(1, int(std::ceil((spectrum->Duration() - a.start) * fps - 1e-6)));
         int expected = total;
         if (clip.reader && total == 0) expected = int(std::max(0.0, clip.reader->Duration() - a.start) * fps + 0.5);
+        const double cpuStarted = ThreadCpuSeconds();
+        wallStarted = std::chrono::steady_clock::now();
         Pipeline pipeline;
         Attached attached(*this, pipeline);
         if (clip.reader) {
@@ -316,7 +370,7 @@ private:
             pipeline.Start([this] { Decode(); });
         }
         if (clipWriter) {
-            encoding = &pipeline.MakeQueue<VideoFrame>(kQueueDepth);
+            encoding = &pipeline.MakeQueue<Outgoing>(kQueueDepth);
             pipeline.Start([this] { Encode(); });
         }
         pipeline.Run([this, expected] { Render(expected); });
@@ -326,6 +380,11 @@ private:
             attached.Detach();
             Interrupt();
         }
+        stats.decode += decodeThreadSeconds - clip.ReaderConvertSeconds();
+        stats.convertIn += clip.ReaderConvertSeconds() + conversions.InSeconds();
+        stats.render += ThreadCpuSeconds() - cpuStarted - conversions.InSeconds() - conversions.OutSeconds();
+        stats.convertOut += conversions.OutSeconds() + (clipWriter ? clipWriter->ConvertSeconds() : 0.0);
+        stats.encode += encodeThreadSeconds - (clipWriter ? clipWriter->ConvertSeconds() : 0.0);
     }
 
     // The stages' pipeline and queues, known to the run while they last.
@@ -355,6 +414,7 @@ private:
             progress.Frame(++rendered);
         }
         if (decoded) decoded->Cancel();  // the frames it read past --frames go unused
+        if (conversions.PacksOutput() && !conversions.Drain(SendPacked(), error)) throw Failure(a.out + ": " + error);
         if (encoding) encoding->Close();
     }
 
@@ -364,7 +424,8 @@ private:
     // are numbered.
     void WriteFrame(int frame) {
         const bool lastFrame = frame + 1 == total;
-        if (a.rawOut || clipWriter || (out && (out->Sequence() || lastFrame)) ||
+        const bool packed = conversions.PacksOutput();
+        if (a.rawOut || (clipWriter && !packed) || (out && !clipWriter && (out->Sequence() || lastFrame)) ||
             (expect && (expect->Sequence() || lastFrame)))
             last.picture = host.ReadOutput();
         last.pts = clip.reader ? std::max<int64_t>(0, clip.frame.pts - startPts) : frame;
@@ -372,10 +433,14 @@ private:
         if (frames && !WriteRawFrame(frames, To8Bits(last.picture)))
             throw Failure("standard output closed after " + std::to_string(frame) + " frame(s)");
         // The last frame stays for a golden to check; otherwise it moves on.
-        if (encoding && expect)
-            encoding->Push(last);
-        else if (encoding)
-            encoding->Push(std::move(last));
+        if (encoding && packed) {
+            if (!conversions.Pack(host.Target().Texture(), last.pts, SendPacked(), error))
+                throw Failure(a.out + ": " + error);
+        } else if (encoding) {
+            Outgoing next;
+            next.frame = expect ? last : std::move(last);
+            encoding->Push(std::move(next));
+        }
         if (out && !clipWriter && out->Sequence()) {
             if (!WritePng(out->For(frame + 1), last.picture, error)) throw Failure(error);
             written.push_back(out->For(frame + 1));
@@ -383,6 +448,16 @@ private:
         if (expect && expect->Sequence() &&
             !golden.Frame(frame + 1, To8Bits(last.picture), expect->For(frame + 1), DiffPath(frame + 1), error))
             throw Failure(error);
+    }
+
+    // Packed frames go to the encoder as they come back from the GL.
+    gpu::ClipConversions::Send SendPacked() {
+        return [this](gpu::PlanarPicture&& planes) {
+            Outgoing next;
+            next.planes = std::move(planes);
+            next.packed = true;
+            encoding->Push(std::move(next));
+        };
     }
 
     // Ends the run at a frame boundary: the video's temporary file and the
@@ -403,7 +478,10 @@ private:
 
     void Finish() {
         std::string error;
+        const double finishing = ThreadCpuSeconds();
         if (clipWriter && !clipWriter->Finish(error)) throw Failure(error);
+        stats.encode += ThreadCpuSeconds() - finishing;  // the encoder's last frames
+        WriteStats();
         if (clip.reader && !clip.reader->DamageReport().empty())
             std::fprintf(stderr, "ffglrun: note: %s\n", clip.reader->DamageReport().c_str());
         // An open-ended stream writes its last frame once the stream is over.
@@ -419,6 +497,15 @@ private:
         // (A failure says the rule in its one line.)
         if (!golden.Note().empty()) std::fprintf(stderr, "ffglrun: note: %s\n", golden.Note().c_str());
         if (a.updateExpected) std::fprintf(eventsTo, "wrote the golden picture(s) %s\n", a.expect.c_str());
+    }
+
+    // The breakdown for --stats, while the libraries' threads still live.
+    void WriteStats() {
+        if (a.stats.empty()) return;
+        stats.AddWorkers(ThreadsByName());
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStarted).count();
+        std::string error;
+        if (!stats.Write(a.stats, rendered, wall, error)) throw Failure(error);
     }
 
     const RenderArgs& a;
@@ -445,7 +532,12 @@ private:
     VideoFrame last;
     Pipeline* running = nullptr;  // while the frames render
     BoundedQueue<Decoded>* decoded = nullptr;
-    BoundedQueue<VideoFrame>* encoding = nullptr;
+    BoundedQueue<Outgoing>* encoding = nullptr;
+    std::string renderer;
+    gpu::ClipConversions conversions;
+    StageStats stats;
+    double decodeThreadSeconds = 0, encodeThreadSeconds = 0;  // as their threads ended
+    std::chrono::steady_clock::time_point wallStarted;
 };
 
 }  // namespace

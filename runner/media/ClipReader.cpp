@@ -4,8 +4,10 @@
 #include "runner/media/LibAv.h"
 #include "runner/media/Media.h"
 #include "runner/media/Upright.h"
+#include "runner/platform/ThreadCpu.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -56,10 +58,13 @@ struct ClipReader::Impl {
     bool rgb = false;       // the stored pictures are RGB, no matrix applies
     SwsContext* sws = nullptr;
     bool pending = false;  // `d.frame` holds a frame not handed out yet (after a seek)
+    bool preferPlanes = false;
+    double convertSeconds = 0;
     ~Impl() { sws_freeContext(sws); }
 
     bool Describe(std::string& error);
     bool Convert(AVFrame* f, Image& out, std::string& error);
+    bool CopyPlanes(const AVFrame* f, VideoFrame& out) const;
 };
 
 // The format as shown, from the stream's header and tags.
@@ -108,9 +113,11 @@ bool ClipReader::Impl::Convert(AVFrame* f, Image& out, std::string& error) {
     const int bits = WorkingBits(format.bits);
     const AVPixelFormat to = bits == 16 ? AV_PIX_FMT_RGBA64 : AV_PIX_FMT_RGBA;
     const int w = int(format.width), h = int(format.height);
+    // Exact rounding and chroma interpolated across each row; bilinear
+    // chroma rather than bicubic costs half the time (a 1080p frame: 14 ms
+    // against 24 on this project's 2-core machine) and rings less at edges.
     sws = sws_getCachedContext(sws, f->width, f->height, AVPixelFormat(f->format), w, h, to,
-                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr,
-                               nullptr, nullptr);
+                               SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
     if (!sws) {
         const char* name = av_get_pix_fmt_name(AVPixelFormat(f->format));
         error = d.path + ": cannot convert its " + std::string(name ? name : "unknown") + " pictures to RGBA";
@@ -125,6 +132,19 @@ bool ClipReader::Impl::Convert(AVFrame* f, Image& out, std::string& error) {
     uint8_t* planes[4] = {static_cast<uint8_t*>(out.Data()), nullptr, nullptr, nullptr};
     const int strides[4] = {int(out.RowBytes()), 0, 0, 0};
     sws_scale(sws, f->data, f->linesize, 0, f->height, planes, strides);
+    return true;
+}
+
+// An upright picture of the format's size as decoded, for a GL pass to
+// convert; false when no pass converts its pixels exactly.
+bool ClipReader::Impl::CopyPlanes(const AVFrame* f, VideoFrame& out) const {
+    if (f->width != int(format.width) || f->height != int(format.height) ||
+        !gpuLayout(AVPixelFormat(f->format), format.colour.matrix, format.colour.range, out.layout))
+        return false;
+    const gpu::PlanePointers to = out.planes.Allocate(out.layout, f->width, f->height);
+    for (int i = 0; i < out.layout.Planes(); ++i)
+        av_image_copy_plane(to.data[size_t(i)], to.linesize[size_t(i)], f->data[i], f->linesize[i],
+                            to.linesize[size_t(i)], out.layout.PlaneHeight(i, f->height));
     return true;
 }
 
@@ -206,10 +226,16 @@ bool ClipReader::Next(VideoFrame& out, std::string& error) {
     AVFrame* f = d.frame.get();
     out.pts = d.FramePts();
     AVFrame* shown = impl->upright.Turn(f, error);
-    const bool converted = shown && impl->Convert(shown, out.picture, error);
+    const double started = ThreadCpuSeconds();
+    out.planar = shown && impl->preferPlanes && impl->CopyPlanes(shown, out);
+    const bool converted = shown && (out.planar || impl->Convert(shown, out.picture, error));
+    impl->convertSeconds += ThreadCpuSeconds() - started;
     if (!shown) error = d.path + ": " + error;
     av_frame_unref(f);
     return converted;
 }
+
+void ClipReader::PreferPlanes(bool planes) { impl->preferPlanes = planes; }
+double ClipReader::ConvertSeconds() const { return impl->convertSeconds; }
 
 }  // namespace tessivar

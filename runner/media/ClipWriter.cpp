@@ -5,8 +5,10 @@
 #include "runner/media/LibAv.h"
 #include "runner/media/Media.h"
 #include "runner/platform/Paths.h"
+#include "runner/platform/ThreadCpu.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -109,6 +111,7 @@ struct ClipWriter::Impl {
     PacketPtr packet{av_packet_alloc()};
     SwsContext* sws = nullptr;
     Image composited;
+    double convertSeconds = 0;  // thread CPU in Convert and CopyPlanes
     int64_t lastPts = AV_NOPTS_VALUE;  // in the encoder's time base
     bool finished = false;
     AudioTracks audio;
@@ -127,6 +130,8 @@ struct ClipWriter::Impl {
     bool OpenEncoder(const Recipe& recipe, const AVCodec* codec, std::string& error);
     bool OpenFile(std::string& error);
     bool Convert(const Image& picture, std::string& error);
+    bool CopyPlanes(const gpu::PlanarPicture& picture, std::string& error);
+    bool Send(int64_t pts, std::string& error);
 
     // Writes one packet, checking the file as well: a full disk shows in the
     // I/O context's error before any muxer call returns one.
@@ -325,16 +330,57 @@ bool ClipWriter::KeepsAlpha() const { return impl->encoding.pixels.alpha; }
 const std::vector<std::string>& ClipWriter::Notes() const { return impl->notes; }
 int ClipWriter::AudioTrackCount() const { return impl->audio.Count(); }
 
+// Frames keep their own times, in order.
+bool ClipWriter::Impl::Send(int64_t in, std::string& error) {
+    const AVRational from{format.timeBase.num, format.timeBase.den};
+    int64_t pts = av_rescale_q(in, from, enc->time_base);
+    if (lastPts != AV_NOPTS_VALUE) pts = std::max(lastPts + 1, pts);
+    frame->pts = lastPts = pts;
+    return Encode(frame.get(), error);
+}
+
+// Planes packed by a GL pass into the encoder's frame, row by row (the
+// frame's rows are padded, the picture's are not).
+bool ClipWriter::Impl::CopyPlanes(const gpu::PlanarPicture& picture, std::string& error) {
+    gpu::PixelLayout layout;
+    if (!libav::gpuLayout(pixels, encoding.colour.matrix, encoding.colour.range, layout) ||
+        picture.width != frame->width || picture.height != frame->height) {
+        error = path + ": a packed frame does not match the " + encoding.pixels.name + " encoder";
+        return false;
+    }
+    const int rc = av_frame_make_writable(frame.get());
+    if (rc < 0) {
+        error = path + ": " + avError(rc);
+        return false;
+    }
+    const gpu::PlanePointers from = picture.Pointers(layout);
+    for (int i = 0; i < layout.Planes(); ++i)
+        av_image_copy_plane(frame->data[i], frame->linesize[i], from.data[size_t(i)], from.linesize[size_t(i)],
+                            from.linesize[size_t(i)], layout.PlaneHeight(i, picture.height));
+    return true;
+}
+
 bool ClipWriter::Write(const VideoFrame& in, std::string& error) {
     Impl& w = *impl;
-    if (!w.Convert(in.picture, error)) return false;
-    // Frames keep their own times, in order.
-    const AVRational from{w.format.timeBase.num, w.format.timeBase.den};
-    int64_t pts = av_rescale_q(in.pts, from, w.enc->time_base);
-    if (w.lastPts != AV_NOPTS_VALUE) pts = std::max(w.lastPts + 1, pts);
-    w.frame->pts = w.lastPts = pts;
-    return w.Encode(w.frame.get(), error);
+    const double started = ThreadCpuSeconds();
+    const bool converted = w.Convert(in.picture, error);
+    w.convertSeconds += ThreadCpuSeconds() - started;
+    return converted && w.Send(in.pts, error);
 }
+
+bool ClipWriter::PlanarLayout(gpu::PixelLayout& layout) const {
+    return libav::gpuLayout(impl->pixels, impl->encoding.colour.matrix, impl->encoding.colour.range, layout);
+}
+
+bool ClipWriter::WritePlanes(const gpu::PlanarPicture& picture, std::string& error) {
+    Impl& w = *impl;
+    const double started = ThreadCpuSeconds();
+    const bool copied = w.CopyPlanes(picture, error);
+    w.convertSeconds += ThreadCpuSeconds() - started;
+    return copied && w.Send(picture.pts, error);
+}
+
+double ClipWriter::ConvertSeconds() const { return impl->convertSeconds; }
 
 bool ClipWriter::Finish(std::string& error) {
     Impl& w = *impl;

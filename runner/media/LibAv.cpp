@@ -5,6 +5,10 @@
 #include "runner/GLFrame.h"
 #include "runner/platform/Paths.h"
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -21,6 +25,48 @@ Ratio RatioOf(double value) {
 }  // namespace tessivar
 
 namespace tessivar::libav {
+
+bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout) {
+    using Kind = gpu::PixelLayout::Kind;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    if (!d) return false;
+    gpu::PixelLayout l;
+    if (format == AV_PIX_FMT_RGBA || format == AV_PIX_FMT_BGRA) {
+        l.kind = format == AV_PIX_FMT_RGBA ? Kind::Rgba : Kind::Bgra;
+        l.alpha = true;
+        layout = l;
+        return true;
+    }
+    const uint64_t refused = AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
+                             AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_FLOAT | AV_PIX_FMT_FLAG_BAYER;
+    if (!(d->flags & AV_PIX_FMT_FLAG_PLANAR) || (d->flags & refused) || d->nb_components < 3) return false;
+    // One component a plane, each sample a whole byte or word, value in the
+    // low bits, all components equally deep.
+    const int bits = d->comp[0].depth;
+    for (int i = 0; i < d->nb_components; ++i) {
+        const AVComponentDescriptor& c = d->comp[i];
+        if (c.shift != 0 || c.offset != 0 || c.depth != bits || c.step != (bits > 8 ? 2 : 1)) return false;
+    }
+    if (bits < 8 || bits > 16 || d->log2_chroma_w > 2 || d->log2_chroma_h > 2) return false;
+    l.bits = bits;
+    l.alpha = (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
+    l.chromaShiftX = d->log2_chroma_w;
+    l.chromaShiftY = d->log2_chroma_h;
+    l.fullRange = range == AVCOL_RANGE_JPEG;
+    if (d->flags & AV_PIX_FMT_FLAG_RGB) {
+        l.kind = Kind::Gbr;
+    } else if (matrix == AVCOL_SPC_BT709) {
+        l.matrix = gpu::Matrix::BT709;
+    } else if (matrix == AVCOL_SPC_BT470BG || matrix == AVCOL_SPC_SMPTE170M) {
+        l.matrix = gpu::Matrix::BT601;
+    } else if (matrix == AVCOL_SPC_BT2020_NCL) {
+        l.matrix = gpu::Matrix::BT2020;
+    } else {
+        return false;
+    }
+    layout = l;
+    return true;
+}
 
 std::string avError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "runner/media/MemoryIO.h"
+#include "runner/media/gpu/PixelLayout.h"
 
 #include <memory>
 #include <string>
@@ -38,6 +39,13 @@ using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+
+// The layout of `format` with colour `matrix` and `range` (ColourTags'
+// numbers), where the GL conversions take it exactly: planar Y'CbCr or RGB
+// in native little-endian words with the value in the low bits, or packed
+// 8-bit RGBA/BGRA; Y'CbCr with a BT.601, BT.709 or BT.2020 (non-constant
+// luminance) matrix. False for everything else.
+bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout);
 
 // Opens `path` for reading, or the file held in `memory` that it names, and
 // finds its best stream of `type`.

@@ -24,6 +24,7 @@
 
 #include "runner/GLFrame.h"
 #include "runner/media/ColourPlan.h"
+#include "runner/media/gpu/PixelLayout.h"
 
 #include <cstdint>
 #include <memory>
@@ -69,6 +70,12 @@ VideoFormat MadeFormat(uint32_t width, uint32_t height, double fps, int bits = 8
 struct VideoFrame {
     Image picture;    // RGBA, top row first, 8 or 16 bits a channel (Image::bits)
     int64_t pts = 0;  // in the format's time base, from the clip's start
+    // From a reader asked for planes (ClipReader::PreferPlanes), a picture a
+    // GL pass can convert comes as decoded instead, upright, and `picture`
+    // is left as it was: `planar` says which.
+    bool planar = false;
+    gpu::PixelLayout layout;
+    gpu::PlanarPicture planes;
     double Seconds(const VideoFormat& f) const { return double(pts) * f.timeBase.num / f.timeBase.den; }
 };
 
@@ -94,6 +101,11 @@ public:
     bool Next(VideoFrame& frame, std::string& error);
     // One line naming the damaged packets skipped so far; empty when none were.
     std::string DamageReport() const;
+    // Next hands out the decoded planes wherever a GL pass converts them
+    // exactly (VideoFrame::planar), and RGBA otherwise.
+    void PreferPlanes(bool planes);
+    // Thread CPU seconds Next has spent converting pictures so far.
+    double ConvertSeconds() const;
 
 private:
     struct Impl;
@@ -153,6 +165,13 @@ public:
     // Frames in order of time, `pts` in the format's time base from the
     // output's start; a time not after the last is moved just past it.
     bool Write(const VideoFrame& frame, std::string& error);
+    // The encoder's pixels as a GL pass packs them exactly (composited over
+    // black when KeepsAlpha is false); false when only RGBA frames will do.
+    bool PlanarLayout(gpu::PixelLayout& layout) const;
+    // A frame already in PlanarLayout's pixels, as Write takes it.
+    bool WritePlanes(const gpu::PlanarPicture& picture, std::string& error);
+    // Thread CPU seconds Write and WritePlanes have spent converting pictures.
+    double ConvertSeconds() const;
     // Ends the streams and renames the file into place.
     bool Finish(std::string& error);
 

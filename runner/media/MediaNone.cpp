@@ -33,6 +33,8 @@ bool ClipReader::HasAudio() const { return false; }
 bool ClipReader::Seek(double, std::string&) { return false; }
 bool ClipReader::Next(VideoFrame&, std::string&) { return false; }
 std::string ClipReader::DamageReport() const { return ""; }
+void ClipReader::PreferPlanes(bool) {}
+double ClipReader::ConvertSeconds() const { return 0; }
 
 struct AudioSpectrum::Impl {};
 AudioSpectrum::AudioSpectrum(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
@@ -66,6 +68,9 @@ bool ClipWriter::KeepsAlpha() const { return false; }
 const std::vector<std::string>& ClipWriter::Notes() const { return impl->notes; }
 int ClipWriter::AudioTrackCount() const { return 0; }
 bool ClipWriter::Write(const VideoFrame&, std::string&) { return false; }
+bool ClipWriter::PlanarLayout(gpu::PixelLayout&) const { return false; }
+bool ClipWriter::WritePlanes(const gpu::PlanarPicture&, std::string&) { return false; }
+double ClipWriter::ConvertSeconds() const { return 0; }
 bool ClipWriter::Finish(std::string&) { return false; }
 
 }  // namespace tessivar

@@ -12,6 +12,27 @@ int PixelLayout::PlaneHeight(int i, int height) const {
     return chroma ? (height + (1 << chromaShiftY) - 1) >> chromaShiftY : height;
 }
 
+PlanePointers PlanarPicture::Pointers(const PixelLayout& layout) {
+    PlanePointers p;
+    size_t offset = 0;
+    for (int i = 0; i < layout.Planes(); ++i) {
+        p.data[size_t(i)] = bytes.data() + offset;
+        p.linesize[size_t(i)] = layout.PlaneWidth(i, width) * layout.BytesPerSample();
+        offset += size_t(p.linesize[size_t(i)]) * size_t(layout.PlaneHeight(i, height));
+    }
+    return p;
+}
+
+PlanePointers PlanarPicture::Allocate(const PixelLayout& layout, int w, int h) {
+    width = w;
+    height = h;
+    size_t total = 0;
+    for (int i = 0; i < layout.Planes(); ++i)
+        total += size_t(layout.PlaneWidth(i, w)) * size_t(layout.BytesPerSample()) * size_t(layout.PlaneHeight(i, h));
+    bytes.resize(total);
+    return Pointers(layout);
+}
+
 std::string PixelLayout::Describe() const {
     if (kind == Kind::Rgba) return "rgba";
     if (kind == Kind::Bgra) return "bgra";

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessivar::gpu {
 
@@ -46,6 +47,22 @@ struct PixelLayout {
 struct PlanePointers {
     std::array<uint8_t*, 4> data{};
     std::array<int, 4> linesize{};
+};
+
+// A picture in a layout's planes, held one plane after another with rows
+// unpadded, and its time: what travels from the GL thread to the encoder.
+struct PlanarPicture {
+    std::vector<uint8_t> bytes;
+    int width = 0, height = 0;
+    int64_t pts = 0;
+
+    // Sizes `bytes` for the layout and answers where its planes lie.
+    PlanePointers Allocate(const PixelLayout& layout, int w, int h);
+    PlanePointers Pointers(const PixelLayout& layout);
+    // The same for reading only (PlanePointers has no const form).
+    PlanePointers Pointers(const PixelLayout& layout) const {
+        return const_cast<PlanarPicture*>(this)->Pointers(layout);
+    }
 };
 
 // The affine maps between a layout's sample values and Y'CbCr or R'G'B',
