@@ -282,8 +282,6 @@ private:
         if (!conversions.Start(mode, renderer, clip.reader.get(), clipWriter.get(), int(size.width),
                                int(size.height), error))
             throw Failure(error);
-        if (clip.reader) stats.convertInPath = conversions.InPath();
-        if (clipWriter) stats.convertOutPath = conversions.OutPath();
     }
 
     bool ReadRaw(Image& frame) {
@@ -503,6 +501,8 @@ private:
     void WriteStats() {
         if (a.stats.empty()) return;
         stats.AddWorkers(ThreadsByName());
+        if (clip.reader) stats.convertInPath = conversions.InPath();
+        if (clipWriter) stats.convertOutPath = conversions.OutPath();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStarted).count();
         std::string error;
         if (!stats.Write(a.stats, rendered, wall, error)) throw Failure(error);

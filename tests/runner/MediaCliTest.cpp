@@ -6,6 +6,7 @@
 #include "tests/runner/MediaFixtures.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 
@@ -131,10 +132,14 @@ TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
 
 // Tessivar fitted to the whole canvas passes the picture through.
 std::vector<std::string> identity(const std::string& module, const std::string& in, const std::string& out,
-                                  const char* aspect) {
+                                  const char* aspect, const char* convert = "auto") {
     return {"render", module, "--input", in, "--set", "Show Guides=off", "--set", "Auto Bounds=off",
-            "--set", std::string("Input Aspect=") + aspect, "--out", out};
+            "--set", std::string("Input Aspect=") + aspect, "--out", out, "--convert", convert};
 }
+
+// Who converts the pixels: auto packs on the GL and (on llvmpipe) decodes
+// through swscale; gl does both on the GL; cpu both through swscale.
+const char* const kConvertModes[] = {"auto", "gl", "cpu"};
 
 // A variable-rate clip (frames 0-2 and 7 of every 10 at 30 frames/s) keeps
 // each frame's time, and its audio keeps its place beside them.
@@ -169,16 +174,17 @@ TEST_F(MediaCli, ColoursRoundTripThroughEveryContainer) {
                                   "-pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 -color_trc bt709 "
                                   "-color_range tv " + in));
     const auto source = mediatest::DecodeRgb24(in, dir + "in.rgb");
+    for (const char* convert : kConvertModes)
     for (const char* ext : {"mov", "mkv", "webm", "mp4"}) {
-        SCOPED_TRACE(ext);
+        SCOPED_TRACE(std::string(ext) + " --convert " + convert);
         const std::string out = dir + "out." + ext;
-        const Result r = Run(identity(tessivar, in, out, "1.7777778"));
+        const Result r = Run(identity(tessivar, in, out, "1.7777778", convert));
         ASSERT_EQ(r.code, 0) << r.err;
         const auto result = mediatest::DecodeRgb24(out, dir + "out.rgb");
         ASSERT_EQ(result.size(), source.size());
         const auto error = mediatest::Errors(source, result, 128);
-        std::printf("colour round trip .%s: median %d, mean %.2f; flat areas worst %d, mean %.2f (of 255)\n", ext,
-                    error.median, error.mean, error.flatWorst, error.flatMean);
+        std::printf("colour round trip .%s, --convert %s: median %d, mean %.2f; flat areas worst %d, mean %.2f\n",
+                    ext, convert, error.median, error.mean, error.flatWorst, error.flatMean);
         // 4:2:0 (.webm, .mp4) blurs colour a pixel or two beyond an edge.
         EXPECT_LE(error.median, 2);
         EXPECT_LE(error.flatMean, 2.0);
@@ -204,14 +210,15 @@ TEST_F(MediaCli, DeepClipsKeepTheirLevelsAndTheirHdrTags) {
     const int levelsIn = mediatest::GreenLevels(in, dir + "in.rgb48");
     EXPECT_GE(levelsIn, 870);
     const struct { const char* ext; int atLeast; } cases[] = {{"mov", 870}, {"mkv", 870}, {"webm", 600}, {"mp4", 600}};
+    for (const char* convert : kConvertModes)
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.ext);
+        SCOPED_TRACE(std::string(c.ext) + " --convert " + convert);
         const std::string out = dir + "out." + c.ext;
-        const Result r = Run(identity(tessivar, in, out, "4"));
+        const Result r = Run(identity(tessivar, in, out, "4", convert));
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err.find("bits a channel"), std::string::npos) << r.err;
         const int levels = mediatest::GreenLevels(out, dir + "out.rgb48");
-        std::printf("10-bit ramp of %d levels into .%s: %d levels\n", levelsIn, c.ext, levels);
+        std::printf("10-bit ramp of %d levels into .%s, --convert %s: %d levels\n", levelsIn, c.ext, convert, levels);
         EXPECT_GE(levels, c.atLeast);
         const std::string tags = mediatest::Probe(out, "-select_streams v -show_entries stream=color_transfer,color_primaries");
         EXPECT_NE(tags.find("color_transfer=smpte2084"), std::string::npos) << tags;
@@ -228,14 +235,18 @@ TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
                                   "-pix_fmt yuv444p " + dir + "stored.mp4"));
     ASSERT_TRUE(mediatest::Ffmpeg("-i " + dir + "stored.mp4 -c copy -metadata:s:v:0 rotate=90 " + turned));
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=48x36:rate=10 -frames:v 2 -vf setsar=4/3 -pix_fmt yuv420p " + wide));
-    const Result r = Run(identity(tessivar, turned, dir + "upright.mkv", "0.75"));
-    ASSERT_EQ(r.code, 0) << r.err;
-    const std::string shape = mediatest::Probe(dir + "upright.mkv", "-show_entries stream=width,height:stream_side_data=rotation");
-    EXPECT_NE(shape.find("width=48\nheight=64"), std::string::npos) << shape;
-    EXPECT_EQ(shape.find("rotation"), std::string::npos) << shape;
-    const auto error = mediatest::Errors(mediatest::DecodeRgb24(turned, dir + "a.rgb"),
-                                         mediatest::DecodeRgb24(dir + "upright.mkv", dir + "b.rgb"), 48);
-    EXPECT_LE(error.median, 2);
+    for (const char* convert : kConvertModes) {
+        SCOPED_TRACE(convert);
+        const Result r = Run(identity(tessivar, turned, dir + "upright.mkv", "0.75", convert));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string shape =
+            mediatest::Probe(dir + "upright.mkv", "-show_entries stream=width,height:stream_side_data=rotation");
+        EXPECT_NE(shape.find("width=48\nheight=64"), std::string::npos) << shape;
+        EXPECT_EQ(shape.find("rotation"), std::string::npos) << shape;
+        const auto error = mediatest::Errors(mediatest::DecodeRgb24(turned, dir + "a.rgb"),
+                                             mediatest::DecodeRgb24(dir + "upright.mkv", dir + "b.rgb"), 48);
+        EXPECT_LE(error.median, 2);
+    }
     for (const char* ext : {"mp4", "mov", "mkv", "webm"}) {
         const std::string out = dir + "wide." + ext;
         ASSERT_EQ(Run(identity(tessivar, wide, out, "1.3333333")).code, 0) << ext;
@@ -278,6 +289,50 @@ TEST_F(MediaCli, EveryAudioTrackComesAlongOrIsReencodedWithANote) {
                              dir + "tone.wav", "--out", dir + "tone.mkv"});
     ASSERT_EQ(tone.code, 0) << tone.err;
     EXPECT_EQ(Frames(dir + "tone.mkv").size(), 15u);
+}
+
+}  // namespace
+
+namespace {
+
+// --stats names the conversion each way and gives every stage's CPU time a
+// frame; --convert takes three words; --stats never replaces an input.
+TEST_F(MediaCli, StatsNameTheConversionsAndEveryStage) {
+    const std::string in = dir + "clip.mp4";
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 6 -pix_fmt yuv420p " + in));
+    const struct { const char* convert; const char* in; const char* out; } cases[] = {
+        {"gl", "gl (yuv420p bt601 limited)", "gl (yuv420p bt601 limited)"},
+        {"cpu", "swscale", "swscale"},
+        {"auto", "swscale", "gl (yuv420p bt601 limited)"},  // the suite renders on llvmpipe
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.convert);
+        auto args = identity(tessivar, in, dir + "out.mp4", "1.3333333", c.convert);
+        args.insert(args.end(), {"--stats", dir + "stats.json"});
+        const Result r = Run(args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const auto stats = nlohmann::json::parse(mediatest::ReadText(dir + "stats.json"));
+        EXPECT_EQ(stats["frames"], 6);
+        EXPECT_EQ(stats["convert_in"], c.in);
+        EXPECT_EQ(stats["convert_out"], c.out);
+        double sum = 0;
+        for (const char* stage : {"decode", "convert_in", "render", "convert_out", "encode", "other"}) {
+            ASSERT_TRUE(stats["cpu_ms_per_frame"].contains(stage)) << stage;
+            EXPECT_GE(stats["cpu_ms_per_frame"][stage].get<double>(), 0.0) << stage;
+            sum += stats["cpu_ms_per_frame"][stage].get<double>();
+        }
+        EXPECT_NEAR(stats["cpu_ms_per_frame"]["total"].get<double>(), sum, 0.1);
+        EXPECT_GT(stats["cpu_ms_per_frame"]["decode"].get<double>(), 0.0);
+        EXPECT_GT(stats["cpu_ms_per_frame"]["encode"].get<double>(), 0.0);
+    }
+    const Result bad = Run({"render", tessivar, "--input", in, "--out", dir + "x.mp4", "--convert", "fast"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_EQ(bad.Line(), "ffglrun: --convert fast: must be auto, gl or cpu");
+    const std::string before = mediatest::ReadText(in);
+    const Result onInput = Run({"render", tessivar, "--input", in, "--out", dir + "x.mp4", "--stats", in});
+    EXPECT_NE(onInput.code, 0);
+    EXPECT_NE(onInput.Line().find("--stats"), std::string::npos) << onInput.err;
+    EXPECT_EQ(mediatest::ReadText(in), before) << "the input was written over";
 }
 
 }  // namespace

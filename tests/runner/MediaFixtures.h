@@ -47,6 +47,11 @@ inline void Truncate(const std::string& from, const std::string& to, size_t byte
     std::ofstream(to, std::ios::binary).write(data.data(), in.gcount());
 }
 
+inline std::string ReadText(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
 // What ffprobe says of a file: `args` select the entries, one per line.
 inline std::string Probe(const std::string& path, const std::string& args) {
     const std::string to = path + ".probe";

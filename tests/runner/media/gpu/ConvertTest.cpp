@@ -15,6 +15,7 @@
 // players (and the GL passes) put it, and makes limited-range deep green a
 // quarter level darker than the matrix says; on these gradients that costs
 // up to 2 levels. Where chroma sits is held exactly by its own test.
+#include "runner/media/LibAv.h"
 #include "runner/media/gpu/PlanesToRgba.h"
 #include "runner/media/gpu/RgbaToPlanes.h"
 #include "tests/support/GLTest.h"
@@ -68,17 +69,14 @@ void setSample(AVFrame* f, int plane, int x, int y, int v) {
         row[x] = uint8_t(v);
 }
 
+// The layout the media layer gives the GL passes for `format`.
 PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    const int code = matrix == Matrix::BT601 ? AVCOL_SPC_SMPTE170M
+                     : matrix == Matrix::BT709 ? AVCOL_SPC_BT709
+                                               : AVCOL_SPC_BT2020_NCL;
     PixelLayout l;
-    l.chromaShiftX = d->log2_chroma_w;
-    l.chromaShiftY = d->log2_chroma_h;
-    l.bits = d->comp[0].depth;
-    l.alpha = (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
-    l.matrix = matrix;
-    l.fullRange = fullRange;
-    if (d->flags & AV_PIX_FMT_FLAG_RGB)
-        l.kind = d->flags & AV_PIX_FMT_FLAG_PLANAR ? PixelLayout::Kind::Gbr : PixelLayout::Kind::Bgra;
+    EXPECT_TRUE(tessivar::libav::gpuLayout(format, code, fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, l))
+        << av_get_pix_fmt_name(format);
     return l;
 }
 
@@ -443,6 +441,30 @@ TEST_F(GpuConvert, PackTakesAsManyFramesAsItsDepthAndCollectReturnsThemInOrder) 
     }
     EXPECT_EQ(pack.InFlight(), 0);
     EXPECT_FALSE(pack.Collect(pointers(got.get()), error));
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels the passes cannot take exactly stay with swscale: words stored
+// big-endian or shifted high, interleaved chroma, a matrix the passes lack.
+TEST(GpuLayout, TakesOnlyWhatThePassesConvertExactly) {
+    PixelLayout l;
+    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUV420P10LE, AVCOL_SPC_BT2020_NCL, AVCOL_RANGE_MPEG, l));
+    EXPECT_EQ(l.Describe(), "yuv420p10 bt2020 limited");
+    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUVA444P16LE, AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG, l));
+    EXPECT_EQ(l.Describe(), "yuva444p16 bt601 full");
+    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_GBRAP16LE, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
+    EXPECT_EQ(l.Describe(), "gbrap16");
+    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_BGRA, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
+    EXPECT_EQ(l.Describe(), "bgra");
+    for (AVPixelFormat refused : {AV_PIX_FMT_YUV420P10BE, AV_PIX_FMT_P010LE, AV_PIX_FMT_NV12, AV_PIX_FMT_YUYV422,
+                                  AV_PIX_FMT_GRAY8, AV_PIX_FMT_RGB48LE, AV_PIX_FMT_PAL8})
+        EXPECT_FALSE(tessivar::libav::gpuLayout(refused, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, l))
+            << av_get_pix_fmt_name(refused);
+    for (int matrix : {AVCOL_SPC_SMPTE240M, AVCOL_SPC_FCC, AVCOL_SPC_YCGCO, AVCOL_SPC_BT2020_CL, AVCOL_SPC_UNSPECIFIED})
+        EXPECT_FALSE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUV420P, matrix, AVCOL_RANGE_MPEG, l)) << matrix;
 }
 
 }  // namespace
