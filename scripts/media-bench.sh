@@ -5,9 +5,12 @@
 # container ffglrun writes. Reports frames/s of each whole run (decode +
 # render + encode) by the wall clock, and the CPU time each took per frame
 # (user + system, all threads), which a busy machine disturbs less. The two
-# tools run one after the other.
+# tools run one after the other, row by row. A 4K row (.mp4, 60 frames)
+# follows, and then ffglrun's own breakdown of each run by stage
+# (ffglrun render --stats).
 #
-#   scripts/media-bench.sh [BUILD]      EXTS="mp4 mov" picks the containers
+#   scripts/media-bench.sh [BUILD]      EXTS="mp4 mov" picks the containers,
+#                                       NO_4K=1 leaves the 4K row out
 set -euo pipefail
 build=${1:-build/release}
 ffglrun=$build/runner/ffglrun
@@ -18,10 +21,14 @@ command -v ffmpeg >/dev/null || { echo "media-bench: needs the ffmpeg program" >
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-frames=300
+# The clip at 1080p (10 s) and at 4K (2 s, .mp4 only: the row that shows
+# how the costs grow with the picture).
 ffmpeg -v error -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=10 \
   -f lavfi -i sine=frequency=440:duration=10 \
   -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest "$work/clip.mp4"
+ffmpeg -v error -f lavfi -i testsrc2=size=3840x2160:rate=30:duration=2 \
+  -f lavfi -i sine=frequency=440:duration=2 \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest "$work/clip4k.mp4"
 # WebM carries no AAC, and ffglrun copies audio unchanged: that run is silent.
 ffmpeg -v error -i "$work/clip.mp4" -an -c copy "$work/silent.mp4"
 
@@ -49,19 +56,55 @@ measure() {
   t=$({ time "$@" >/dev/null 2>&1; } 2>&1) || { echo "media-bench: failed: $*" >&2; exit 1; }
   awk '{ print $1, $2 + $3 }' <<<"$t"
 }
-fps() { awk -v n="$frames" -v s="$1" 'BEGIN { printf "%.1f", n / s }'; }
-cpu() { awk -v n="$frames" -v s="$1" 'BEGIN { printf "%.0f", 1000 * s / n }'; }
+fps() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s }'; }
+cpu() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", 1000 * s / n }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo "== video: ${frames} frames of 1920x1080, decode + warp + encode, load $(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores"
-printf "  %-5s %-11s %12s %12s %16s %16s\n" "out" "encoder" "ffglrun fps" "ffmpeg fps" "ffglrun cpu ms" "ffmpeg cpu ms"
-for ext in $exts; do
-  in=$work/clip.mp4
+# An older ffglrun, measured for a before-and-after, has no breakdown.
+breakdown=1
+"$ffglrun" render --help 2>/dev/null | grep -q -- --stats || breakdown=
+
+# One row per container: ffglrun, then ffmpeg right after it on the same
+# clip; ffglrun's own breakdown of the run goes to $work/stats-ROW.json.
+rows=()
+for ext in $exts; do rows+=("$ext 1080p"); done
+[ -z "${NO_4K:-}" ] && rows+=("mp4 4K")
+echo "== video: decode + warp + encode, the same clip, quad and encoder settings; load $(cut -d' ' -f1 /proc/loadavg) on $(nproc) cores"
+printf "  %-5s %-6s %-11s %12s %12s %9s %16s %16s %9s\n" "out" "size" "encoder" "ffglrun fps" "ffmpeg fps" "fps ratio" \
+  "ffglrun cpu ms" "ffmpeg cpu ms" "cpu ratio"
+for row in "${rows[@]}"; do
+  read -r ext size <<<"$row"
+  in=$work/clip.mp4 frames=300
   [ "$ext" = webm ] && in=$work/silent.mp4
+  [ "$size" = 4K ] && in=$work/clip4k.mp4 frames=60
+  stats=()
+  [ -n "$breakdown" ] && stats=(--stats "$work/stats-$ext-$size.json")
   read -r aw ac < <(measure "$ffglrun" render "$module" --input "$in" --out "$work/ffglrun.$ext" \
-    --set "Show Guides=off" "${set_points[@]}")
+    --set "Show Guides=off" "${set_points[@]}" "${stats[@]}")
   # shellcheck disable=SC2086
   read -r bw bc < <(measure ffmpeg -v error -y -i "$in" -vf "$perspective" -c:v ${encoder[$ext]} -c:a copy \
     "$work/ffmpeg.$ext")
-  printf "  %-5s %-11s %12s %12s %16s %16s\n" "$ext" "${encoder[$ext]%% *}" "$(fps "$aw")" "$(fps "$bw")" \
-    "$(cpu "$ac")" "$(cpu "$bc")"
+  printf "  %-5s %-6s %-11s %12s %12s %9s %16s %16s %9s\n" "$ext" "$size" "${encoder[$ext]%% *}" \
+    "$(fps $frames "$aw")" "$(fps $frames "$bw")" "$(ratio "$bw" "$aw")" "$(cpu $frames "$ac")" "$(cpu $frames "$bc")" \
+    "$(ratio "$ac" "$bc")"
+done
+echo "  (fps ratio: ffglrun's frames/s over ffmpeg's; cpu ratio: ffglrun's CPU a frame over ffmpeg's)"
+
+# Where ffglrun's time went: CPU ms a frame per stage, the libraries' worker
+# threads counted with the stage that started them; the GL passes' shading
+# runs on the renderer's threads, so on llvmpipe it shows under render.
+[ -n "$breakdown" ] || exit 0
+echo "== ffglrun's clip pipeline by stage (CPU ms a frame; which conversion ran each way)"
+printf "  %-5s %-6s %7s %10s %7s %11s %7s %6s  %s\n" "out" "size" "decode" "convert in" "render" "convert out" "encode" \
+  "other" "conversions (in / out)"
+for row in "${rows[@]}"; do
+  read -r ext size <<<"$row"
+  python3 - "$work/stats-$ext-$size.json" "$ext" "$size" <<'PY'
+import json, sys
+s = json.load(open(sys.argv[1]))
+c = s["cpu_ms_per_frame"]
+print("  %-5s %-6s %7.1f %10.1f %7.1f %11.1f %7.1f %6.1f  %s / %s" % (
+    sys.argv[2], sys.argv[3], c["decode"], c["convert_in"], c["render"], c["convert_out"], c["encode"], c["other"],
+    s["convert_in"], s["convert_out"]))
+PY
 done
