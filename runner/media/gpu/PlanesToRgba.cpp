@@ -2,22 +2,30 @@
 
 #include "gl/GLIncludes.h"
 
+#include <memory>
+
 namespace tessivar::gpu {
 namespace {
 
 // Where an upright pixel lies in the stored picture: the picture is stood
 // upright by `turns` quarter turns clockwise, and the target's rows go
 // bottom-up while the planes' go top row first.
+// (TURNS, SUBSAMPLED and HAS_ALPHA are compiled in: a software renderer
+// runs every branch of a shader for every pixel, uniform or not.)
 const char* kStoredPixel = R"(
 uniform ivec2 size;  // of the stored picture
-uniform int turns;
 ivec2 storedPixel() {
     ivec2 f = ivec2(gl_FragCoord.xy);
-    ivec2 u = ivec2(f.x, ((turns & 1) == 1 ? size.x : size.y) - 1 - f.y);
-    if (turns == 1) return ivec2(u.y, size.y - 1 - u.x);
-    if (turns == 2) return size - 1 - u;
-    if (turns == 3) return ivec2(size.x - 1 - u.y, u.x);
+    ivec2 u = ivec2(f.x, ((TURNS & 1) == 1 ? size.x : size.y) - 1 - f.y);
+#if TURNS == 1
+    return ivec2(u.y, size.y - 1 - u.x);
+#elif TURNS == 2
+    return size - 1 - u;
+#elif TURNS == 3
+    return ivec2(size.x - 1 - u.y, u.x);
+#else
     return u;
+#endif
 }
 )";
 
@@ -27,8 +35,6 @@ uniform sampler2D plane1;
 uniform sampler2D plane2;
 uniform sampler2D plane3;
 uniform vec2 chromaStep;  // one pixel, in chroma texture coordinates
-uniform bool subsampled;
-uniform bool hasAlpha;
 uniform mat3 toRgb;
 uniform vec3 scale;
 uniform vec3 bias;
@@ -38,17 +44,21 @@ void main() {
     ivec2 p = storedPixel();
     vec3 code;
     code.x = texelFetch(plane0, p, 0).r;
-    if (subsampled) {
-        // Each chroma sample sits at the centre of the pixels it covers.
-        vec2 c = (vec2(p) + 0.5) * chromaStep;
-        code.y = texture(plane1, c).r;
-        code.z = texture(plane2, c).r;
-    } else {
-        code.y = texelFetch(plane1, p, 0).r;
-        code.z = texelFetch(plane2, p, 0).r;
-    }
+#if SUBSAMPLED
+    // Each chroma sample sits at the centre of the pixels it covers.
+    vec2 c = (vec2(p) + 0.5) * chromaStep;
+    code.y = texture(plane1, c).r;
+    code.z = texture(plane2, c).r;
+#else
+    code.y = texelFetch(plane1, p, 0).r;
+    code.z = texelFetch(plane2, p, 0).r;
+#endif
     vec3 rgb = toRgb * (code * scale + bias);
-    float a = hasAlpha ? texelFetch(plane3, p, 0).r * alphaScale : 1.0;
+#if HAS_ALPHA
+    float a = texelFetch(plane3, p, 0).r * alphaScale;
+#else
+    float a = 1.0;
+#endif
     colour = clamp(vec4(rgb, a), 0.0, 1.0);
 }
 )";
@@ -59,29 +69,51 @@ out vec4 colour;
 void main() { colour = texelFetch(plane0, storedPixel(), 0); }
 )";
 
-std::string source(const char* body) { return std::string("#version 410 core\n") + kStoredPixel + body; }
+std::string source(const char* body, int turns, bool subsampled, bool alpha) {
+    return "#version 410 core\n#define TURNS " + std::to_string(turns) + "\n#define SUBSAMPLED " +
+           (subsampled ? "1" : "0") + "\n#define HAS_ALPHA " + (alpha ? "1" : "0") + "\n" + kStoredPixel + body;
+}
+
+// Which compiled variant a picture takes.
+int variantOf(bool planar, int turns, bool subsampled, bool alpha) {
+    return (planar ? 16 : 0) | (turns << 2) | (subsampled ? 2 : 0) | (alpha ? 1 : 0);
+}
 
 }  // namespace
 
 PlanesToRgba::~PlanesToRgba() { Release(); }
 
-bool PlanesToRgba::Create(std::string& error) {
-    if (!planar.Create(GLProgram::FullScreenVertex(), source(kPlanarFragment), "the planes to RGBA shader", error) ||
-        !packed.Create(GLProgram::FullScreenVertex(), source(kPackedFragment), "the RGBA copy shader", error))
-        return false;
-    glUseProgram(planar.Name());
+// The variant for a picture, compiled at its first use; null with the
+// reason when it does not compile.
+const GLProgram* PlanesToRgba::ProgramFor(const PixelLayout& layout, int turns, std::string& error) {
+    const bool isPlanar = layout.Planar(), subsampled = isPlanar && layout.Subsampled();
+    const bool alpha = isPlanar && layout.alpha;
+    std::unique_ptr<GLProgram>& program = programs[variantOf(isPlanar, turns, subsampled, alpha)];
+    if (program) return program.get();
+    auto made = std::make_unique<GLProgram>();
+    const std::string fragment = source(isPlanar ? kPlanarFragment : kPackedFragment, turns, subsampled, alpha);
+    if (!made->Create(GLProgram::FullScreenVertex(), fragment,
+                      isPlanar ? "the planes to RGBA shader" : "the RGBA copy shader", error))
+        return nullptr;
+    glUseProgram(made->Name());
     const char* samplers[4] = {"plane0", "plane1", "plane2", "plane3"};
-    for (int i = 0; i < 4; ++i) glUniform1i(planar.Uniform(samplers[i]), i);
-    glUseProgram(packed.Name());
-    glUniform1i(packed.Uniform("plane0"), 0);
+    for (int i = 0; i < (isPlanar ? 4 : 1); ++i) glUniform1i(made->Uniform(samplers[i]), i);
     glUseProgram(0);
+    program = std::move(made);
+    return program.get();
+}
+
+bool PlanesToRgba::Create(std::string& error) {
+    // The common variants now, so a GL that compiles none fails here.
+    PixelLayout yuv420, rgba;
+    rgba.kind = PixelLayout::Kind::Rgba;
+    if (!ProgramFor(yuv420, 0, error) || !ProgramFor(rgba, 0, error)) return false;
     glGenFramebuffers(1, &framebuffer);
     return true;
 }
 
 void PlanesToRgba::Release() {
-    planar.Release();
-    packed.Release();
+    programs.clear();
     for (unsigned& t : planeTextures) {
         if (t) glDeleteTextures(1, &t);
         t = 0;
@@ -143,21 +175,17 @@ void PlanesToRgba::Upload(const PixelLayout& layout, const PlanePointers& planes
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-void PlanesToRgba::SetUniforms(const PixelLayout& layout, int width, int height, int turns) const {
-    const GLProgram& program = layout.Planar() ? planar : packed;
+void PlanesToRgba::SetUniforms(const GLProgram& program, const PixelLayout& layout, int width, int height) const {
     glUseProgram(program.Name());
     glUniform2i(program.Uniform("size"), width, height);
-    glUniform1i(program.Uniform("turns"), turns);
     if (!layout.Planar()) return;
     const YuvCoefficients c = Coefficients(layout);
-    glUniform1i(planar.Uniform("subsampled"), layout.Subsampled() ? 1 : 0);
-    glUniform2f(planar.Uniform("chromaStep"), 1.0f / float((1 << layout.chromaShiftX) * layout.PlaneWidth(1, width)),
+    glUniform2f(program.Uniform("chromaStep"), 1.0f / float((1 << layout.chromaShiftX) * layout.PlaneWidth(1, width)),
                 1.0f / float((1 << layout.chromaShiftY) * layout.PlaneHeight(1, height)));
-    glUniform1i(planar.Uniform("hasAlpha"), layout.alpha ? 1 : 0);
-    glUniformMatrix3fv(planar.Uniform("toRgb"), 1, GL_FALSE, c.toRgb.data());
-    glUniform3fv(planar.Uniform("scale"), 1, c.scale.data());
-    glUniform3fv(planar.Uniform("bias"), 1, c.bias.data());
-    glUniform1f(planar.Uniform("alphaScale"), c.alphaScale);
+    glUniformMatrix3fv(program.Uniform("toRgb"), 1, GL_FALSE, c.toRgb.data());
+    glUniform3fv(program.Uniform("scale"), 1, c.scale.data());
+    glUniform3fv(program.Uniform("bias"), 1, c.bias.data());
+    glUniform1f(program.Uniform("alphaScale"), c.alphaScale);
 }
 
 bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& planes, int width, int height, int turns,
@@ -171,10 +199,11 @@ bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& plane
             return false;
         }
     }
-    if (!Prepare(layout, width, height, error)) return false;
-    Upload(layout, planes, width, height);
     turns &= 3;
-    SetUniforms(layout, width, height, turns);
+    const GLProgram* program = ProgramFor(layout, turns, error);
+    if (!program || !Prepare(layout, width, height, error)) return false;
+    Upload(layout, planes, width, height);
+    SetUniforms(*program, layout, width, height);
 
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
@@ -183,7 +212,7 @@ bool PlanesToRgba::Convert(const PixelLayout& layout, const PlanePointers& plane
     else
         glViewport(0, 0, width, height);
     glDisable(GL_SCISSOR_TEST);
-    (layout.Planar() ? planar : packed).DrawFullScreen();
+    program->DrawFullScreen();
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 

@@ -17,6 +17,8 @@
 #include "runner/media/gpu/GLProgram.h"
 #include "runner/media/gpu/PixelLayout.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 namespace tessivar::gpu {
@@ -42,9 +44,10 @@ public:
 private:
     bool Prepare(const PixelLayout& layout, int width, int height, std::string& error);
     void Upload(const PixelLayout& layout, const PlanePointers& planes, int width, int height) const;
-    void SetUniforms(const PixelLayout& layout, int width, int height, int turns) const;
+    const GLProgram* ProgramFor(const PixelLayout& layout, int turns, std::string& error);
+    void SetUniforms(const GLProgram& program, const PixelLayout& layout, int width, int height) const;
 
-    GLProgram planar, packed;
+    std::map<int, std::unique_ptr<GLProgram>> programs;  // by variant, compiled when first needed
     unsigned planeTextures[4] = {0, 0, 0, 0};
     unsigned framebuffer = 0;
     PixelLayout current;
