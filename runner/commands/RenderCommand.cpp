@@ -310,7 +310,8 @@ private:
             Decoded next;
             if (!decoded->Pop(next)) return false;
             if (!next.error.empty()) throw Failure(next.error);
-            clip.frame = std::move(next.frame);
+            std::swap(clip.frame, next.frame);
+            decodedSpares.Give(std::move(next.frame));  // its buffers, for a later frame
             if (!clip.frame.planar)
                 host.UpdateInput(clip.slot, clip.frame.picture);
             else if (!conversions.Upload(clip.frame, host.InputTextureName(clip.slot), error))
@@ -324,6 +325,7 @@ private:
         NameThisThread(kDecodeThread);
         for (;;) {
             Decoded next;
+            next.frame = decodedSpares.Take();
             const bool more = clip.reader->Next(next.frame, next.error);
             if (!more && next.error.empty()) break;
             decoded->Push(std::move(next));
@@ -343,6 +345,7 @@ private:
             const bool ok =
                 next.packed ? clipWriter->WritePlanes(next.planes, error) : clipWriter->Write(next.frame, error);
             if (!ok) throw Failure(error);
+            if (next.packed) conversions.GiveBack(std::move(next.planes));
         }
         encodeThreadSeconds = ThreadCpuSeconds();
     }
@@ -535,6 +538,7 @@ private:
     BoundedQueue<Outgoing>* encoding = nullptr;
     std::string renderer;
     gpu::ClipConversions conversions;
+    Recycler<VideoFrame> decodedSpares{kQueueDepth + 2};  // the decoder's frames, back from the GL thread
     StageStats stats;
     double decodeThreadSeconds = 0, encodeThreadSeconds = 0;  // as their threads ended
     std::chrono::steady_clock::time_point wallStarted;

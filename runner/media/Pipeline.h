@@ -102,6 +102,32 @@ private:
     bool cancelled = false;
 };
 
+// Frames' buffers handed back by a later stage for an earlier one to fill
+// again: a 1080p picture taken from the system anew every frame is cleared
+// by it page by page, a tenth of a clip run's CPU time. Keeps at most
+// `keep`; Take answers an empty T when none is spare.
+template <class T>
+class Recycler {
+public:
+    explicit Recycler(size_t limit) : keep(limit) {}
+    void Give(T&& item) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (items.size() < keep) items.push_back(std::move(item));
+    }
+    T Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (items.empty()) return T();
+        T item = std::move(items.back());
+        items.pop_back();
+        return item;
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<T> items;
+    size_t keep;
+};
+
 class Pipeline {
 public:
     Pipeline() = default;

@@ -70,7 +70,7 @@ bool ClipConversions::Upload(const VideoFrame& frame, unsigned texture, std::str
 }
 
 bool ClipConversions::CollectOldest(const Send& send, std::string& error) {
-    PlanarPicture picture;
+    PlanarPicture picture = spares.Take();
     const PlanePointers planes = picture.Allocate(packed, width, height);
     if (!toPlanes.Collect(planes, error)) return false;
     picture.pts = times.front();

@@ -30,6 +30,7 @@
 #pragma once
 
 #include "runner/media/Media.h"
+#include "runner/media/Pipeline.h"
 #include "runner/media/gpu/PlanesToRgba.h"
 #include "runner/media/gpu/RgbaToPlanes.h"
 
@@ -68,6 +69,8 @@ public:
     bool Pack(unsigned texture, int64_t pts, const Send& send, std::string& error);
     // The frames still being read back, oldest first.
     bool Drain(const Send& send, std::string& error);
+    // A sent picture's memory, for a later frame (from any thread).
+    void GiveBack(PlanarPicture&& picture) { spares.Give(std::move(picture)); }
 
     // "gl (yuv420p bt709 limited)" or "swscale", for the report.
     const std::string& InPath() const { return inPath; }
@@ -85,6 +88,7 @@ private:
     PixelLayout packed;
     int width = 0, height = 0;
     std::deque<int64_t> times;  // of the frames being read back, oldest first
+    Recycler<PlanarPicture> spares{4};
     std::string inPath = "swscale", outPath = "swscale";
     double inSeconds = 0, outSeconds = 0;
 };
