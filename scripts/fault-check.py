@@ -272,6 +272,8 @@ FAULTS = [
     ("pipeline-stop-not-reported", "runner/media/Pipeline.cpp",
      "    if (stopped) throw Stopped{};\n", ""),
     # the clip conversions' choice, read-back and breakdown
+    ("pipeline-recycler-keeps-one-past", "runner/media/Pipeline.h",
+     "if (items.size() < keep) items.push_back(std::move(item));", "if (items.size() <= keep) items.push_back(std::move(item));"),
     ("convert-auto-decodes-on-llvmpipe", "runner/media/gpu/ClipConversions.cpp",
      "return {!IsSoftwareRenderer(renderer), true};", "return {true, true};"),
     ("convert-last-packed-frames-dropped", "runner/commands/RenderCommand.cpp",

@@ -186,4 +186,21 @@ TEST(Pipeline, LeftWithoutFinishItCancelsAndJoinsItsThreads) {
     EXPECT_TRUE(ended);
 }
 
+// Buffers handed back come out again with their memory, up to the number
+// kept; one past it is let go, and an empty recycler answers an empty item.
+TEST(Recycler, KeepsUpToItsLimitAndHandsBuffersBackWithTheirMemory) {
+    tessivar::Recycler<std::vector<int>> spares(2);
+    EXPECT_TRUE(spares.Take().empty());
+    std::vector<int> a(1000, 1), b(2000, 2), c(3000, 3);
+    const int* memoryOfB = b.data();
+    spares.Give(std::move(a));
+    spares.Give(std::move(b));
+    spares.Give(std::move(c));  // one past the limit
+    const std::vector<int> first = spares.Take();
+    EXPECT_EQ(first.size(), 2000u);
+    EXPECT_EQ(first.data(), memoryOfB);
+    EXPECT_EQ(spares.Take().size(), 1000u);
+    EXPECT_TRUE(spares.Take().empty());
+}
+
 }  // namespace
