@@ -15,6 +15,7 @@
 // first compiles the shaders. Time is wall-clock; CPU is every thread of
 // the process, the renderer's included.
 #include "bench/BenchHost.h"
+#include "runner/media/LibAv.h"
 #include "runner/media/gpu/PlanesToRgba.h"
 #include "runner/media/gpu/RgbaToPlanes.h"
 
@@ -43,10 +44,7 @@ struct FrameSize {
 };
 const FrameSize kSizes[] = {{"1080p", 1920, 1080}, {"4K", 3840, 2160}};
 
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using libav::FramePtr;
 
 FramePtr makeFrame(AVPixelFormat format, int width, int height) {
     FramePtr f(av_frame_alloc());
@@ -57,14 +55,6 @@ FramePtr makeFrame(AVPixelFormat format, int width, int height) {
     return f;
 }
 
-gpu::PlanePointers pointers(const AVFrame* f) {
-    gpu::PlanePointers p;
-    for (size_t i = 0; i < 4; ++i) {
-        p.data[i] = f->data[i];
-        p.linesize[i] = f->linesize[i];
-    }
-    return p;
-}
 
 // swscale with one slice thread per core and the given extras.
 SwsContext* swsFor(int width, int height, AVPixelFormat from, AVPixelFormat to, int flags, bool overBlack) {
@@ -98,7 +88,8 @@ void inGL(benchmark::State& state, FrameSize size) {
     FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     gpu::PixelLayout layout;
     auto convert = [&] {
-        pass.Convert(layout, pointers(planes.get()), size.width, size.height, 0, canvas->texture.Handle, error);
+        pass.Convert(layout, libav::planesOf(planes.get()), size.width, size.height, 0, canvas->texture.Handle,
+                     error);
         glFinish();
     };
     convert();  // the shader is compiled at its first draw
@@ -147,7 +138,7 @@ void outGL(benchmark::State& state, FrameSize size) {
     FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     auto convert = [&] {
         pack.Pack(canvas->target.Texture());
-        pack.Collect(pointers(planes.get()), error);
+        pack.Collect(libav::planesOf(planes.get()), error);
     };
     convert();  // the shaders are compiled at their first draw
     for (auto _ : state) convert();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/FFGLABI.h"
+#include "runner/media/gpu/GLProgram.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,18 +43,12 @@ std::pair<FrameStats, FrameStats> TimeInterleaved(const std::function<bool()>& a
 // The trivial full-screen shader that copies an input texture.
 class FloorShader {
 public:
-    FloorShader() = default;
-    ~FloorShader();
-    FloorShader(const FloorShader&) = delete;
-    FloorShader& operator=(const FloorShader&) = delete;
-
     bool Create(std::string& error);
     // Draws into the bound framebuffer with the current viewport.
     void Draw(const FFGLTextureStruct& input) const;
 
 private:
-    unsigned program = 0;
-    unsigned vao = 0;
+    GLProgram program;
     int maxUVLocation = -1;
 };
 

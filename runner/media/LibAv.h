@@ -47,6 +47,16 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 // luminance) matrix. False for everything else.
 bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout);
 
+// A frame's planes as the GL passes take them.
+inline gpu::PlanePointers planesOf(const AVFrame* f) {
+    gpu::PlanePointers p;
+    for (size_t i = 0; i < 4; ++i) {
+        p.data[i] = f->data[i];
+        p.linesize[i] = f->linesize[i];
+    }
+    return p;
+}
+
 // Opens `path` for reading, or the file held in `memory` that it names, and
 // finds its best stream of `type`.
 FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error,

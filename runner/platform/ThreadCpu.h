@@ -8,8 +8,7 @@
 // sums the live threads' time by name afterwards. Elsewhere only the
 // calling thread's own time is known and ThreadsByName answers nothing.
 //
-// One file per platform: ThreadCpuLinux.cpp (/proc), ThreadCpuPosix.cpp
-// (macOS), ThreadCpuWin32.cpp.
+// ThreadCpuPosix.cpp (Linux through /proc, macOS), ThreadCpuWin32.cpp.
 #pragma once
 
 #include <map>

@@ -41,10 +41,7 @@ using namespace tessivar;
 using gpu::Matrix;
 using gpu::PixelLayout;
 
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using libav::FramePtr;
 
 FramePtr makeFrame(AVPixelFormat format, int width, int height) {
     FramePtr f(av_frame_alloc());
@@ -80,14 +77,6 @@ PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
     return l;
 }
 
-gpu::PlanePointers pointers(const AVFrame* f) {
-    gpu::PlanePointers p;
-    for (size_t i = 0; i < 4; ++i) {
-        p.data[i] = f->data[i];
-        p.linesize[i] = f->linesize[i];
-    }
-    return p;
-}
 
 // swscale's conversion from `src` into `dst`, the Y'CbCr side with the
 // given matrix and range.
@@ -218,7 +207,7 @@ Difference planesVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRan
     std::string error;
     EXPECT_TRUE(pass.Create(error)) << error;
     Texture target(width, height, layout.Wide());
-    EXPECT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, target.name, error)) << error;
+    EXPECT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, target.name, error)) << error;
     const std::vector<int> got = target.Read();
 
     Difference d;
@@ -269,7 +258,8 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
             std::string error;
             ASSERT_TRUE(pass.Create(error)) << error;
             Texture target(width, height, false);
-            ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, target.name, error)) << error;
+            ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, target.name, error))
+                << error;
             const std::vector<int> got = target.Read();
             Difference d;
             // The first row and column lie outside the first sample's centre,
@@ -299,12 +289,12 @@ TEST_F(GpuConvert, QuarterTurnsStandThePictureUprightClockwise) {
     std::string error;
     ASSERT_TRUE(pass.Create(error)) << error;
     Texture unturned(width, height, false);
-    ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, 0, unturned.name, error)) << error;
+    ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, unturned.name, error)) << error;
     const std::vector<int> stored = unturned.Read();
     for (int turns = 1; turns < 4; ++turns) {
         const int w = turns == 2 ? width : height, h = turns == 2 ? height : width;
         Texture turned(w, h, false);
-        ASSERT_TRUE(pass.Convert(layout, pointers(planes.get()), width, height, turns, turned.name, error)) << error;
+        ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, turns, turned.name, error)) << error;
         const std::vector<int> got = turned.Read();
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -396,7 +386,7 @@ Difference packVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRange
     EXPECT_TRUE(pack.Create(layout, composite, width, height, 1, error)) << error;
     EXPECT_TRUE(pack.Pack(texture.name));
     FramePtr got = makeFrame(format, width, height);
-    EXPECT_TRUE(pack.Collect(pointers(got.get()), error)) << error;
+    EXPECT_TRUE(pack.Collect(libav::planesOf(got.get()), error)) << error;
     return compare(got.get(), expected.get(), layout);
 }
 
@@ -436,11 +426,11 @@ TEST_F(GpuConvert, PackTakesAsManyFramesAsItsDepthAndCollectReturnsThemInOrder) 
     EXPECT_FALSE(pack.Pack(textures[size_t(depth)]->name)) << "one frame past the depth went in";
     FramePtr got = makeFrame(AV_PIX_FMT_BGRA, width, height);
     for (int i = 0; i < depth; ++i) {
-        ASSERT_TRUE(pack.Collect(pointers(got.get()), error)) << error;
+        ASSERT_TRUE(pack.Collect(libav::planesOf(got.get()), error)) << error;
         EXPECT_EQ(got->data[0][0], 10 + i);
     }
     EXPECT_EQ(pack.InFlight(), 0);
-    EXPECT_FALSE(pack.Collect(pointers(got.get()), error));
+    EXPECT_FALSE(pack.Collect(libav::planesOf(got.get()), error));
 }
 
 }  // namespace
