@@ -275,7 +275,7 @@ FAULTS = [
     ("pipeline-recycler-keeps-one-past", "runner/media/Pipeline.h",
      "if (items.size() < keep) items.push_back(std::move(item));", "if (items.size() <= keep) items.push_back(std::move(item));"),
     ("convert-auto-decodes-on-llvmpipe", "runner/media/gpu/ClipConversions.cpp",
-     "return {!IsSoftwareRenderer(renderer), true};", "return {true, true};"),
+     "return {!IsSoftwareRenderer(renderer), true};", "return {!IsSoftwareRenderer(renderer) || true, true};"),
     ("convert-last-packed-frames-dropped", "runner/commands/RenderCommand.cpp",
      "if (conversions.PacksOutput() && !conversions.Drain(SendPacked(), error))",
      "if (false && !conversions.Drain(SendPacked(), error))"),
