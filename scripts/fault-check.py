@@ -305,7 +305,7 @@ FAULTS = [
      "#if TURNS == 1\n    return ivec2(u.y, size.y - 1 - u.x);", "#if TURNS == 1\n    return ivec2(size.x - 1 - u.y, u.x);"),
     ("convert-in-variant-not-by-alpha", "runner/media/gpu/PlanesToRgba.cpp",
      "return (planar ? 16 : 0) | (turns << 2) | (subsampled ? 2 : 0) | (alpha ? 1 : 0);",
-     "return (planar ? 16 : 0) | (turns << 2) | (subsampled ? 2 : 0);"),
+     "return (planar ? 16 : 0) | (turns << 2) | (subsampled ? 2 : 0) | (alpha ? 0 : 0);"),
     ("convert-gbr-planes-taken-as-rgb", "runner/media/gpu/PixelLayout.cpp",
      "c.toRgb = {0, 1, 0, 0, 0, 1, 1, 0, 0};", "c.toRgb = {1, 0, 0, 0, 1, 0, 0, 0, 1};"),
     ("convert-limited-chroma-span", "runner/media/gpu/PixelLayout.cpp",
