@@ -46,14 +46,7 @@ const FrameSize kSizes[] = {{"1080p", 1920, 1080}, {"4K", 3840, 2160}};
 
 using libav::FramePtr;
 
-FramePtr makeFrame(AVPixelFormat format, int width, int height) {
-    FramePtr f(av_frame_alloc());
-    f->format = format;
-    f->width = width;
-    f->height = height;
-    av_frame_get_buffer(f.get(), 0);
-    return f;
-}
+using libav::makeFrame;
 
 
 // swscale with one slice thread per core and the given extras.

@@ -47,6 +47,18 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 // luminance) matrix. False for everything else.
 bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout);
 
+// A frame of `format` with its own buffers, rows padded to `align` bytes
+// (0: FFmpeg's choice); null when out of memory.
+inline FramePtr makeFrame(AVPixelFormat format, int width, int height, int align = 0) {
+    FramePtr f(av_frame_alloc());
+    if (!f) return f;
+    f->format = format;
+    f->width = width;
+    f->height = height;
+    if (av_frame_get_buffer(f.get(), align) < 0) f.reset();
+    return f;
+}
+
 // A frame's planes as the GL passes take them.
 inline gpu::PlanePointers planesOf(const AVFrame* f) {
     gpu::PlanePointers p;

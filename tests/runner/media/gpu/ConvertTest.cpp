@@ -44,11 +44,8 @@ using gpu::PixelLayout;
 using libav::FramePtr;
 
 FramePtr makeFrame(AVPixelFormat format, int width, int height) {
-    FramePtr f(av_frame_alloc());
-    f->format = format;
-    f->width = width;
-    f->height = height;
-    EXPECT_GE(av_frame_get_buffer(f.get(), 64), 0);  // rows padded to 64 bytes
+    FramePtr f = libav::makeFrame(format, width, height, 64);  // rows padded to 64 bytes
+    EXPECT_TRUE(f);
     return f;
 }
 
