@@ -39,8 +39,11 @@ done
 src="$prefix/src"
 mkdir -p "$src/apt/lists"
 if ! ls "$src"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
-  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-    > "$src/apt/src.sources"
+  # The source package comes from the archive and suite this machine's apt
+  # already uses (Debian's or Ubuntu's own libpng), verified by its keyring.
+  mirror=$(./scripts/apt-mirror.sh uri) && suite=$(./scripts/apt-mirror.sh suite) ||
+    { echo "windows-deps: no package archive in this machine's apt sources to fetch libpng's source from" >&2; exit 1; }
+  printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\n' "$mirror" "$suite" > "$src/apt/src.sources"
   apt=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$src/apt" -o "Dir::State::Lists=$src/apt/lists"
        -o Debug::NoLocking=1)
   (cd "$src" && apt-get "${apt[@]}" -qq update && apt-get "${apt[@]}" -qq source --download-only libpng1.6) >/dev/null 2>&1 ||
