@@ -83,13 +83,15 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
     }
     // The source's rate when the encoder takes it, else its highest.
     int rate = dec->sample_rate, best = 0;
-    bool takes = !encoder->supported_samplerates;
-    for (const int* r = encoder->supported_samplerates; r && *r; ++r) {
+    const int* rates = encoderSampleRates(encoder);
+    bool takes = !rates;
+    for (const int* r = rates; r && *r; ++r) {
         takes |= *r == rate;
         best = std::max(best, *r);
     }
     enc->sample_rate = takes ? rate : best;
-    enc->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    const AVSampleFormat* formats = encoderSampleFormats(encoder);
+    enc->sample_fmt = formats ? formats[0] : AV_SAMPLE_FMT_FLTP;
     if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_default(&enc->ch_layout, dec->ch_layout.nb_channels);
     else

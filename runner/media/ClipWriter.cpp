@@ -66,7 +66,7 @@ std::vector<PixelFormat> candidates(const Recipe& recipe, const AVCodec* codec) 
     std::vector<PixelFormat> out;
     for (AVPixelFormat p : recipe.pixels) {
         bool offered = false;
-        for (const AVPixelFormat* q = codec->pix_fmts; q && *q != AV_PIX_FMT_NONE; ++q) offered |= *q == p;
+        for (const AVPixelFormat* q = encoderPixelFormats(codec); q && *q != AV_PIX_FMT_NONE; ++q) offered |= *q == p;
         if (!offered) continue;
         const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(p);
         int bits = 0;

@@ -1,6 +1,7 @@
 // LibAv -- what the media files share on FFmpeg's libraries: one-line
 // error texts, owners for their objects, opening a file and its decoder, and
-// decoding one stream in order across a seek. Only runner/media/ includes it.
+// decoding one stream in order across a seek; through LibAvVersions.h, the
+// interfaces that differ between FFmpeg versions. Only runner/media/ includes it.
 #pragma once
 
 extern "C" {
@@ -8,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "runner/media/LibAvVersions.h"
 #include "runner/media/MemoryIO.h"
 #include "runner/media/gpu/PixelLayout.h"
 

@@ -15,7 +15,7 @@ extern "C" {
 namespace tessivar::libav {
 
 int DisplayRotation(const AVStream* st) {
-    const auto* matrix = reinterpret_cast<const int32_t*>(av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    const int32_t* matrix = displayMatrix(st);
     if (!matrix) return 0;
     // The matrix turns counter-clockwise; players turn the picture back. A
     // singular matrix (a column of zeros) has no angle: players show such a

@@ -119,7 +119,7 @@ std::string Server::Address() const {
 
 void Server::Routes() {
     const std::string root = "/" + token;
-    http->set_pre_routing_handler([this, root](const httplib::Request& req, httplib::Response& res) {
+    http->set_pre_routing_handler([root](const httplib::Request& req, httplib::Response& res) {
         const std::string head = req.path.substr(0, root.size());
         const bool rooted = req.path.size() == root.size() || (req.path.size() > root.size() && req.path[root.size()] == '/');
         if (sameText(head, root) && rooted) return httplib::Server::HandlerResponse::Unhandled;
