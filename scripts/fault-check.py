@@ -25,7 +25,8 @@ table check, the ASCII check) runs when the fault is in one of them.
 
 A fault may name its own check instead (a fifth field): a command that must
 fail with the fault in, for what the suite does not build (the macOS bundles:
-scripts/build-macos.sh). Such checks run again at the end, fault-free.
+scripts/build-macos.sh; newer FFmpeg headers: scripts/ffmpeg-header-check.sh).
+Such checks run again at the end, fault-free.
 
 The last measured table is kept in scripts/fault-check.txt.
 """
@@ -40,6 +41,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "default")
 
 MACOS = ["scripts/build-macos.sh"]
+# Newer FFmpeg than the one installed: its headers, fetched and cached.
+FFMPEG_HEADERS = ["scripts/ffmpeg-header-check.sh"]
 # Windows, under Wine: the tests that name files past ASCII and replace goldens.
 WINE = ["scripts/test-windows.sh", "-R", "^Cli\\.(Paths|Goldens)"]
 
@@ -216,6 +219,10 @@ FAULTS = [
      "        av_dict_copy(&t->out->metadata, st->metadata, 0);\n", ""),
     ("media-audio-never-reencoded", "runner/media/AudioTracks.cpp",
      "if (takesUnchanged(out->oformat, st->codecpar)) {", "if (true) {"),
+    # FFmpeg 7.1 deprecated and 9.0 removed AVCodec's format lists; the
+    # installed 5.1 builds it, the newer headers must not.
+    ("media-encoder-formats-old-list", "runner/media/ClipWriter.cpp",
+     "q = encoderPixelFormats(codec);", "q = codec->pix_fmts;", FFMPEG_HEADERS),
     ("runner-audio-sets-no-length", "runner/commands/RenderCommand.cpp",
      "total = std::max(1, int(std::ceil((spectrum->Duration() - a.start) * fps - 1e-6)));", "total = a.frames;"),
     ("render-decoder-runs-on-past-frames", "runner/commands/RenderCommand.cpp",
