@@ -245,6 +245,8 @@ FAULTS = [
      "if (c.text.size() > kMaxTextBytes) {", "if (c.text.size() >= kMaxTextBytes) {"),
     ("preview-queue-checks-one", "runner/preview/Hub.cpp",
      "commands.size() + batch.size() > kMaxPendingCommands", "commands.size() >= kMaxPendingCommands"),
+    ("preview-state-build-before-its-params", "runner/preview/Hub.cpp",
+     'state["build"] = sessionBuild;', 'state["build"] = build;'),
     ("preview-checker-not-premultiplied", "runner/preview/FrameEncoder.cpp",
      "g += p[1] * p[3];", "g += p[1] * 255;"),
     ("preview-view-halves-at-limit", "runner/preview/FrameEncoder.cpp",

@@ -323,6 +323,9 @@ private:
     // The decoding stage: the clip's frames after the first, then its end.
     void Decode() {
         NameThisThread(kDecodeThread);
+        // The first frame was read and converted on the GL thread: only what
+        // is converted here comes out of this thread's time.
+        const double convertedBefore = clip.ReaderConvertSeconds();
         for (;;) {
             Decoded next;
             next.frame = decodedSpares.Take();
@@ -333,6 +336,7 @@ private:
         }
         decoded->Close();
         decodeThreadSeconds = ThreadCpuSeconds();
+        decodeConvertSeconds = clip.ReaderConvertSeconds() - convertedBefore;
     }
 
     // The encoding stage: every rendered frame, in order. The file is
@@ -381,7 +385,7 @@ private:
             attached.Detach();
             Interrupt();
         }
-        stats.decode += decodeThreadSeconds - clip.ReaderConvertSeconds();
+        stats.decode += decodeThreadSeconds - decodeConvertSeconds;
         stats.convertIn += clip.ReaderConvertSeconds() + conversions.InSeconds();
         stats.render += ThreadCpuSeconds() - cpuStarted - conversions.InSeconds() - conversions.OutSeconds();
         stats.convertOut += conversions.OutSeconds() + (clipWriter ? clipWriter->ConvertSeconds() : 0.0);
@@ -541,6 +545,7 @@ private:
     Recycler<VideoFrame> decodedSpares{kQueueDepth + 2};  // the decoder's frames, back from the GL thread
     StageStats stats;
     double decodeThreadSeconds = 0, encodeThreadSeconds = 0;  // as their threads ended
+    double decodeConvertSeconds = 0;  // of the decoding thread's time, converting
     std::chrono::steady_clock::time_point wallStarted;
 };
 

@@ -64,8 +64,9 @@ std::shared_ptr<const ModuleInfo> Hub::Module(uint64_t& b) const {
 
 void Hub::PublishSession(nlohmann::json s) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (s == session) return;
+    if (s == session && sessionBuild == build) return;
     session = std::move(s);
+    sessionBuild = build;
     ++version;
 }
 
@@ -84,7 +85,7 @@ std::string Hub::StateText() const {
     std::lock_guard<std::mutex> lock(mutex);
     nlohmann::json state = session;
     state["version"] = version;
-    state["build"] = build;
+    state["build"] = sessionBuild;
     auto& entries = state["log"] = nlohmann::json::array();
     for (const LogEntry& e : log)
         entries.push_back({{"id", e.id}, {"kind", e.kind}, {"text", e.text}, {"repeats", e.repeats}});

@@ -74,6 +74,9 @@ public:
     // The module description requests are checked against, with its build number.
     std::shared_ptr<const ModuleInfo> Module(uint64_t& build) const;
     // The state as the page reads it: {version, build, ..session.., log}.
+    // Its build is the one the session's parameters were described from, so a
+    // page never takes the parameters of one build for another's (a module is
+    // published a moment before the session that describes it).
     std::string StateText() const;
     uint64_t StateVersion() const;
 
@@ -100,6 +103,7 @@ private:
     std::shared_ptr<const ModuleInfo> module;
     uint64_t build = 0;
     nlohmann::json session = nlohmann::json::object();
+    uint64_t sessionBuild = 0;  // the build when the session was published
     std::deque<LogEntry> log;
     uint64_t nextLogId = 1;
     uint64_t version = 1;

@@ -170,9 +170,13 @@ TEST_F(MediaCli, VariableRateClipsKeepTheirTimesAndTheirAudioInStep) {
 // of its source in every container, and every frame says what it is.
 TEST_F(MediaCli, ColoursRoundTripThroughEveryContainer) {
     const std::string in = dir + "bars.mkv";
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i smptehdbars=size=128x72:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
-                                  "-pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 -color_trc bt709 "
-                                  "-color_range tv " + in));
+    // (ffmpeg 7 tags the stream as its frames are tagged, so the frames are
+    // tagged too: setparams; ffmpeg 5 takes the encoder's options.)
+    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i smptehdbars=size=128x72:rate=10 -frames:v 2 "
+                                  "-vf setparams=colorspace=bt709:color_primaries=bt709:color_trc=bt709:range=tv "
+                                  "-c:v libx264 -qp 0 -pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 "
+                                  "-color_trc bt709 -color_range tv " + in));
+    ASSERT_NE(mediatest::Probe(in, "-show_entries stream=color_primaries").find("=bt709"), std::string::npos);
     const auto source = mediatest::DecodeRgb24(in, dir + "in.rgb");
     for (const char* convert : kConvertModes)
     for (const char* ext : {"mov", "mkv", "webm", "mp4"}) {
@@ -205,8 +209,11 @@ TEST_F(MediaCli, ColoursRoundTripThroughEveryContainer) {
 TEST_F(MediaCli, DeepClipsKeepTheirLevelsAndTheirHdrTags) {
     const std::string in = dir + "ramp.mkv";
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i nullsrc=size=1024x256:rate=10 -frames:v 2 -vf "
-                                  "\"format=yuv444p10le,geq=lum='64+X*876/1023':cb=512:cr=512\" -c:v ffv1 "
-                                  "-colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084 -color_range tv " + in));
+                                  "\"format=yuv444p10le,geq=lum='64+X*876/1023':cb=512:cr=512,"
+                                  "setparams=colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084:range=tv\" "
+                                  "-c:v ffv1 -colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084 "
+                                  "-color_range tv " + in));
+    ASSERT_NE(mediatest::Probe(in, "-show_entries stream=color_transfer").find("=smpte2084"), std::string::npos);
     const int levelsIn = mediatest::GreenLevels(in, dir + "in.rgb48");
     EXPECT_GE(levelsIn, 870);
     const struct { const char* ext; int atLeast; } cases[] = {{"mov", 870}, {"mkv", 870}, {"webm", 600}, {"mp4", 600}};
@@ -230,10 +237,15 @@ TEST_F(MediaCli, DeepClipsKeepTheirLevelsAndTheirHdrTags) {
 // as ffmpeg shows it; pixels 4:3 wide stay so.
 TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
     const std::string turned = dir + "turned.mp4", wide = dir + "anamorphic.mp4";
-    // (ffmpeg writes the display matrix when it copies the stream, not when it encodes.)
+    // (ffmpeg writes the display matrix when it copies the stream, not when it
+    // encodes: ffmpeg 7 as the input's -display_rotation, ffmpeg 5 as the
+    // output's rotate tag, which later versions pass over without a word.)
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
                                   "-pix_fmt yuv444p " + dir + "stored.mp4"));
-    ASSERT_TRUE(mediatest::Ffmpeg("-i " + dir + "stored.mp4 -c copy -metadata:s:v:0 rotate=90 " + turned));
+    ASSERT_TRUE(mediatest::Ffmpeg("-display_rotation:v:0 -90 -i " + dir + "stored.mp4 -c copy " + turned) ||
+                mediatest::Ffmpeg("-i " + dir + "stored.mp4 -c copy -metadata:s:v:0 rotate=90 " + turned));
+    const std::string matrix = mediatest::Probe(turned, "-show_entries stream_side_data=rotation");
+    ASSERT_NE(matrix.find("90\n"), std::string::npos) << matrix;  // ffprobe 5 says 90, ffprobe 7 -90
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=48x36:rate=10 -frames:v 2 -vf setsar=4/3 -pix_fmt yuv420p " + wide));
     for (const char* convert : kConvertModes) {
         SCOPED_TRACE(convert);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace tessivar::preview {
 namespace {
 
@@ -98,6 +100,21 @@ TEST(PreviewHub, QueueTakesBatchesWholeUpToItsBound) {
     ASSERT_EQ(taken.size(), Hub::kMaxPendingCommands);
     EXPECT_EQ(taken.back().seq, Hub::kMaxPendingCommands);
     EXPECT_TRUE(hub.Take().empty());
+}
+
+// The page builds its controls when the state's build changes: until the GL
+// thread has described a new build's parameters, the state keeps the old
+// build's number beside the old parameters.
+TEST(PreviewHub, StateNamesTheBuildItsParametersBelongTo) {
+    Hub hub;
+    hub.PublishModule(std::make_shared<const ModuleInfo>(sample()));
+    EXPECT_EQ(nlohmann::json::parse(hub.StateText())["build"], 0);
+    hub.PublishSession({{"params", {"first"}}});
+    EXPECT_EQ(nlohmann::json::parse(hub.StateText())["build"], 1);
+    hub.PublishModule(std::make_shared<const ModuleInfo>(sample()));
+    EXPECT_EQ(nlohmann::json::parse(hub.StateText())["build"], 1);
+    hub.PublishSession({{"params", {"first"}}});  // the same description, now of the new build
+    EXPECT_EQ(nlohmann::json::parse(hub.StateText())["build"], 2);
 }
 
 TEST(PreviewHub, LogFoldsRepeatsAndKeepsTheNewestEntries) {
