@@ -16,13 +16,12 @@
 //
 // Every failure ends the run with a non-zero exit status and one line on
 // standard error that names the file or argument at fault. Output files are
-// written whole or not at all. This file parses the command line; the
-// commands themselves live in runner/commands/.
-#include "runner/Patterns.h"
+// written whole or not at all. This file parses the command line; each
+// command, with the options it registers, lives in runner/commands/.
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
-#include "runner/platform/Paths.h"
 #include "runner/platform/Interrupt.h"
+#include "runner/platform/Paths.h"
 
 #include <CLI/CLI.hpp>
 
@@ -37,6 +36,29 @@
 
 using namespace tessivar;
 using namespace tessivar::cli;
+
+namespace {
+
+// Runs the command, turning its failure into one line and an exit status.
+int runReported(const Command& command) {
+    try {
+        return command.run();
+    } catch (const UsageFailure& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitUsage;
+    } catch (const InterruptedRun& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitInterrupted;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ffglrun: out of memory (the frames, at their size and depth, do not fit)\n");
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ffglrun: %s\n", e.what());
+        return kExitFailure;
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -53,79 +75,8 @@ int main(int argc, char** argv) {
     // Windows builds would read "/path" as an option; paths start that way
     // under Wine too. (Subcommands take the setting from here.)
     app.allow_windows_style_options(false);
-
-    InfoArgs info;
-    auto* infoCmd = app.add_subcommand("info", "Show identity, capabilities and parameters");
-    infoCmd->add_option("module", info.module, "Path of the module (.so)")->required();
-    infoCmd->add_flag("--json", info.json, "Stable JSON for scripts");
-
-    RenderArgs render;
-    auto* renderCmd = app.add_subcommand("render", "Render frames through the module");
-    renderCmd->add_option("module", render.module, "Path of the module (.so)")->required();
-    renderCmd->add_option("--input", render.inputs, "Input PNG or video clip (one); once per input")
-        ->allow_extra_args(false);
-    std::string patternHelp = "Generated input:";
-    for (const auto& n : PatternNames()) patternHelp += " " + n;
-    renderCmd->add_option("--pattern", render.patterns, patternHelp)->allow_extra_args(false);
-    renderCmd->add_option("--size", render.size, "Output size WxH (default: the first input's size)");
-    renderCmd->add_option("--out", render.out,
-                          "Output PNG (a %d or %04d writes one file per frame) or video: .mov, .mkv, .webm, .mp4");
-    renderCmd->add_option("--set", render.settings, "NAME=VALUE by display name or index; on/off, option names, texts")
-        ->allow_extra_args(false);
-    auto* framesOpt = renderCmd->add_option("--frames", render.frames, "Number of frames (default 1; with --raw-in or a clip: all)");
-    renderCmd->add_option("--fps", render.fps, "Frames per second for the host time (default 30; a clip's own)");
-    renderCmd->add_option("--start", render.start, "Start this many seconds into the clip and the audio");
-    renderCmd->add_option("--audio", render.audio,
-                          "Audio for FFT parameters and the video out (default: the clip's; none: no audio)");
-    renderCmd->add_flag("--events", render.events, "Print parameter events and new values after each frame");
-    renderCmd->add_option("--raw-in", render.rawIn, "Read RGBA frames of WxH from standard input");
-    renderCmd->add_flag("--raw-out", render.rawOut, "Write RGBA frames to standard output");
-    renderCmd->add_option("--expect", render.expect,
-                          "Golden PNG the last frame must match; a %d compares every frame with its own");
-    renderCmd->add_option("--tolerance", render.tolerance,
-                          "Largest channel difference (0-255) that still matches (default " +
-                              std::to_string(kDefaultTolerance) + ")");
-    renderCmd->add_flag("--update-expected", render.updateExpected, "Write the frames as the goldens instead");
-    renderCmd->add_option("--convert", render.convert,
-                          "Who converts a clip's pixels: auto (by renderer), gl (GL passes) or cpu (swscale)");
-    renderCmd->add_option("--stats", render.stats,
-                          "Write the run's timing (CPU ms a frame per stage, the conversions used) as JSON here");
-
-    BenchArgs bench;
-    auto* benchCmd = app.add_subcommand("bench", "Time frames against a trivial full-screen shader");
-    benchCmd->add_option("module", bench.module, "Path of the module (.so)")->required();
-    benchCmd->add_option("--size", bench.size, "Frame size WxH (default 1920x1080)");
-    benchCmd->add_option("--frames", bench.frames, "Timed frames (default 60)");
-    benchCmd->add_option("--warmup", bench.warmup, "Untimed frames first (default 5)");
-    benchCmd->add_option("--pattern", bench.pattern, "Input pattern (default grid: opaque over the whole frame, so every pixel is sampled)");
-    benchCmd->add_option("--set", bench.settings, "NAME=VALUE, as for render")->allow_extra_args(false);
-    benchCmd->add_flag("--json", bench.json, "One JSON object for scripts");
-
-    CheckArgs check;
-    auto* checkCmd = app.add_subcommand("check", "Check the module against the host interface contract");
-    checkCmd->add_option("module", check.module, "Path of the module (.so)")->required();
-    checkCmd->add_flag("--json", check.json, "One JSON object for scripts");
-
-    SoakArgs soak;
-    auto* soakCmd = app.add_subcommand("soak", "Thousands of lifecycles; fails when GL objects or heap accumulate");
-    soakCmd->add_option("module", soak.module, "Path of the module (.so)")->required();
-    soakCmd->add_option("--cycles", soak.cycles, "Measured cycles per phase, after warm-up (default 1000)");
-    soakCmd->add_flag("--json", soak.json, "One JSON object for scripts");
-
-    PreviewArgs preview;
-    auto* previewCmd = app.add_subcommand("preview", "Show the module live in a web browser, with a control per parameter");
-    previewCmd->add_option("module", preview.module, "Path of the module (.so); reloaded when it changes")->required();
-    previewCmd->add_option("--input", preview.inputs, "Input PNG or video clip (one); once per input")
-        ->allow_extra_args(false);
-    previewCmd->add_option("--pattern", preview.patterns, patternHelp)->allow_extra_args(false);
-    previewCmd->add_option("--audio", preview.audio, "Audio for FFT parameters (default: the clip's)");
-    previewCmd->add_option("--size", preview.size, "Render size WxH (default: the first input's size)");
-    previewCmd->add_option("--set", preview.settings, "NAME=VALUE to start with, as for render")->allow_extra_args(false);
-    previewCmd->add_option("--fps", preview.fps, "Frames per second without a clip (default 30)");
-    previewCmd->add_option("--port", preview.port, "Port to listen on (default: any free port)")
-        ->check(CLI::Range(0, 65535));
-    previewCmd->add_option("--listen", preview.listen,
-                           "Address to listen on (default 127.0.0.1: this machine only; 0.0.0.0: every interface)");
+    const Command commands[] = {addInfoCommand(app),  addRenderCommand(app), addBenchCommand(app),
+                                addCheckCommand(app), addSoakCommand(app),   addPreviewCommand(app)};
 
     // (UTF-8 on every system: Windows' argv would be in the ANSI code page.)
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);
@@ -138,27 +89,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ffglrun: %s (see ffglrun --help)\n", e.what());
         return kExitUsage;
     }
-    render.framesGiven = framesOpt->count() > 0;
-
-    try {
-        if (*infoCmd) return runInfo(info);
-        if (*renderCmd) return runRender(render);
-        if (*benchCmd) return runBench(bench);
-        if (*checkCmd) return runCheck(check);
-        if (*soakCmd) return runSoak(soak);
-        if (*previewCmd) return runPreview(preview);
-    } catch (const UsageFailure& e) {
-        std::fprintf(stderr, "ffglrun: %s\n", e.what());
-        return kExitUsage;
-    } catch (const InterruptedRun& e) {
-        std::fprintf(stderr, "ffglrun: %s\n", e.what());
-        return kExitInterrupted;
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "ffglrun: out of memory (the frames, at their size and depth, do not fit)\n");
-        return kExitFailure;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "ffglrun: %s\n", e.what());
-        return kExitFailure;
-    }
+    for (const Command& command : commands)
+        if (*command.subcommand) return runReported(command);
     return kExitUsage;
 }

@@ -3,12 +3,23 @@
 #include "runner/commands/Bench.h"
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/commands/Options.h"
 #include "runner/commands/Reports.h"
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 
 namespace tessivar::cli {
+namespace {
+
+struct BenchArgs {
+    std::string module, size = "1920x1080", pattern = "grid";
+    std::vector<std::string> settings;
+    int frames = 60;
+    int warmup = 5;
+    bool json = false;
+};
 
 int runBench(const BenchArgs& a) {
     const Size size = parseSizeArg("--size", a.size);
@@ -20,8 +31,10 @@ int runBench(const BenchArgs& a) {
     const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
     Image picture;
     std::string error;
-    if (!MakePattern(a.pattern, size.width, size.height, picture, error)) throw UsageFailure("--pattern " + a.pattern + ": " + error);
-    const size_t inputCount = std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
+    if (!MakePattern(a.pattern, size.width, size.height, picture, error))
+        throw UsageFailure("--pattern " + a.pattern + ": " + error);
+    const size_t inputCount =
+        std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
     const std::vector<Image> inputs(inputCount, picture);
 
     HeadlessGL& gl = makeContext();
@@ -31,7 +44,8 @@ int runBench(const BenchArgs& a) {
     applySettings(host.Plugin(), settings);
     InputTexture floorInput;
     FloorShader floor;
-    if (!floorInput.Create(picture) || !floor.Create(error)) throw Failure(error.empty() ? "cannot set up the floor" : error);
+    if (!floorInput.Create(picture) || !floor.Create(error))
+        throw Failure(error.empty() ? "cannot set up the floor" : error);
     int frame = 0;
     bool ok = false;
     const auto [plugin, base] = TimeInterleaved([&] { return host.RenderFrame(frame++ / 60.0, error); },
@@ -59,6 +73,21 @@ int runBench(const BenchArgs& a) {
     else
         std::cout << BenchToText(result);
     return 0;
+}
+
+}  // namespace
+
+Command addBenchCommand(CLI::App& app) {
+    auto a = std::make_shared<BenchArgs>();
+    CLI::App* c = addSubcommand(app, "bench", "Time frames against a trivial full-screen shader", a->module);
+    c->add_option("--size", a->size, "Frame size WxH (default 1920x1080)");
+    c->add_option("--frames", a->frames, "Timed frames (default 60)");
+    c->add_option("--warmup", a->warmup, "Untimed frames first (default 5)");
+    c->add_option("--pattern", a->pattern,
+                  "Input pattern (default grid: opaque over the whole frame, so every pixel is sampled)");
+    addRepeated(c, "--set", a->settings, "NAME=VALUE, as for render");
+    c->add_flag("--json", a->json, "One JSON object for scripts");
+    return {c, [a] { return runBench(*a); }};
 }
 
 }  // namespace tessivar::cli

@@ -1,12 +1,20 @@
 #include "runner/commands/Check.h"
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/commands/Options.h"
 #include "runner/commands/Reports.h"
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
 
 namespace tessivar::cli {
+namespace {
+
+struct CheckArgs {
+    std::string module;
+    bool json = false;
+};
 
 int runCheck(const CheckArgs& a) {
     const JsonOut json(a.json);
@@ -22,6 +30,15 @@ int runCheck(const CheckArgs& a) {
         return kExitFailure;
     }
     return 0;
+}
+
+}  // namespace
+
+Command addCheckCommand(CLI::App& app) {
+    auto a = std::make_shared<CheckArgs>();
+    CLI::App* c = addSubcommand(app, "check", "Check the module against the host interface contract", a->module);
+    c->add_flag("--json", a->json, "One JSON object for scripts");
+    return {c, [a] { return runCheck(*a); }};
 }
 
 }  // namespace tessivar::cli

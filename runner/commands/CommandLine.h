@@ -65,6 +65,8 @@ class OutputName {
 public:
     explicit OutputName(std::string pattern, const std::string& option = "--out");
     bool Sequence() const { return sequence; }
+    // The name as given, %d and all.
+    const std::string& Text() const { return text; }
     std::string For(int frame) const;
     // Fails early when the folder cannot take the file, or a folder stands
     // where the file would go, before any rendering.

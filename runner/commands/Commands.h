@@ -1,62 +1,33 @@
-// Commands.h -- ffglrun's commands, each a function of its parsed arguments
-// that returns the exit status or throws a cli::Failure / cli::UsageFailure
-// carrying the one line to print. ffglrun.cpp parses; these run.
+// Commands.h -- ffglrun's commands. Each registers its subcommand and options
+// with the command line and answers the run to call when it is named; a run
+// returns the exit status or throws a cli::Failure / cli::UsageFailure
+// carrying the one line to print. ffglrun.cpp asks each command for itself,
+// parses, and runs the one named.
 #pragma once
 
-#include "runner/commands/Golden.h"
-
+#include <functional>
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace tessivar::cli {
 
-struct InfoArgs {
-    std::string module;
-    bool json = false;
+struct Command {
+    CLI::App* subcommand = nullptr;  // true once the command line names it
+    std::function<int()> run;        // after parsing
 };
-int runInfo(const InfoArgs& a);
 
-struct RenderArgs {
-    std::string module;
-    std::vector<std::string> inputs, patterns, settings;
-    std::string size, out, rawIn, audio;
-    int frames = 1;
-    bool framesGiven = false;
-    double fps = 30.0;
-    double start = 0.0;
-    bool events = false;
-    bool rawOut = false;
-    std::string expect;
-    int tolerance = kDefaultTolerance;
-    bool updateExpected = false;
-    std::string convert = "auto";  // who converts a clip's pixels: auto, gl, cpu
-    std::string stats;             // where the clip pipeline's breakdown goes (JSON)
-};
-int runRender(const RenderArgs& a);
+Command addInfoCommand(CLI::App& app);
+Command addRenderCommand(CLI::App& app);
+Command addBenchCommand(CLI::App& app);
+Command addCheckCommand(CLI::App& app);
+Command addSoakCommand(CLI::App& app);
+Command addPreviewCommand(CLI::App& app);
 
-struct BenchArgs {
-    std::string module, size = "1920x1080", pattern = "grid";
-    std::vector<std::string> settings;
-    int frames = 60;
-    int warmup = 5;
-    bool json = false;
-};
-int runBench(const BenchArgs& a);
-
-struct CheckArgs {
-    std::string module;
-    bool json = false;
-};
-int runCheck(const CheckArgs& a);
-
-struct SoakArgs {
-    std::string module;
-    int cycles = 1000;
-    bool json = false;
-};
-int runSoak(const SoakArgs& a);
-
-// Lives in runner/preview/ (PreviewNone.cpp where the build has no server).
+// The preview's arguments, which its session keeps.
 struct PreviewArgs {
     std::string module;
     std::vector<std::string> inputs, patterns, settings;
@@ -64,6 +35,7 @@ struct PreviewArgs {
     int port = 0;  // any free port
     double fps = 30.0;
 };
+// Lives in runner/preview/ (PreviewNone.cpp where the build has no server).
 int runPreview(const PreviewArgs& a);
 
 }  // namespace tessivar::cli

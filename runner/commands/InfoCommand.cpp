@@ -1,10 +1,18 @@
 #include "runner/InfoFormat.h"
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/commands/Options.h"
 
 #include <iostream>
+#include <memory>
 
 namespace tessivar::cli {
+namespace {
+
+struct InfoArgs {
+    std::string module;
+    bool json = false;
+};
 
 int runInfo(const InfoArgs& a) {
     const JsonOut json(a.json);
@@ -15,6 +23,15 @@ int runInfo(const InfoArgs& a) {
     else
         std::cout << InfoToText(info);
     return 0;
+}
+
+}  // namespace
+
+Command addInfoCommand(CLI::App& app) {
+    auto a = std::make_shared<InfoArgs>();
+    CLI::App* c = addSubcommand(app, "info", "Show identity, capabilities and parameters", a->module);
+    c->add_flag("--json", a->json, "Stable JSON for scripts");
+    return {c, [a] { return runInfo(*a); }};
 }
 
 }  // namespace tessivar::cli

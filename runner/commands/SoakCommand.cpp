@@ -1,11 +1,20 @@
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
+#include "runner/commands/Options.h"
 #include "runner/commands/Reports.h"
 #include "runner/commands/Soak.h"
 
 #include <iostream>
+#include <memory>
 
 namespace tessivar::cli {
+namespace {
+
+struct SoakArgs {
+    std::string module;
+    int cycles = 1000;
+    bool json = false;
+};
 
 int runSoak(const SoakArgs& a) {
     if (a.cycles < 1) throw UsageFailure("--cycles " + std::to_string(a.cycles) + ": must be 1 or more");
@@ -34,6 +43,17 @@ int runSoak(const SoakArgs& a) {
         return kExitFailure;
     }
     return 0;
+}
+
+}  // namespace
+
+Command addSoakCommand(CLI::App& app) {
+    auto a = std::make_shared<SoakArgs>();
+    CLI::App* c =
+        addSubcommand(app, "soak", "Thousands of lifecycles; fails when GL objects or heap accumulate", a->module);
+    c->add_option("--cycles", a->cycles, "Measured cycles per phase, after warm-up (default 1000)");
+    c->add_flag("--json", a->json, "One JSON object for scripts");
+    return {c, [a] { return runSoak(*a); }};
 }
 
 }  // namespace tessivar::cli

@@ -25,24 +25,6 @@ using namespace libav;
 
 namespace {
 
-struct Recipe {
-    const char* extension;
-    const char* muxer;
-    std::vector<const char*> encoders;  // the first one this FFmpeg has
-    std::vector<AVPixelFormat> pixels;  // those the encoder offers are candidates
-    bool fullRange;                     // the format can say its YUV is full range
-};
-
-const std::vector<Recipe>& recipes() {
-    static const std::vector<Recipe> list = {
-        {"mov", "mov", {"prores_ks"}, {AV_PIX_FMT_YUVA444P10LE}, false},
-        {"mkv", "matroska", {"ffv1"}, {AV_PIX_FMT_BGRA, AV_PIX_FMT_GBRAP16LE}, true},
-        {"webm", "webm", {"libvpx-vp9"}, {AV_PIX_FMT_YUVA420P, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUV420P12LE}, true},
-        {"mp4", "mp4", {"libx264", "mpeg4"}, {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P10LE}, true},
-    };
-    return list;
-}
-
 void setEncoderOptions(const std::string& name, AVCodecContext* enc) {
     if (name == "prores_ks") {
         av_opt_set(enc->priv_data, "profile", "4444", 0);
@@ -62,9 +44,10 @@ void setEncoderOptions(const std::string& name, AVCodecContext* enc) {
 }
 
 // The recipe's formats that `codec` takes, described for ColourPlan.
-std::vector<PixelFormat> candidates(const Recipe& recipe, const AVCodec* codec) {
+std::vector<PixelFormat> candidates(const ClipRecipe& recipe, const AVCodec* codec) {
     std::vector<PixelFormat> out;
-    for (AVPixelFormat p : recipe.pixels) {
+    for (const char* name : recipe.pixels) {
+        const AVPixelFormat p = av_get_pix_fmt(name);
         bool offered = false;
         for (const AVPixelFormat* q = encoderPixelFormats(codec); q && *q != AV_PIX_FMT_NONE; ++q) offered |= *q == p;
         if (!offered) continue;
@@ -127,7 +110,7 @@ struct ClipWriter::Impl {
     }
 
     std::string WriteError(int rc) const { return "cannot write " + path + ": " + avError(rc); }
-    bool OpenEncoder(const Recipe& recipe, const AVCodec* codec, std::string& error);
+    bool OpenEncoder(const ClipRecipe& recipe, const AVCodec* codec, std::string& error);
     bool OpenFile(std::string& error);
     bool Convert(const Image& picture, std::string& error);
     bool CopyPlanes(const gpu::PlanarPicture& picture, std::string& error);
@@ -173,7 +156,7 @@ struct ClipWriter::Impl {
 };
 
 // The encoder, with the pixels, tags, time base and shape of the format.
-bool ClipWriter::Impl::OpenEncoder(const Recipe& recipe, const AVCodec* codec, std::string& error) {
+bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* codec, std::string& error) {
     encoding = ChooseEncoding(candidates(recipe, codec), format.colour, format.bits, recipe.fullRange, format.width,
                               format.height);
     pixels = av_get_pix_fmt(encoding.pixels.name.c_str());
@@ -294,14 +277,12 @@ ClipWriter::~ClipWriter() = default;
 std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const VideoFormat& format,
                                              const AudioCopy& audio, std::string& error) {
     quietLibraries();
-    const std::string ext = ExtensionOf(path);
-    const Recipe* recipe = nullptr;
-    for (const Recipe& r : recipes())
-        if (ext == r.extension) recipe = &r;
+    const ClipRecipe* recipe = ClipRecipeFor(path);
     if (!recipe) {
-        error = path + ": unknown output extension; ffglrun writes .png, .mov, .mkv, .webm or .mp4";
+        error = UnknownOutputExtension(path);
         return nullptr;
     }
+    const std::string ext = recipe->extension;
     auto state = std::make_unique<Impl>();
     Impl& w = *state;
     w.path = path;

@@ -37,10 +37,25 @@ bool MediaSupported();
 
 // Whether a file name asks for a PNG (by its extension, any case).
 bool IsPngName(const std::string& path);
-// The extensions ClipWriter writes: "mov", "mkv", "webm", "mp4".
-const std::vector<std::string>& ClipExtensions();
 // The extension of `path`, lower case, without the dot.
 std::string ExtensionOf(const std::string& path);
+
+// How ClipWriter writes a video, by the output's extension.
+struct ClipRecipe {
+    const char* extension;
+    const char* muxer;
+    std::vector<const char*> encoders;  // the first one this FFmpeg has
+    std::vector<const char*> pixels;    // FFmpeg's names; those the encoder offers are candidates
+    bool fullRange;                     // the format can say its YUV is full range
+};
+// The recipe for `path`'s extension (any case); null for one ffglrun does
+// not write as a video.
+const ClipRecipe* ClipRecipeFor(const std::string& path);
+// ".mov, .mkv, .webm, .mp4": the video extensions, for help and messages.
+std::string ClipExtensionList();
+// The one line refusing an --out whose extension is neither a PNG's nor a
+// video's.
+std::string UnknownOutputExtension(const std::string& path);
 
 // A fraction, as FFmpeg keeps times and shapes; a zero numerator is unknown.
 struct Ratio {

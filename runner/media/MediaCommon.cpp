@@ -30,9 +30,39 @@ VideoFormat MadeFormat(uint32_t width, uint32_t height, double fps, int bits) {
     return f;
 }
 
-const std::vector<std::string>& ClipExtensions() {
-    static const std::vector<std::string> extensions = {"mov", "mkv", "webm", "mp4"};
-    return extensions;
+namespace {
+
+const std::vector<ClipRecipe>& clipRecipes() {
+    static const std::vector<ClipRecipe> list = {
+        {"mov", "mov", {"prores_ks"}, {"yuva444p10le"}, false},
+        {"mkv", "matroska", {"ffv1"}, {"bgra", "gbrap16le"}, true},
+        {"webm", "webm", {"libvpx-vp9"}, {"yuva420p", "yuv420p10le", "yuv420p12le"}, true},
+        {"mp4", "mp4", {"libx264", "mpeg4"}, {"yuv420p", "yuv420p10le"}, true},
+    };
+    return list;
+}
+
+}  // namespace
+
+const ClipRecipe* ClipRecipeFor(const std::string& path) {
+    const std::string ext = ExtensionOf(path);
+    for (const ClipRecipe& r : clipRecipes())
+        if (ext == r.extension) return &r;
+    return nullptr;
+}
+
+std::string ClipExtensionList() {
+    std::string list;
+    for (const ClipRecipe& r : clipRecipes()) list += (list.empty() ? "." : ", .") + std::string(r.extension);
+    return list;
+}
+
+std::string UnknownOutputExtension(const std::string& path) {
+    std::string list = ".png";
+    const auto& recipes = clipRecipes();
+    for (size_t i = 0; i < recipes.size(); ++i)
+        list += (i + 1 < recipes.size() ? ", ." : " or .") + std::string(recipes[i].extension);
+    return path + ": unknown output extension; ffglrun writes " + list;
 }
 
 }  // namespace tessivar

@@ -28,15 +28,7 @@ void Pipeline::Guarded(const std::function<void()>& stage) {
 void Pipeline::Fail(std::exception_ptr failure) {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!firstFailure && !stopped) firstFailure = failure;
-    }
-    CancelAll();
-}
-
-void Pipeline::Stop() {
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!firstFailure) stopped = true;
+        if (!firstFailure) firstFailure = failure;
     }
     CancelAll();
 }
@@ -52,7 +44,6 @@ void Pipeline::Finish() {
     threads.clear();
     std::lock_guard<std::mutex> lock(mutex);
     if (firstFailure) std::rethrow_exception(firstFailure);
-    if (stopped) throw Stopped{};
 }
 
 }  // namespace tessivar

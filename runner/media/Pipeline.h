@@ -13,14 +13,15 @@
 // Order: every queue has one producer and one consumer and is first in,
 // first out, so frames leave a stage in the order they came.
 //
-// Stopping: a stage fails by throwing. The first failure (or Stop, for an
-// interruption) cancels every queue, which makes every other stage's next
-// Push or Pop (or the one it is waiting in) throw Cancelled; the stage
-// unwinds without finishing its work, so a writer is never finished on half
-// the frames and its destructor removes what it began. Finish rethrows that
-// first failure once every thread has ended. A consumer that wants no more
-// (the frame count reached) cancels only its upstream queue: the producer
-// unwinds quietly and the rest of the pipeline ends normally.
+// Stopping: a stage fails by throwing (an interruption, noticed by the GL
+// stage between frames, is thrown like any failure). The first failure
+// cancels every queue, which makes every other stage's next Push or Pop (or
+// the one it is waiting in) throw Cancelled; the stage unwinds without
+// finishing its work, so a writer is never finished on half the frames.
+// Finish rethrows that first failure once every thread has ended. A consumer
+// that wants no more (the frame count reached) cancels only its upstream
+// queue: the producer unwinds quietly and the rest of the pipeline ends
+// normally.
 #pragma once
 
 #include <condition_variable>
@@ -39,10 +40,6 @@ namespace tessivar {
 // a stage's quiet end, not as a failure.
 struct Cancelled {};
 
-// Why a pipeline was stopped from outside (an interruption): Finish throws
-// it when no stage failed first.
-struct Stopped {};
-
 class QueueBase {
 public:
     virtual ~QueueBase() = default;
@@ -58,7 +55,12 @@ public:
     // Waits while full. Throws Cancelled once the queue is cancelled.
     void Push(T item) {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return cancelled || items.size() < capacity; });
+        auto room = [&] { return cancelled || items.size() < capacity; };
+        if (!room()) {
+            ++pushesWaiting;
+            changed.wait(lock, room);
+            --pushesWaiting;
+        }
         if (cancelled) throw Cancelled{};
         items.push_back(std::move(item));
         changed.notify_all();
@@ -92,12 +94,23 @@ public:
         }
     }
     size_t Capacity() const { return capacity; }
+    // What it holds, and how many Push calls wait for room, at this moment:
+    // for a test to see a producer parked on a full queue.
+    size_t Size() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return items.size();
+    }
+    size_t PushesWaiting() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pushesWaiting;
+    }
 
 private:
     const size_t capacity;
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable changed;
     std::deque<T> items;
+    size_t pushesWaiting = 0;
     bool closed = false;
     bool cancelled = false;
 };
@@ -150,11 +163,7 @@ public:
     void Start(std::function<void()> stage);
     // Runs `stage` on the calling thread, with the same handling of failures.
     void Run(const std::function<void()>& stage);
-    // From any thread but not from a signal handler: cancels every queue, as
-    // for an interruption.
-    void Stop();
-    // Joins every thread; then rethrows the first failure, or throws Stopped
-    // after Stop.
+    // Joins every thread; then rethrows the first failure.
     void Finish();
 
 private:
@@ -166,7 +175,6 @@ private:
     std::vector<std::unique_ptr<QueueBase>> queues;
     std::vector<std::thread> threads;
     std::exception_ptr firstFailure;
-    bool stopped = false;
 };
 
 }  // namespace tessivar

@@ -245,9 +245,10 @@ TEST_F(Cli, AnInterruptedRunLeavesNothingBehind) {
 TEST_F(Cli, RawStreamWritesOneFramePerWholeFrameRead) {
     const std::string m = Module("FRAMETESTPLUGIN"), in = dir + "in.raw";
     std::ofstream(in, std::ios::binary) << std::string(2 * 48 + 10, '\x40');  // 2.2 frames of 4x3
-    const Result cut = Run({"render", m, "--raw-in", "4x3", "--raw-out"}, in);
+    const Result cut = Run({"render", m, "--raw-in", "4x3", "--raw-out", "--out", dir + "f%d.png"}, in);
     EXPECT_ONE_LINE(cut, 1, "standard input ended inside frame 3 (10 of 48 bytes); 2 whole frame(s) read");
     EXPECT_EQ(cut.out.size(), 2u * 48u);
+    EXPECT_EQ(Files(), std::vector<std::string>{"in.raw"}) << "a failed run leaves no frames behind";
 
     std::ofstream(in, std::ios::binary) << std::string(3 * 48, '\x40');
     const Result r = Run({"render", m, "--raw-in", "4x3", "--raw-out", "--set", "Trigger=on", "--events"}, in);

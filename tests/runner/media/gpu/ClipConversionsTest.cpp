@@ -1,6 +1,6 @@
 // Which side converts a clip's pixels, and where the breakdown puts the
 // libraries' threads: decisions without GL.
-#include "runner/commands/StageStats.h"
+#include "runner/commands/render/StageStats.h"
 #include "runner/media/gpu/ClipConversions.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "runner/commands/Golden.h"
+#include "runner/commands/render/Golden.h"
 
 #include "runner/ImageIO.h"
 #include "runner/platform/Paths.h"

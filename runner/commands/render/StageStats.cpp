@@ -1,4 +1,4 @@
-#include "runner/commands/StageStats.h"
+#include "runner/commands/render/StageStats.h"
 
 #include "runner/platform/Paths.h"
 
