@@ -192,8 +192,11 @@ bool GLStateSnapshot::operator==(const GLStateSnapshot& o) const {
 
 std::string GLStateSnapshot::Diff(const GLStateSnapshot& after) const {
     std::ostringstream out;
+    const char* joint = "";
     auto field = [&](const char* name, long a, long b) {
-        if (a != b) out << name << ": " << a << " -> " << b << "\n";
+        if (a == b) return;
+        out << joint << name << ": " << a << " -> " << b;
+        joint = ", ";
     };
     field("draw framebuffer", drawFramebuffer, after.drawFramebuffer);
     field("read framebuffer", readFramebuffer, after.readFramebuffer);
@@ -214,5 +217,12 @@ unsigned DrainGLErrors() {
     while (glGetError() != GL_NO_ERROR && n < 64) ++n;
     return n;
 }
+
+GLStateWatch::GLStateWatch() {
+    DrainGLErrors();
+    before = GLStateSnapshot::Capture();
+}
+
+std::string GLStateWatch::Changed() const { return before.Diff(GLStateSnapshot::Capture()); }
 
 }  // namespace tessivar

@@ -121,11 +121,29 @@ struct GLStateSnapshot {
     static GLStateSnapshot Capture();
     bool operator==(const GLStateSnapshot& o) const;  // field by field, without building a text
     bool operator!=(const GLStateSnapshot& o) const { return !(*this == o); }
-    // Empty when equal; otherwise one "name: before -> after" per difference.
+    // Empty when equal; otherwise one line, "name: before -> after" per
+    // difference: "viewport: 64 -> 1, scissor test: 0 -> 1".
     std::string Diff(const GLStateSnapshot& after) const;
 };
 
 // Counts GL errors queued since the last call and clears them.
 unsigned DrainGLErrors();
+
+// The host's GL state around one plugin call, as check, soak and the preview
+// watch it: what the call changed, and the GL errors it left queued.
+//
+//     const GLStateWatch watch;   // drops the errors queued before it
+//     instance.Process(inputs, fbo);
+//     watch.Changed();            // "" or "viewport: 64 -> 1, scissor test: 0 -> 1"
+//     watch.Errors();             // GL errors queued since, now cleared
+class GLStateWatch {
+public:
+    GLStateWatch();
+    std::string Changed() const;
+    unsigned Errors() const { return DrainGLErrors(); }
+
+private:
+    GLStateSnapshot before;
+};
 
 }  // namespace tessivar

@@ -105,24 +105,22 @@ const ParamDesc* ModuleInfo::FindParam(const std::string& key) const {
     return nullptr;
 }
 
+// (Paths are UTF-8; u8path keeps them so where the system's paths are wide.)
+std::string ModuleBinary(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::u8path(path);
+    if (!folder.has_filename()) folder = folder.parent_path();  // "X.bundle/"
+    if (folder.extension() != ".bundle" || KindOf(path) != PathKind::Folder) return path;
+    return (folder / "Contents" / "MacOS" / folder.stem()).u8string();
+}
+
 std::unique_ptr<Module> Module::Load(const std::string& file, std::string& error) {
     if (KindOf(file) == PathKind::Missing) {
         error = "module not found: " + (file.empty() ? std::string("(empty path)") : file);
         return nullptr;
     }
-    // A macOS bundle is a folder, which is what hosts are handed there; its
-    // code sits in Contents/MacOS under the bundle's own name. (Paths are
-    // UTF-8; u8path keeps them so where the system's paths are wide.)
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string binary = file;
-    fs::path folder = fs::u8path(file);
-    if (!folder.has_filename()) folder = folder.parent_path();  // "X.bundle/"
-    if (folder.extension() == ".bundle") {
-        const fs::path inner = folder / "Contents" / "MacOS" / folder.stem();
-        if (fs::is_regular_file(inner, ec)) binary = inner.u8string();
-    }
-    if (KindOf(binary) == PathKind::Folder) {
+    const std::string binary = ModuleBinary(file);
+    if (KindOf(binary) != PathKind::File) {  // a folder, or a bundle without its code
         error = file + ": is a directory, not a module";
         return nullptr;
     }
@@ -158,11 +156,11 @@ FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const 
     return entry(code, input, instance);
 }
 
-ModuleInfo Module::Describe() const {
-    ModuleInfo info;
-    info.path = path;
+namespace {
 
-    const FFMixed infoAnswer = Call(FF_GET_INFO, 0u);
+// The information records, the short name, the capabilities, the thumbnail.
+void describeIdentity(const Module& m, ModuleInfo& info) {
+    const FFMixed infoAnswer = m.Call(FF_GET_INFO, 0u);
     if (!IsNullText(infoAnswer)) {
         info.hasInfo = true;
         PluginInfoStruct pi;
@@ -173,7 +171,7 @@ ModuleInfo Module::Describe() const {
         info.name = fixedField(pi.PluginName, kFieldLength);
         info.type = pi.PluginType;
     }
-    const FFMixed extAnswer = Call(FF_GET_EXTENDED_INFO, 0u);
+    const FFMixed extAnswer = m.Call(FF_GET_EXTENDED_INFO, 0u);
     if (!IsNullText(extAnswer)) {
         PluginExtendedInfoStruct ext;
         std::memcpy(&ext, extAnswer.PointerValue, sizeof ext);
@@ -183,11 +181,11 @@ ModuleInfo Module::Describe() const {
         info.description = TextAnswer(ffMixedPtr(ext.Description));
         info.about = TextAnswer(ffMixedPtr(ext.About));
     }
-    const FFMixed shortName = Call(FF_GET_PLUGIN_SHORT_NAME, 0u);
+    const FFMixed shortName = m.Call(FF_GET_PLUGIN_SHORT_NAME, 0u);
     info.hasShortName = !IsNullText(shortName);
     info.shortName = TextAnswer(shortName, kFieldLength);
 
-    auto cap = [&](uint32_t code) { return Call(FF_GET_PLUGIN_CAPS, code); };
+    auto cap = [&](uint32_t code) { return m.Call(FF_GET_PLUGIN_CAPS, code); };
     const FFMixed minIn = cap(FF_CAP_MINIMUM_INPUT_FRAMES), maxIn = cap(FF_CAP_MAXIMUM_INPUT_FRAMES);
     info.minInputs = isFail(minIn) ? 0 : minIn.UIntValue;
     info.maxInputs = isFail(maxIn) ? 0 : maxIn.UIntValue;
@@ -195,51 +193,59 @@ ModuleInfo Module::Describe() const {
     info.topLeftOrientation = cap(FF_CAP_TOP_LEFT_TEXTURE_ORIENTATION).Bits == FF_SUPPORTED;
 
     GetThumbnailStruct thumb{0, 0, nullptr};
-    info.hasThumbnail = Call(FF_GET_THUMBNAIL, &thumb).Bits == FF_SUCCESS;
+    info.hasThumbnail = m.Call(FF_GET_THUMBNAIL, &thumb).Bits == FF_SUCCESS;
     info.thumbnailWidth = thumb.width;
     info.thumbnailHeight = thumb.height;
+}
 
+// An option's elements, or a file parameter's extensions: at most kMaxElements.
+uint32_t countOf(FFMixed answer) { return isFail(answer) ? 0 : std::min(answer.UIntValue, kMaxElements); }
+
+ParamDesc describeParam(const Module& m, uint32_t i) {
+    ParamDesc p;
+    p.index = i;
+    p.name = TextAnswer(m.Call(FF_GET_PARAMETER_NAME, i), kFieldLength);
+    p.type = m.Call(FF_GET_PARAMETER_TYPE, i).UIntValue;
+    const FFMixed usage = m.Call(FF_GET_PARAMETER_USAGE, i);
+    p.usage = isFail(usage) ? 0 : usage.UIntValue;
+    const FFMixed def = m.Call(FF_GET_PARAMETER_DEFAULT, i);
+    if (p.IsText())
+        p.defaultText = TextAnswer(def);
+    else
+        p.defaultValue = ffMixedToFloat(def);
+    RangeQueryStruct range{i, 0.0f, 1.0f};
+    if (m.Call(FF_GET_RANGE, &range).Bits == FF_SUCCESS) {
+        p.rangeMin = range.min;
+        p.rangeMax = range.max;
+    }
+    char group[kMaxGroupBytes + 1] = {};
+    GroupQueryStruct gq{i, group, kMaxGroupBytes};
+    if (m.Call(FF_GET_PARAMETER_GROUP, &gq).Bits == FF_SUCCESS) p.group = group;
+    p.visible = m.Call(FF_GET_PARAMETER_VISIBILITY, i).Bits == 1;
+
+    for (uint32_t e = 0, n = countOf(m.Call(FF_GET_NUM_PARAMETER_ELEMENTS, i)); e < n; ++e) {
+        ElementQueryStruct q{i, e};
+        ParamDesc::Element el;
+        el.name = TextAnswer(m.Call(FF_GET_PARAMETER_ELEMENT_NAME, &q));
+        el.value = ffMixedToFloat(m.Call(FF_GET_PARAMETER_ELEMENT_DEFAULT, &q));
+        p.elements.push_back(el);
+    }
+    for (uint32_t e = 0, n = countOf(m.Call(FF_GET_NUM_FILE_PARAMETER_EXTENSIONS, i)); e < n; ++e) {
+        ElementQueryStruct q{i, e};
+        p.fileExtensions.push_back(TextAnswer(m.Call(FF_GET_FILE_PARAMETER_EXTENSION, &q)));
+    }
+    return p;
+}
+
+}  // namespace
+
+ModuleInfo Module::Describe() const {
+    ModuleInfo info;
+    info.path = path;
+    describeIdentity(*this, info);
     const FFMixed count = Call(FF_GET_NUM_PARAMETERS, 0u);
     const uint32_t n = isFail(count) ? 0 : count.UIntValue;
-    for (uint32_t i = 0; i < n; ++i) {
-        ParamDesc p;
-        p.index = i;
-        p.name = TextAnswer(Call(FF_GET_PARAMETER_NAME, i), kFieldLength);
-        p.type = Call(FF_GET_PARAMETER_TYPE, i).UIntValue;
-        const FFMixed usage = Call(FF_GET_PARAMETER_USAGE, i);
-        p.usage = isFail(usage) ? 0 : usage.UIntValue;
-        const FFMixed def = Call(FF_GET_PARAMETER_DEFAULT, i);
-        if (p.IsText())
-            p.defaultText = TextAnswer(def);
-        else
-            p.defaultValue = ffMixedToFloat(def);
-        RangeQueryStruct range{i, 0.0f, 1.0f};
-        if (Call(FF_GET_RANGE, &range).Bits == FF_SUCCESS) {
-            p.rangeMin = range.min;
-            p.rangeMax = range.max;
-        }
-        char group[kMaxGroupBytes + 1] = {};
-        GroupQueryStruct gq{i, group, kMaxGroupBytes};
-        if (Call(FF_GET_PARAMETER_GROUP, &gq).Bits == FF_SUCCESS) p.group = group;
-        p.visible = Call(FF_GET_PARAMETER_VISIBILITY, i).Bits == 1;
-
-        const FFMixed elements = Call(FF_GET_NUM_PARAMETER_ELEMENTS, i);
-        const uint32_t ne = isFail(elements) ? 0 : std::min(elements.UIntValue, kMaxElements);
-        for (uint32_t e = 0; e < ne; ++e) {
-            ElementQueryStruct q{i, e};
-            ParamDesc::Element el;
-            el.name = TextAnswer(Call(FF_GET_PARAMETER_ELEMENT_NAME, &q));
-            el.value = ffMixedToFloat(Call(FF_GET_PARAMETER_ELEMENT_DEFAULT, &q));
-            p.elements.push_back(el);
-        }
-        const FFMixed extensions = Call(FF_GET_NUM_FILE_PARAMETER_EXTENSIONS, i);
-        const uint32_t nx = isFail(extensions) ? 0 : std::min(extensions.UIntValue, kMaxElements);
-        for (uint32_t e = 0; e < nx; ++e) {
-            ElementQueryStruct q{i, e};
-            p.fileExtensions.push_back(TextAnswer(Call(FF_GET_FILE_PARAMETER_EXTENSION, &q)));
-        }
-        info.params.push_back(std::move(p));
-    }
+    for (uint32_t i = 0; i < n; ++i) info.params.push_back(describeParam(*this, i));
     return info;
 }
 

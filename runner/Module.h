@@ -78,6 +78,12 @@ struct ModuleInfo {
 const char* TypeName(uint32_t ffType);          // "boolean", "standard", ... or "type N"
 const char* PluginTypeName(uint32_t pluginType); // "effect", "source", "mixer" or "unknown"
 
+// The file a module path loads, and a watcher watches for a new build: a
+// macOS bundle (a folder X.bundle, which is what hosts are handed there)
+// keeps its code in X.bundle/Contents/MacOS/X; any other path, a folder
+// that is not a bundle included, stands for itself.
+std::string ModuleBinary(const std::string& path);
+
 class Module {
 public:
     // Opens the module. On failure answers null and writes one line naming

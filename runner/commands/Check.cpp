@@ -207,48 +207,41 @@ void checkParameters(const Module& m, const ModuleInfo& info, Row& row) {
     }
 }
 
-std::string oneLine(std::string s) {
-    while (!s.empty() && s.back() == '\n') s.pop_back();
-    for (size_t i = 0; (i = s.find('\n', i)) != std::string::npos;) s.replace(i, 1, "; ");
-    return s;
-}
-
 // Everything that needs an instance, under a GL state and error watch.
-struct GLSession {
-    const Module& module;
-    const ModuleInfo& info;
-    HeadlessGL& gl;
+class GLSession {
+public:
+    GLSession(const Module& m, const ModuleInfo& i, HeadlessGL& context) : module(m), info(i), gl(context) {}
+
     Row defaults, lifecycle, state, debug, events;
     std::string lifecycleSummary, eventsSummary;
-    unsigned debugErrors = 0;
-    std::string firstDebugError;
-
-    void Watch(const std::string& what, const std::function<void()>& call) {
-        DrainGLErrors();
-        const GLStateSnapshot before = GLStateSnapshot::Capture();
-        call();
-        const GLStateSnapshot after = GLStateSnapshot::Capture();
-        const std::string diff = before.Diff(after);
-        if (!diff.empty()) state.Problem("after " + what + ": " + oneLine(diff));
-        if (const unsigned n = DrainGLErrors()) debug.Problem(std::to_string(n) + " glGetError error(s) after " + what);
-    }
 
     void Run() {
         gl.SetDebugSink([this](unsigned type, unsigned, const std::string& message) {
             if (type != HeadlessGL::kDebugTypeError) return;
             if (debugErrors++ == 0) firstDebugError = message;
         });
+        MakeInputs();
         RunInstances();
         gl.SetDebugSink(nullptr);
-        if (debugErrors)
-            debug.Problem(std::to_string(debugErrors) + " KHR_debug error(s), first: " + oneLine(firstDebugError));
+        if (debugErrors) debug.Problem(std::to_string(debugErrors) + " KHR_debug error(s), first: " + firstDebugError);
     }
 
-    void RunInstances() {
-        uint32_t inputCount = info.minInputs;
+private:
+    static constexpr int kFrames = 3;
+
+    void Watch(const std::string& what, const std::function<void()>& call) {
+        const GLStateWatch watch;
+        call();
+        if (const std::string changed = watch.Changed(); !changed.empty())
+            state.Problem("after " + what + ": " + changed);
+        if (const unsigned n = watch.Errors()) debug.Problem(std::to_string(n) + " glGetError error(s) after " + what);
+    }
+
+    // The inputs an effect or mixer asks for, and the host's target.
+    void MakeInputs() {
+        inputCount = info.minInputs;
         if (inputCount == 0 && info.type != FF_SOURCE && info.maxInputs > 0) inputCount = 1;
-        std::vector<InputTexture> textures(inputCount);
-        std::vector<FFGLTextureStruct> descs;
+        textures.resize(inputCount);
         std::string error;
         for (uint32_t i = 0; i < inputCount; ++i) {
             Image picture;
@@ -256,25 +249,30 @@ struct GLSession {
             textures[i].Create(picture);
             descs.push_back(textures[i].Desc());
         }
-        RenderTarget target;
         target.Create(kWidth, kHeight);
-        auto prepare = [&](bool blend) {
-            glUseProgram(0);
-            glBindVertexArray(0);
-            glActiveTexture(GL_TEXTURE0);
-            glBindTexture(GL_TEXTURE_2D, 0);
-            target.Bind();
-            target.Clear();
-            if (blend) {
-                glEnable(GL_BLEND);
-                glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-            } else {
-                glDisable(GL_BLEND);
-            }
-        };
-        prepare(false);
+    }
 
+    // The state a host hands a plugin before a call: its target bound and
+    // cleared, nothing else bound; blending as a compositing host sets it.
+    void Prepare(bool blend) {
+        glUseProgram(0);
+        glBindVertexArray(0);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        target.Bind();
+        target.Clear();
+        if (blend) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        } else {
+            glDisable(GL_BLEND);
+        }
+    }
+
+    void RunInstances() {
+        Prepare(false);
         Instance first, second;
+        std::string error;
         bool made = false;
         Watch("FF_INSTANTIATE_GL", [&] { made = first.Create(module, kWidth, kHeight, error); });
         if (!made) {
@@ -283,27 +281,54 @@ struct GLSession {
             events.Problem("not run: no instance");
             return;
         }
+        SetDefaults(first);
+        RenderFrames(first);
+        CheckEvents(first);
+        // A second instance beside the first: shared state must not mix them up.
+        Prepare(false);
+        Watch("FF_INSTANTIATE_GL (second instance)", [&] { made = second.Create(module, kWidth, kHeight, error); });
+        if (!made) {
+            lifecycle.Problem("second instance: " + error);
+        } else {
+            bool ok = false;
+            Watch("FF_PROCESS_OPENGL (second instance)", [&] { ok = second.Process(descs, target.Framebuffer()); });
+            if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed on the second instance");
+        }
+        Watch("FF_DEINSTANTIATE_GL", [&] { first.Destroy(); });
+        Watch("FF_DEINSTANTIATE_GL (second instance)", [&] { second.Destroy(); });
+        lifecycleSummary = std::to_string(kFrames) + " frames at " + std::to_string(kWidth) + "x" +
+                           std::to_string(kHeight) + ", " + std::to_string(inputCount) + " input(s), two instances";
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+
+    void SetDefaults(const Instance& instance) {
         Watch("FF_SET_PARAMETER", [&] {
             for (const ParamDesc& p : info.params) {
                 if (p.type == FF_TYPE_BUFFER) continue;
-                const bool ok = p.IsText() ? first.SetText(p.index, p.defaultText) : first.SetFloat(p.index, p.defaultValue);
+                const bool ok =
+                    p.IsText() ? instance.SetText(p.index, p.defaultText) : instance.SetFloat(p.index, p.defaultValue);
                 if (!ok) defaults.Problem("'" + p.name + "' refused its default");
             }
         });
-        const int frames = 3;
-        for (int f = 0; f < frames; ++f) {
-            prepare(f == frames - 1);
-            const std::string frame = " (frame " + std::to_string(f + 1) + (f == frames - 1 ? ", blending on)" : ")");
-            Watch("FF_SET_TIME" + frame, [&] { first.SetTime(f / 60.0); });
+    }
+
+    // Frames with the time set before each; blending on for the last.
+    void RenderFrames(const Instance& instance) {
+        for (int f = 0; f < kFrames; ++f) {
+            Prepare(f == kFrames - 1);
+            const std::string frame = " (frame " + std::to_string(f + 1) + (f == kFrames - 1 ? ", blending on)" : ")");
+            Watch("FF_SET_TIME" + frame, [&] { instance.SetTime(f / 60.0); });
             bool ok = false;
-            Watch("FF_PROCESS_OPENGL" + frame, [&] { ok = first.Process(descs, target.Framebuffer()); });
+            Watch("FF_PROCESS_OPENGL" + frame, [&] { ok = instance.Process(descs, target.Framebuffer()); });
             if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed" + frame);
         }
         glDisable(GL_BLEND);
+    }
 
-        const uint32_t pending = first.PendingEvents();
-        const std::vector<ParamEvent> delivered = first.CollectEvents();
-        const uint32_t left = first.PendingEvents();
+    void CheckEvents(const Instance& instance) {
+        const uint32_t pending = instance.PendingEvents();
+        const std::vector<ParamEvent> delivered = instance.CollectEvents();
+        const uint32_t left = instance.PendingEvents();
         if (delivered.size() != pending)
             events.Problem(std::to_string(pending) + " pending but " + std::to_string(delivered.size()) + " delivered");
         for (const ParamEvent& e : delivered) {
@@ -312,22 +337,17 @@ struct GLSession {
         }
         if (left != 0) events.Problem(std::to_string(left) + " still pending after delivery");
         eventsSummary = std::to_string(delivered.size()) + " delivered";
-
-        // A second instance beside the first: shared state must not mix them up.
-        prepare(false);
-        Watch("FF_INSTANTIATE_GL (second instance)", [&] { made = second.Create(module, kWidth, kHeight, error); });
-        if (!made) lifecycle.Problem("second instance: " + error);
-        else {
-            bool ok = false;
-            Watch("FF_PROCESS_OPENGL (second instance)", [&] { ok = second.Process(descs, target.Framebuffer()); });
-            if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed on the second instance");
-        }
-        Watch("FF_DEINSTANTIATE_GL", [&] { first.Destroy(); });
-        Watch("FF_DEINSTANTIATE_GL (second instance)", [&] { second.Destroy(); });
-        lifecycleSummary = std::to_string(frames) + " frames at " + std::to_string(kWidth) + "x" +
-                           std::to_string(kHeight) + ", " + std::to_string(inputCount) + " input(s), two instances";
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
+
+    const Module& module;
+    const ModuleInfo& info;
+    HeadlessGL& gl;
+    uint32_t inputCount = 0;
+    std::vector<InputTexture> textures;
+    std::vector<FFGLTextureStruct> descs;
+    RenderTarget target;
+    unsigned debugErrors = 0;
+    std::string firstDebugError;
 };
 
 }  // namespace
@@ -366,7 +386,7 @@ std::vector<CheckResult> CheckModule(const std::string& path, HeadlessGL& gl) {
     else checkParameters(*module, info, paramRow);
     add(paramRow.Ok(), paramRow.Detail(std::to_string(info.params.size()) + " parameters"));
 
-    GLSession session{*module, info, gl, {}, {}, {}, {}, {}, {}, {}, 0, {}};
+    GLSession session(*module, info, gl);
     session.Run();
     add(session.defaults.Ok(), session.defaults.Detail());
     add(session.lifecycle.Ok(), session.lifecycle.Detail(session.lifecycleSummary));

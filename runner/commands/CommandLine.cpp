@@ -56,9 +56,7 @@ HeadlessGL& makeContext() {
 void reportDebugErrors(HeadlessGL& gl) {
     gl.SetDebugSink([count = 0](unsigned type, unsigned, const std::string& message) mutable {
         if (type != HeadlessGL::kDebugTypeError || ++count > 5) return;
-        std::string line = message;
-        while (!line.empty() && line.back() == '\n') line.pop_back();
-        std::fprintf(stderr, "ffglrun: warning: GL error: %s\n", line.c_str());
+        std::fprintf(stderr, "ffglrun: warning: GL error: %s\n", message.c_str());
     });
 }
 

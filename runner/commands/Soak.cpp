@@ -132,9 +132,9 @@ public:
         target.Clear(0, 0, 0, 0);
         // A host often blends its layers; the plugin must leave that as it was.
         if (cycle % 2) glEnable(GL_BLEND);
-        const GLStateSnapshot before = GLStateSnapshot::Capture();
+        const GLStateWatch watch;
         const bool processed = instance.Process(descs, target.Framebuffer());
-        const std::string changed = before.Diff(GLStateSnapshot::Capture());
+        const std::string changed = watch.Changed();
         glDisable(GL_BLEND);
         // The host shows the frame before it goes on, as a presenting host
         // does. llvmpipe frees what a deleted program compiled only once the
@@ -142,14 +142,7 @@ public:
         // see the driver's queue grow, and take it for the plugin's heap.
         glFinish();
         if (!processed) return "FF_PROCESS_OPENGL failed";
-        if (!changed.empty()) {
-            std::string list;  // one line: "viewport: 64 -> 1, scissor test: 0 -> 1"
-            for (size_t start = 0, end; start < changed.size(); start = end + 1) {
-                end = std::min(changed.find('\n', start), changed.size());
-                if (end > start) list += (list.empty() ? "" : ", ") + changed.substr(start, end - start);
-            }
-            return "the frame changed host GL state: " + list;
-        }
+        if (!changed.empty()) return "the frame changed host GL state: " + changed;
         return "";
     }
 

@@ -5,7 +5,6 @@
 #include "runner/preview/Requests.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace tessivar::preview {
 namespace {
@@ -26,21 +25,6 @@ void hostLog(const char* message) {
 void connectHostLog(const Module& module) {
     using SetLog = void (*)(FFLogCallback);
     if (auto set = reinterpret_cast<SetLog>(module.Symbol("SetLogCallback"))) set(&hostLog);
-}
-
-// The file a build tool rewrites: a bundle's binary, else the path itself.
-std::string watchedFile(const std::string& path) {
-    namespace fs = std::filesystem;
-    fs::path p(path);
-    if (!fs::is_directory(p)) return path;
-    if (!p.has_filename()) p = p.parent_path();
-    return (p / "Contents" / "MacOS" / p.stem()).string();
-}
-
-std::string oneLine(std::string s) {
-    std::replace(s.begin(), s.end(), '\n', ' ');
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
 }
 
 }  // namespace
@@ -72,13 +56,13 @@ void Session::Open() {
         // A clip without audio leaves the spectra silent; --audio must work.
         if (!spectrum && !args.audio.empty()) throw Failure(error);
     }
-    watch = std::make_unique<FileWatch>(watchedFile(args.module));
+    watch = std::make_unique<FileWatch>(ModuleBinary(args.module));  // the file a build tool rewrites
 }
 
 void Session::Start(HeadlessGL& gl, FrameEncoder& enc) {
     encoder = &enc;
     gl.SetDebugSink([this](unsigned, unsigned severity, const std::string& message) {
-        if (severity != kDebugSeverityNotification) hub.Log("gl", oneLine(message));
+        if (severity != kDebugSeverityNotification) hub.Log("gl", message);
     });
     std::unique_ptr<FrameHost> first;
     std::string error;
@@ -111,9 +95,9 @@ void Session::CarryValues(const ModuleBuild& next, FrameHost& made) const {
 
 void Session::Install(std::unique_ptr<ModuleBuild> next, std::unique_ptr<FrameHost> made) {
     if (host) {
-        const GLStateSnapshot before = GLStateSnapshot::Capture();
+        const GLStateWatch state;
         host->Plugin().Destroy();
-        WatchState("FF_DEINSTANTIATE_GL", before);
+        LogStateChange("FF_DEINSTANTIATE_GL", state);
     }
     host = std::move(made);
     audio.reset();
@@ -146,7 +130,7 @@ void Session::Reload() {
     made.reset();
     next.reset();
     if (build) connectHostLog(build->Library());
-    loadError = oneLine(error);
+    loadError = error;
     hub.Log("module", "the new build did not load, the previous one keeps running: " + loadError);
 }
 
@@ -158,10 +142,10 @@ void Session::Apply(const Command& c) {
             uint64_t current = 0;
             hub.Module(current);
             if (c.build != current || c.index >= values.size()) return;  // checked against an older build
-            const GLStateSnapshot before = GLStateSnapshot::Capture();
+            const GLStateWatch state;
             const bool ok = c.kind == Command::Kind::SetText ? host->Plugin().SetText(c.index, c.text)
                                                              : host->Plugin().SetFloat(c.index, c.value);
-            WatchState("FF_SET_PARAMETER", before);
+            LogStateChange("FF_SET_PARAMETER", state);
             if (!ok) hub.Log("module", "FF_SET_PARAMETER " + std::to_string(c.index) + " was refused");
             ReadValue(c.index);
             break;
@@ -208,10 +192,10 @@ void Session::RewindInput() {
     if (feed.HasClip()) host->UpdateInput(feed.ClipSlot(), feed.Pictures()[feed.ClipSlot()]);
 }
 
-void Session::WatchState(const std::string& what, const GLStateSnapshot& before) {
-    const std::string diff = oneLine(before.Diff(GLStateSnapshot::Capture()));
-    if (diff.empty() || !stateProblems.insert(what + diff).second) return;
-    hub.Log("state", "after " + what + ": " + diff);
+void Session::LogStateChange(const std::string& what, const GLStateWatch& state) {
+    const std::string changed = state.Changed();
+    if (changed.empty() || !stateProblems.insert(what + changed).second) return;
+    hub.Log("state", "after " + what + ": " + changed);
 }
 
 void Session::ReadValue(uint32_t i) {
@@ -231,10 +215,10 @@ void Session::Render() {
     if (audio && !audio->Frame(build->Library(), host->Plugin(), feed.Time(), error)) hub.Log("module", error);
     host->PrepareTarget();
     if (build->Info().timeSupported) host->Plugin().SetTime(feed.Time());
-    const GLStateSnapshot before = GLStateSnapshot::Capture();
+    const GLStateWatch state;
     if (!host->Plugin().Process(host->InputDescs(), host->Target().Framebuffer()))
         hub.Log("module", "FF_PROCESS_OPENGL failed");
-    WatchState("FF_PROCESS_OPENGL", before);
+    LogStateChange("FF_PROCESS_OPENGL", state);
     glFinish();
     const auto rendered = Clock::now();
     for (const ParamEvent& e : host->Plugin().CollectEvents())

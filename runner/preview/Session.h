@@ -75,7 +75,8 @@ private:
     void RewindInput();
     void Render();
     void ReadValue(uint32_t index);
-    void WatchState(const std::string& what, const GLStateSnapshot& before);
+    // Logs, once per build, a GL state the call watched left changed.
+    void LogStateChange(const std::string& what, const GLStateWatch& state);
     void Publish();
 
     const cli::PreviewArgs& args;

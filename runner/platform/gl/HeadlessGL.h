@@ -44,6 +44,7 @@ public:
     // Synchronous, so a message arrives inside the GL call that caused it.
     // Answers false where the driver has no KHR_debug (macOS): nothing is
     // routed there, and callers must poll glGetError instead.
+    // The message comes as one line, however many the driver wrote.
     using DebugSink = std::function<void(unsigned type, unsigned severity, const std::string& message)>;
     bool SetDebugSink(DebugSink sink);
     // GL_DEBUG_TYPE_ERROR, for sinks; not every platform's headers define it.

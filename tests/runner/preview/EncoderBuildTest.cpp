@@ -84,6 +84,24 @@ TEST_F(PreviewBuild, LoadsFromItsOwnCopyAndSpeaksOfTheOriginal) {
     EXPECT_EQ(error.rfind(module, 0), 0u) << error;
 }
 
+// A folder is a module only as a macOS bundle, X.bundle holding its code in
+// Contents/MacOS/X: loading takes it, and the watcher watches that file. A
+// folder laid out alike without the name is refused, and watched as itself.
+TEST_F(PreviewBuild, ABundleIsLoadedAndWatchedByItsCodeAndNoOtherFolderIs) {
+    for (const std::string name : {"Frame.bundle", "Frame"}) {
+        SCOPED_TRACE(name);
+        const fs::path folder = dir / name, code = folder / "Contents" / "MacOS" / "Frame";
+        fs::create_directories(code.parent_path());
+        fs::copy_file(testhost::ModulePath("TESSIVAR_MODULE_FRAMETESTPLUGIN"), code);
+        const bool bundle = folder.extension() == ".bundle";
+        EXPECT_EQ(ModuleBinary(folder.string()), bundle ? code.string() : folder.string());
+        EXPECT_EQ(ModuleBinary(folder.string() + "/"), bundle ? code.string() : folder.string() + "/");
+        WorkFolder work;
+        std::string error;
+        EXPECT_EQ(ModuleBuild::Load(folder.string(), work.Path(), error) != nullptr, bundle) << error;
+    }
+}
+
 TEST_F(PreviewBuild, AChangeCountsOnceItHasSettled) {
     const fs::path file = dir / "m.so";
     std::ofstream(file) << "one";
