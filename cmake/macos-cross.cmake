@@ -8,8 +8,9 @@
 #            would leak thousands of std symbols out of every bundle).
 # scripts/macos-toolchain.sh makes TESSIVAR_MACOS_TOOLCHAIN: the compiler
 # wrappers and the LLVM tools in bin/, the archives in ARCH/, libSystem.tbd.
-# Only the modules are built (TESSIVAR_MODULES_ONLY): nothing here could run
-# a host program.
+# The modules are built and linked; ffglrun is compiled but not linked
+# (TESSIVAR_HOST_COMPILE_ONLY, cmake/HostHeadersOnly.cmake): nothing here has
+# its libraries for macOS, and nothing here could run it.
 set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_VERSION 20.1)  # Darwin 20: macOS 11
 set(CMAKE_SYSTEM_PROCESSOR ${TESSIVAR_MACOS_ARCH})

@@ -10,7 +10,8 @@
 // includes the system's header first. On Linux it links GLVND's libOpenGL
 // with core prototypes and on macOS the framework; on Windows it calls
 // through its own table (GLHostFunctions.h), filled when the runner makes its
-// context.
+// context. The macOS cross build (make build-macos), which compiles the
+// runner but has no Apple SDK, takes Khronos' header in place of Apple's.
 #pragma once
 
 #if defined(TESSIVAR_GL_HOST)
@@ -23,10 +24,12 @@
 #endif
 #include <windows.h>
 #include <GL/glcorearb.h>
-#elif defined(__APPLE__)
+#elif defined(__APPLE__) && __has_include(<OpenGL/gl3.h>)
 #define GL_SILENCE_DEPRECATION 1
 #include <OpenGL/gl3.h>
 #else
+// Linux, and macOS cross-built without Apple's SDK (make build-macos
+// compiles the runner there): Khronos' header declares the same functions.
 #ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
 #endif

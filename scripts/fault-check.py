@@ -178,6 +178,13 @@ FAULTS = [
     ("macos-plist-application", "cmake/BundleInfo.plist.in", "<string>BNDL</string>", "<string>APPL</string>", MACOS),
     ("macos-one-architecture", "scripts/build-macos.sh",
      '-create "$intel/Contents/MacOS/$name" "$arm/Contents/MacOS/$name"', '-create "$arm/Contents/MacOS/$name"', MACOS),
+    # ffglrun's macOS sources, compiled by make build-macos only
+    ("macos-heap-reader-syntax", "runner/platform/HeapUsageDarwin.cpp",
+     "return stats.size_in_use;", "return stats.size_in_use", MACOS),
+    ("macos-cgl-context-syntax", "runner/platform/gl/HeadlessGLCGL.cpp",
+     "    f->DestroyContext(ctx);\n", "    f->DestroyContext(ctx)\n", MACOS),
+    ("macos-mkdtemp-header-dropped", "runner/preview/ModuleBuild.cpp",
+     "#include <unistd.h>  // mkdtemp: macOS declares it here, glibc in stdlib.h\n", "", MACOS),
     ("runner-output-compared-by-name", "runner/commands/CommandLine.cpp",
      "sequence ? Numbers(input) : fs::equivalent(fs::u8path(For(0)), fs::u8path(input), ec);",
      "sequence ? Numbers(input) : For(0) == input;"),

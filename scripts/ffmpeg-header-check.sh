@@ -12,18 +12,14 @@
 #                                            with the default preset if missing)
 #   FFMPEG_SUITES="trixie sid"               the suites to check against
 #
-# FFmpeg's -dev packages are fetched with apt-get download from the archive
-# this machine's apt uses (scripts/apt-mirror.sh), with private lists, and
-# unpacked, never installed, into ~/.cache/tessivar/ffmpeg-headers/VERSION
-# (XDG_CACHE_HOME is honoured), which reruns and other trees reuse. Exits 1
-# naming each FFmpeg version and the first errors of each source that does
-# not compile against it.
+# FFmpeg's -dev packages are fetched with apt-get download and unpacked,
+# never installed, into a cache that reruns and other trees reuse
+# (scripts/ffmpeg-headers.sh). Exits 1 naming each FFmpeg version, the
+# sources that do not compile against it and each distinct error once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
 suites=${FFMPEG_SUITES:-trixie sid}
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/tessivar/ffmpeg-headers
-packages=(libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev)
 
 fail() { echo "ffmpeg-header-check: $*" >&2; exit 1; }
 
@@ -48,41 +44,13 @@ fi
 commands="$build/compile_commands.json"
 command -v python3 >/dev/null || ./scripts/install-deps.sh python3 >/dev/null || fail "cannot install python3"
 
-# Fetches (once) and unpacks the headers of SUITE's FFmpeg; prints its folder.
-headersOf() {
-  local suite=$1 lists="$cache/apt-$1" mirror version dir tmp
-  mirror=$(./scripts/apt-mirror.sh uri) || return 1
-  mkdir -p "$lists/lists/partial"
-  printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' "$mirror" "$suite" > "$lists/suite.sources"
-  local apt=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$lists" -o "Dir::State::Lists=$lists/lists"
-             -o "Dir::Cache=$lists/cache" -o Dir::State::status=/dev/null -o Debug::NoLocking=1
-             -o APT::Sandbox::User=root -o "APT::Architecture=$(dpkg --print-architecture)")
-  apt-get "${apt[@]}" -qq update >"$lists/update.log" 2>&1 ||
-    { echo "cannot read $suite's package lists from $mirror (see $lists/update.log)"; return 1; }
-  version=$(apt-cache "${apt[@]}" show --no-all-versions libavcodec-dev 2>/dev/null | sed -n 's/^Version: //p' | head -1)
-  [ -n "$version" ] || { echo "$suite has no libavcodec-dev"; return 1; }
-  dir="$cache/${version//[:~]/_}"
-  if [ ! -f "$dir/.complete" ]; then
-    tmp=$(mktemp -d "$cache/fetch.XXXXXX")
-    (cd "$tmp" && apt-get "${apt[@]}" -qq download "${packages[@]/%/=$version}") >"$tmp/download.log" 2>&1 ||
-      { echo "cannot download FFmpeg $version's -dev packages from $suite: $(tail -1 "$tmp/download.log")"; rm -rf "$tmp"; return 1; }
-    for deb in "$tmp"/*.deb; do dpkg-deb -x "$deb" "$tmp/root"; done
-    rm -rf "$dir" && mv "$tmp/root" "$dir" && rm -rf "$tmp"
-    echo "$version" > "$dir/.complete"
-  fi
-  echo "$dir"
-}
-
 status=0
 for suite in $suites; do
-  if ! dir=$(headersOf "$suite"); then
-    echo "ffmpeg-header-check: $dir" >&2
+  if ! found=$(./scripts/ffmpeg-headers.sh "$suite"); then
     status=1
     continue
   fi
-  version=$(cat "$dir/.complete")
-  include=$(dirname "$(find "$dir/usr/include" -path '*/libavcodec/avcodec.h' | head -1)")/..
-  [ -d "$include/libavutil" ] || { echo "ffmpeg-header-check: no FFmpeg headers in $dir" >&2; status=1; continue; }
+  read -r version include <<<"$found"
   upstream=$(sed -n 's/^#define LIBAVCODEC_VERSION_MAJOR *//p' "$include/libavcodec/version_major.h" 2>/dev/null || true)
   label="FFmpeg ${version#*:} ($suite${upstream:+, libavcodec $upstream})"
   # Each source's own command from the build: the launcher (ccache) and the

@@ -1,6 +1,7 @@
 #include "runner/preview/ModuleBuild.h"
 
 #include <sys/stat.h>
+#include <unistd.h>  // mkdtemp: macOS declares it here, glibc in stdlib.h
 
 #include <atomic>
 #include <cstdlib>

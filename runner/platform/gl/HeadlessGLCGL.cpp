@@ -2,37 +2,103 @@
 // objects, as with EGL and WGL. macOS offers 3.2 and 4.1 core profiles only;
 // a GPU renderer is preferred, Apple's software renderer taken when there is
 // none (virtual machines, CI).
+//
+// CGL is reached as the modules reach GL (gl/GLResolveDarwin.cpp): its seven
+// entry points are found in the OpenGL framework by name when the first
+// context is made, so this file needs no Apple header and cross-builds with
+// the rest of the runner (make build-macos). The types and values below are
+// CGL's own C interface (CGLTypes.h, CGLCurrent.h, OpenGL.h): opaque handles,
+// and 32-bit enums for attributes, errors and profiles.
 #include "runner/platform/gl/HeadlessGL.h"
 
-#include "gl/GLIncludes.h"  // first: it silences the deprecation of OpenGL
+#include "gl/GLIncludes.h"
 
-#include <OpenGL/CGLRenderers.h>
-#include <OpenGL/OpenGL.h>
+#include <dlfcn.h>
 
+#include <cstdint>
 #include <string>
+#include <type_traits>
 
 namespace tessivar {
 namespace {
 
-std::string cglError(const char* what, CGLError e) { return std::string(what) + " (" + CGLErrorString(e) + ")"; }
+namespace cgl {
+using PixelFormat = struct PixelFormatRecord*;  // CGLPixelFormatObj
+using Context = struct ContextRecord*;          // CGLContextObj
+using Attribute = int32_t;                      // CGLPixelFormatAttribute
+using Error = int32_t;                          // CGLError
+
+constexpr Attribute kAccelerated = 73;            // kCGLPFAAccelerated
+constexpr Attribute kRendererID = 70;             // kCGLPFARendererID
+constexpr Attribute kAllowOfflineRenderers = 96;  // kCGLPFAAllowOfflineRenderers
+constexpr Attribute kOpenGLProfile = 99;          // kCGLPFAOpenGLProfile
+constexpr Attribute kProfileCore3_2 = 0x3200;     // kCGLOGLPVersion_3_2_Core
+constexpr Attribute kProfileCore4_1 = 0x4100;     // kCGLOGLPVersion_GL4_Core
+constexpr Attribute kGenericFloatRenderer = 0x00020400;  // kCGLRendererGenericFloatID
+constexpr Error kNoError = 0;                     // kCGLNoError
+constexpr Error kBadPixelFormat = 10002;          // kCGLBadPixelFormat
+
+struct Functions {
+    Error (*ChoosePixelFormat)(const Attribute* attributes, PixelFormat* format, GLint* count);
+    void (*ReleasePixelFormat)(PixelFormat format);
+    Error (*CreateContext)(PixelFormat format, Context share, Context* context);
+    Error (*DestroyContext)(Context context);
+    Error (*SetCurrentContext)(Context context);
+    Context (*GetCurrentContext)();
+    const char* (*ErrorString)(Error error);
+};
+
+// The functions, found once; null with the reason in `why` when the framework
+// or one of them is missing.
+const Functions* functions(std::string& why) {
+    static std::string failure;
+    static const Functions* const table = []() -> const Functions* {
+        static Functions f{};
+        void* framework = dlopen("/System/Library/Frameworks/OpenGL.framework/OpenGL", RTLD_LAZY | RTLD_LOCAL);
+        if (!framework) {
+            const char* reason = dlerror();
+            failure = std::string("cannot load the OpenGL framework (") + (reason ? reason : "no reason given") + ")";
+            return nullptr;
+        }
+        bool found = true;
+        auto find = [&](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(framework, name));
+            if (!slot && found) {
+                failure = std::string("the OpenGL framework has no ") + name;
+                found = false;
+            }
+        };
+        find(f.ChoosePixelFormat, "CGLChoosePixelFormat");
+        find(f.ReleasePixelFormat, "CGLReleasePixelFormat");
+        find(f.CreateContext, "CGLCreateContext");
+        find(f.DestroyContext, "CGLDestroyContext");
+        find(f.SetCurrentContext, "CGLSetCurrentContext");
+        find(f.GetCurrentContext, "CGLGetCurrentContext");
+        find(f.ErrorString, "CGLErrorString");
+        return found ? &f : nullptr;
+    }();
+    if (!table) why = failure;
+    return table;
+}
+
+}  // namespace cgl
+
+std::string cglError(const cgl::Functions& f, const std::string& what, cgl::Error e) {
+    const char* text = f.ErrorString(e);
+    return what + " (" + (text ? text : "CGL error " + std::to_string(e)) + ")";
+}
 
 // One pixel format for `profile`, or null with the CGL error in `why`.
-CGLPixelFormatObj choosePixelFormat(CGLOpenGLProfile profile, bool software, CGLError& why) {
-    const CGLPixelFormatAttribute accelerated[] = {
-        kCGLPFAOpenGLProfile, static_cast<CGLPixelFormatAttribute>(profile),
-        kCGLPFAAllowOfflineRenderers,
-        kCGLPFAAccelerated,
-        static_cast<CGLPixelFormatAttribute>(0)};
-    const CGLPixelFormatAttribute generic[] = {
-        kCGLPFAOpenGLProfile, static_cast<CGLPixelFormatAttribute>(profile),
-        kCGLPFARendererID, static_cast<CGLPixelFormatAttribute>(kCGLRendererGenericFloatID),
-        static_cast<CGLPixelFormatAttribute>(0)};
-    CGLPixelFormatObj format = nullptr;
+cgl::PixelFormat choosePixelFormat(const cgl::Functions& f, cgl::Attribute profile, bool software, cgl::Error& why) {
+    const cgl::Attribute accelerated[] = {cgl::kOpenGLProfile, profile, cgl::kAllowOfflineRenderers,
+                                          cgl::kAccelerated, 0};
+    const cgl::Attribute generic[] = {cgl::kOpenGLProfile, profile, cgl::kRendererID, cgl::kGenericFloatRenderer, 0};
+    cgl::PixelFormat format = nullptr;
     GLint count = 0;
-    why = CGLChoosePixelFormat(software ? generic : accelerated, &format, &count);
-    if (why != kCGLNoError || count < 1) {
-        if (format) CGLReleasePixelFormat(format);
-        if (why == kCGLNoError) why = kCGLBadPixelFormat;  // nothing matched
+    why = f.ChoosePixelFormat(software ? generic : accelerated, &format, &count);
+    if (why != cgl::kNoError || count < 1) {
+        if (format) f.ReleasePixelFormat(format);
+        if (why == cgl::kNoError) why = cgl::kBadPixelFormat;  // nothing matched
         return nullptr;
     }
     return format;
@@ -46,26 +112,28 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
         error = "cannot create an OpenGL " + wanted + " core context: macOS stops at OpenGL 4.1";
         return nullptr;
     }
-    const CGLOpenGLProfile profile = options.major >= 4 ? kCGLOGLPVersion_GL4_Core : kCGLOGLPVersion_3_2_Core;
-    CGLError why = kCGLNoError;
-    CGLPixelFormatObj format = choosePixelFormat(profile, false, why);
-    if (!format) format = choosePixelFormat(profile, true, why);
+    const cgl::Functions* f = cgl::functions(error);
+    if (!f) return nullptr;
+    const cgl::Attribute profile = options.major >= 4 ? cgl::kProfileCore4_1 : cgl::kProfileCore3_2;
+    cgl::Error why = cgl::kNoError;
+    cgl::PixelFormat format = choosePixelFormat(*f, profile, false, why);
+    if (!format) format = choosePixelFormat(*f, profile, true, why);
     if (!format) {
-        error = cglError(("no CGL pixel format for an OpenGL " + wanted + " core context, not even Apple's software renderer").c_str(), why);
+        error = cglError(*f, "no CGL pixel format for an OpenGL " + wanted + " core context, not even Apple's software renderer", why);
         return nullptr;
     }
-    CGLContextObj context = nullptr;
-    why = CGLCreateContext(format, nullptr, &context);
-    CGLReleasePixelFormat(format);
-    if (why != kCGLNoError || !context) {
-        error = cglError(("cannot create an OpenGL " + wanted + " core context").c_str(), why);
+    cgl::Context context = nullptr;
+    why = f->CreateContext(format, nullptr, &context);
+    f->ReleasePixelFormat(format);
+    if (why != cgl::kNoError || !context) {
+        error = cglError(*f, "cannot create an OpenGL " + wanted + " core context", why);
         return nullptr;
     }
     std::unique_ptr<HeadlessGL> gl(new HeadlessGL());
     gl->context = context;  // destroyed with gl from here on
-    why = CGLSetCurrentContext(context);
-    if (why != kCGLNoError) {
-        error = cglError("cannot make the OpenGL context current", why);
+    why = f->SetCurrentContext(context);
+    if (why != cgl::kNoError) {
+        error = cglError(*f, "cannot make the OpenGL context current", why);
         return nullptr;
     }
     if (!glGetString(GL_VERSION)) {
@@ -85,12 +153,18 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
 }
 
 HeadlessGL::~HeadlessGL() {
-    auto ctx = static_cast<CGLContextObj>(context);
-    if (!ctx) return;
-    if (CGLGetCurrentContext() == ctx) CGLSetCurrentContext(nullptr);
-    CGLDestroyContext(ctx);
+    auto ctx = static_cast<cgl::Context>(context);
+    std::string unused;
+    const cgl::Functions* f = cgl::functions(unused);
+    if (!ctx || !f) return;
+    if (f->GetCurrentContext() == ctx) f->SetCurrentContext(nullptr);
+    f->DestroyContext(ctx);
 }
 
-bool HeadlessGL::MakeCurrent() { return CGLSetCurrentContext(static_cast<CGLContextObj>(context)) == kCGLNoError; }
+bool HeadlessGL::MakeCurrent() {
+    std::string unused;
+    const cgl::Functions* f = cgl::functions(unused);
+    return f && f->SetCurrentContext(static_cast<cgl::Context>(context)) == cgl::kNoError;
+}
 
 }  // namespace tessivar
