@@ -34,7 +34,10 @@ bench:
 	cmake --build --preset release --target benchmarks
 	./scripts/bench.sh build/release
 
+# Built with clang (the sanitize preset), so GCC and clang both build the
+# whole tree in CI at no extra cost.
 sanitize:
+	./scripts/install-deps.sh clang libclang-rt-dev
 	$(MAKE) test PRESET=sanitize
 
 test-windows:

@@ -34,7 +34,7 @@ case "$target" in
 esac
 
 # Only this path needs clang and its runtimes (libFuzzer, shared sanitizers).
-./scripts/install-deps.sh clang libclang-rt-14-dev
+./scripts/install-deps.sh clang libclang-rt-dev
 
 build=build/fuzz
 mkdir -p "$build"
