@@ -5,11 +5,13 @@
 #     arm64, with the Info.plist of a loadable bundle); Windows: NAME.dll
 #     carrying its C++ runtime, so it drops alone into a folder;
 #   - hidden visibility, and only the host-facing entry points exported
-#     (plugMain, SetLogCallback and the global operations);
+#     (plugMain, SetLogCallback and the global operations: FFGLExports.cmake);
 #   - linked so that an undefined symbol fails the build, not the host's load.
 # The entry point (plugMain) comes from the tessivar_entry object library, so a
 # module needs nothing but its plugin class and its information record.
 # EXTRA_EXPORTS (test modules only) exports further C symbols by plain name.
+include(${CMAKE_CURRENT_LIST_DIR}/FFGLExports.cmake)
+
 function(add_ffgl_plugin name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;EXTRA_EXPORTS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES} $<TARGET_OBJECTS:tessivar_entry>)
@@ -31,27 +33,14 @@ function(add_ffgl_plugin name)
       MACOSX_BUNDLE_BUNDLE_NAME ${name}
       MACOSX_BUNDLE_BUNDLE_VERSION ${PROJECT_VERSION}
       MACOSX_BUNDLE_SHORT_VERSION_STRING ${PROJECT_VERSION})
-    # Exports from a list (Mach-O names: a leading underscore), so the static
-    # C++ runtime's symbols, visible by default, stay inside.
-    set(exp ${TESSIVAR_CMAKE_DIR}/ffgl_exports.exp)
-    if(ARG_EXTRA_EXPORTS)
-      file(READ ${exp} text)
-      list(TRANSFORM ARG_EXTRA_EXPORTS PREPEND "_" OUTPUT_VARIABLE extra)
-      list(JOIN extra "\n" extra)
-      set(exp ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.exp)
-      file(CONFIGURE OUTPUT ${exp} CONTENT "${text}${extra}\n" @ONLY)
-    endif()
+    # Exports from a list, so the static C++ runtime's symbols, visible by
+    # default, stay inside.
+    ffgl_export_file(exp ${name} MACHO EXTRA ${ARG_EXTRA_EXPORTS})
     target_link_options(${name} PRIVATE LINKER:-exported_symbols_list,${exp} LINKER:-undefined,error)
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${exp})
   elseif(WIN32)
     # Exports by plain name from a .def file.
-    set(def ${TESSIVAR_CMAKE_DIR}/ffgl_exports.def)
-    if(ARG_EXTRA_EXPORTS)
-      file(READ ${def} text)
-      list(JOIN ARG_EXTRA_EXPORTS "\n    " extra)
-      set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.def)
-      file(CONFIGURE OUTPUT ${def} CONTENT "${text}    ${extra}\n" @ONLY)
-    endif()
+    ffgl_export_file(def ${name} PE EXTRA ${ARG_EXTRA_EXPORTS})
     target_sources(${name} PRIVATE ${def})
     # MSVC: the static C++ runtime is set for the whole build (top
     # CMakeLists.txt), and its linker fails on undefined symbols anyway.
@@ -59,14 +48,7 @@ function(add_ffgl_plugin name)
       target_link_options(${name} PRIVATE -static -Wl,--no-undefined)
     endif()
   else()
-    set(map ${TESSIVAR_CMAKE_DIR}/ffgl_exports.map)
-    if(ARG_EXTRA_EXPORTS)
-      file(READ ${map} text)
-      list(JOIN ARG_EXTRA_EXPORTS ";\n    " extra)
-      string(REPLACE "SetLogCallback;" "SetLogCallback;\n    ${extra};" text "${text}")
-      set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.map)
-      file(CONFIGURE OUTPUT ${map} CONTENT "${text}" @ONLY)
-    endif()
+    ffgl_export_file(map ${name} ELF EXTRA ${ARG_EXTRA_EXPORTS})
     target_link_options(${name} PRIVATE -Wl,-z,defs -Wl,--version-script=${map})
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
   endif()

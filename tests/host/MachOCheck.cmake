@@ -6,13 +6,13 @@
 #   - X.bundle/Contents/MacOS/X holds exactly the architectures ARCHS;
 #   - each architecture: a bundle (MH_BUNDLE), for macOS MINIMUM; exports
 #     (its export trie, what dlsym finds) exactly the host-facing names
-#     (ExportNames.cmake, plus EXTRA); loads
+#     (cmake/FFGLExports.cmake, plus EXTRA); loads
 #     only system libraries (libSystem, libc++, the OpenGL framework);
 #     arm64 code carries its (ad-hoc) signature, without which Apple silicon
 #     refuses to map it.
 #   cmake -DLIPO=... -DOBJDUMP=... -DBUNDLES="a.bundle;b.bundle" -DMINIMUM=11.0
 #         [-DARCHS="x86_64;arm64"] [-DEXTRA=name] -P MachOCheck.cmake
-include(${CMAKE_CURRENT_LIST_DIR}/ExportNames.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/FFGLExports.cmake)
 if(NOT ARCHS)
   set(ARCHS x86_64 arm64)
 endif()
@@ -96,7 +96,7 @@ function(check_architecture name binary arch)
     endif()
     list(APPEND exports "${symbol}")
   endforeach()
-  set(expected ${TESSIVAR_HOST_EXPORTS} ${EXTRA})
+  set(expected ${FFGL_HOST_EXPORTS} ${EXTRA})
   list(SORT expected)
   list(SORT exports)
   if(NOT exports STREQUAL expected)

@@ -3,7 +3,7 @@
 #   - exports: exactly the host-facing names, by plain name (plus EXTRA);
 #   - imports: Windows system DLLs only, so the DLL drops alone into a folder.
 #   cmake -DOBJDUMP=... -DMODULES=a.dll;b.dll [-DEXTRA=name] -P PeExportsCheck.cmake
-include(${CMAKE_CURRENT_LIST_DIR}/ExportNames.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/FFGLExports.cmake)
 # KERNEL32, OPENGL32, the C runtime (msvcrt or the UCRT's api sets), and the
 # window system DLLs.
 set(system_dll "^(KERNEL32|OPENGL32|USER32|GDI32|msvcrt|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
@@ -26,7 +26,7 @@ foreach(module IN LISTS MODULES)
       list(APPEND exports ${name})
     endforeach()
   endif()
-  set(expected ${TESSIVAR_HOST_EXPORTS} ${EXTRA})
+  set(expected ${FFGL_HOST_EXPORTS} ${EXTRA})
   list(SORT expected)
   list(SORT exports)
   if(NOT exports STREQUAL expected)
