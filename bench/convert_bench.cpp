@@ -45,13 +45,16 @@ struct FrameSize {
 const FrameSize kSizes[] = {{"1080p", 1920, 1080}, {"4K", 3840, 2160}};
 
 using libav::FramePtr;
+using libav::SwsPtr;
 
 using libav::makeFrame;
 
 
 // swscale with one slice thread per core and the given extras.
-SwsContext* swsFor(int width, int height, AVPixelFormat from, AVPixelFormat to, int flags, bool overBlack) {
-    SwsContext* sws = sws_alloc_context();
+SwsPtr swsFor(int width, int height, AVPixelFormat from, AVPixelFormat to, int flags, bool overBlack) {
+    SwsPtr owner(sws_alloc_context());
+    SwsContext* sws = owner.get();
+    if (!sws) return nullptr;
     av_opt_set_int(sws, "srcw", width, 0);
     av_opt_set_int(sws, "srch", height, 0);
     av_opt_set_int(sws, "src_format", from, 0);
@@ -61,11 +64,8 @@ SwsContext* swsFor(int width, int height, AVPixelFormat from, AVPixelFormat to, 
     av_opt_set_int(sws, "sws_flags", flags, 0);
     av_opt_set_int(sws, "threads", int(std::thread::hardware_concurrency()), 0);
     if (overBlack) av_opt_set(sws, "alphablend", "uniform_color", 0);
-    if (sws_init_context(sws, nullptr, nullptr) < 0) {
-        sws_freeContext(sws);
-        return nullptr;
-    }
-    return sws;
+    if (sws_init_context(sws, nullptr, nullptr) < 0) return nullptr;
+    return owner;
 }
 
 void setCounters(benchmark::State& state, const FrameSize& size) {
@@ -102,7 +102,7 @@ void inSwscale(benchmark::State& state, FrameSize size, bool accurate) {
     benchhost::Canvas* canvas = benchhost::CanvasFor(uint32_t(size.width), uint32_t(size.height), error);
     if (!canvas) return state.SkipWithError(error.c_str());
     FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
-    SwsContext* sws =
+    const SwsPtr sws =
         swsFor(size.width, size.height, AV_PIX_FMT_YUV420P, AV_PIX_FMT_RGBA, swsFlags(accurate, true), false);
     std::vector<uint8_t> rgba(size_t(size.width) * size_t(size.height) * 4);
     const int stride = size.width * 4;
@@ -110,14 +110,13 @@ void inSwscale(benchmark::State& state, FrameSize size, bool accurate) {
         // Bottom row first, as GL takes it: the last row's address and a negative stride.
         uint8_t* dst[4] = {rgba.data() + size_t(size.height - 1) * size_t(stride), nullptr, nullptr, nullptr};
         const int strides[4] = {-stride, 0, 0, 0};
-        sws_scale(sws, planes->data, planes->linesize, 0, size.height, dst, strides);
+        sws_scale(sws.get(), planes->data, planes->linesize, 0, size.height, dst, strides);
         glBindTexture(GL_TEXTURE_2D, canvas->texture.Handle);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width, size.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
         glBindTexture(GL_TEXTURE_2D, 0);
         glFinish();
     }
-    sws_freeContext(sws);
     setCounters(state, size);
 }
 
@@ -143,7 +142,7 @@ void outSwscale(benchmark::State& state, FrameSize size, bool accurate) {
     benchhost::Canvas* canvas = benchhost::CanvasFor(uint32_t(size.width), uint32_t(size.height), error);
     if (!canvas) return state.SkipWithError(error.c_str());
     FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
-    SwsContext* sws =
+    const SwsPtr sws =
         swsFor(size.width, size.height, AV_PIX_FMT_RGBA, AV_PIX_FMT_YUV420P, swsFlags(accurate, false), true);
     std::vector<uint8_t> rgba(size_t(size.width) * size_t(size.height) * 4);
     const int stride = size.width * 4;
@@ -154,9 +153,8 @@ void outSwscale(benchmark::State& state, FrameSize size, bool accurate) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         const uint8_t* src[4] = {rgba.data() + size_t(size.height - 1) * size_t(stride), nullptr, nullptr, nullptr};
         const int strides[4] = {-stride, 0, 0, 0};
-        sws_scale(sws, src, strides, 0, size.height, planes->data, planes->linesize);
+        sws_scale(sws.get(), src, strides, 0, size.height, planes->data, planes->linesize);
     }
-    sws_freeContext(sws);
     setCounters(state, size);
 }
 

@@ -19,27 +19,26 @@ using namespace libav;
 namespace {
 
 // One real transform of 2 * bins samples with its window.
+// (av_tx wants its buffers from av_malloc, aligned for its vector code.)
 struct Transform {
     size_t bins = 0;
-    AVTXContext* tx = nullptr;
+    TxPtr tx;
     av_tx_fn run = nullptr;
     std::vector<float> window;
     float gain = 0;  // turns |X[k]| into the amplitude of a sine in bin k
-    float* in = nullptr;
-    AVComplexFloat* out = nullptr;
+    BufferPtr<float> in;
+    BufferPtr<AVComplexFloat> out;
 
-    ~Transform() {
-        av_tx_uninit(&tx);
-        av_free(in);
-        av_free(out);
-    }
     bool Init(size_t n) {
         bins = n;
         const size_t len = 2 * n;
         const float scale = 1.0f;
-        if (av_tx_init(&tx, &run, AV_TX_FLOAT_RDFT, 0, int(len), &scale, 0) < 0) return false;
-        in = static_cast<float*>(av_malloc(len * sizeof(float)));
-        out = static_cast<AVComplexFloat*>(av_malloc((n + 1) * sizeof(AVComplexFloat)));
+        AVTXContext* made = nullptr;
+        const int rc = av_tx_init(&made, &run, AV_TX_FLOAT_RDFT, 0, int(len), &scale, 0);
+        tx.reset(made);
+        if (rc < 0) return false;
+        in.reset(static_cast<float*>(av_malloc(len * sizeof(float))));
+        out.reset(static_cast<AVComplexFloat*>(av_malloc((n + 1) * sizeof(AVComplexFloat))));
         if (!in || !out) return false;
         window.resize(len);
         double sum = 0;
@@ -57,15 +56,13 @@ struct Transform {
 
 struct AudioSpectrum::Impl {
     Decoding d;
-    SwrContext* swr = nullptr;
+    SwrPtr swr;
     int rate = 0;
     std::vector<float> samples;  // mono, from sample number `first` of the file on
     int64_t first = 0;
     bool positioned = false;  // `first` is known from a decoded frame's time
     bool ended = false;
     std::vector<std::unique_ptr<Transform>> transforms;
-
-    ~Impl() { swr_free(&swr); }
 
     // Decodes until sample `upTo` is in (or the file ends).
     bool Fill(int64_t upTo, std::string& error) {
@@ -76,9 +73,9 @@ struct AudioSpectrum::Impl {
                 return error.empty();
             }
             AVFrame* f = d.frame.get();
-            mono.resize(size_t(swr_get_out_samples(swr, f->nb_samples)));
+            mono.resize(size_t(swr_get_out_samples(swr.get(), f->nb_samples)));
             uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(mono.data())};
-            const int got = swr_convert(swr, outPlanes, int(mono.size()),
+            const int got = swr_convert(swr.get(), outPlanes, int(mono.size()),
                                         const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
             const double t = d.FrameTime();
             av_frame_unref(f);
@@ -115,7 +112,7 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const uint8_t* data, size_t s
                                                    std::string& error) {
     auto state = std::make_unique<Impl>();
     if (!(state->d.memory = OpenMemoryIO(data, size))) {
-        error = name + ": out of memory";
+        error = outOfMemory(name, "reading it from memory");
         return nullptr;
     }
     return Open(std::move(state), name, error);
@@ -133,10 +130,12 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(std::unique_ptr<Impl> state, 
         av_channel_layout_copy(&inLayout, &dec->ch_layout);
     AVChannelLayout mono{};
     av_channel_layout_default(&mono, 1);
-    int rc = state->rate > 0 ? swr_alloc_set_opts2(&state->swr, &mono, AV_SAMPLE_FMT_FLT, state->rate, &inLayout,
-                                                  dec->sample_fmt, state->rate, 0, nullptr)
-                            : AVERROR(EINVAL);
-    if (rc >= 0) rc = swr_init(state->swr);
+    SwrContext* swr = nullptr;
+    int rc = state->rate > 0 ? swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_FLT, state->rate, &inLayout,
+                                                   dec->sample_fmt, state->rate, 0, nullptr)
+                             : AVERROR(EINVAL);
+    state->swr.reset(swr);
+    if (rc >= 0) rc = swr_init(swr);
     av_channel_layout_uninit(&inLayout);
     if (rc < 0) {
         error = path + ": cannot mix its audio down (" + avError(rc) + ")";
@@ -173,7 +172,7 @@ bool AudioSpectrum::Bins(double when, size_t bins, std::vector<float>& out, std:
     if (!t) {
         auto made = std::make_unique<Transform>();
         if (!made->Init(bins)) {
-            error = "cannot set up a transform of " + std::to_string(2 * bins) + " samples";
+            error = outOfMemory(impl->d.path, "a transform of " + std::to_string(2 * bins) + " samples");
             return false;
         }
         t = made.get();
@@ -185,11 +184,11 @@ bool AudioSpectrum::Bins(double when, size_t bins, std::vector<float>& out, std:
     for (int64_t i = 0; i < len; ++i) {
         const int64_t at = from + i - impl->first;
         const float s = at >= 0 && at < int64_t(impl->samples.size()) ? impl->samples[size_t(at)] : 0.0f;
-        t->in[i] = s * t->window[size_t(i)];
+        t->in.get()[i] = s * t->window[size_t(i)];
     }
-    t->run(t->tx, t->out, t->in, sizeof(float));
+    t->run(t->tx.get(), t->out.get(), t->in.get(), sizeof(float));
     for (size_t k = 0; k < bins; ++k)
-        out[k] = std::hypot(t->out[k].re, t->out[k].im) * t->gain * (k == 0 ? 0.5f : 1.0f);
+        out[k] = std::hypot(t->out.get()[k].re, t->out.get()[k].im) * t->gain * (k == 0 ? 0.5f : 1.0f);
     // Keep enough behind for the largest window another parameter may ask
     // for at the same moment.
     impl->Drop(from - (int64_t(1) << 13));

@@ -17,28 +17,34 @@ namespace {
 // written to memory.
 bool takesUnchanged(const AVOutputFormat* muxer, const AVCodecParameters* par) {
     if (avformat_query_codec(muxer, par->codec_id, FF_COMPLIANCE_NORMAL) != 1) return false;
-    AVFormatContext* trial = nullptr;
-    if (avformat_alloc_output_context2(&trial, muxer, nullptr, nullptr) < 0) return false;
-    AVStream* st = avformat_new_stream(trial, nullptr);
+    AVFormatContext* made = nullptr;
+    avformat_alloc_output_context2(&made, muxer, nullptr, nullptr);
+    const OutputPtr trial(made);
+    if (!trial) return false;
+    AVStream* st = avformat_new_stream(trial.get(), nullptr);
     bool ok = st && avcodec_parameters_copy(st->codecpar, par) >= 0 && avio_open_dyn_buf(&trial->pb) >= 0;
     if (ok) {
         st->codecpar->codec_tag = 0;
         st->time_base = {1, par->sample_rate > 0 ? par->sample_rate : 48000};
-        ok = avformat_write_header(trial, nullptr) >= 0;
+        ok = avformat_write_header(trial.get(), nullptr) >= 0;
         uint8_t* bytes = nullptr;
-        avio_close_dyn_buf(trial->pb, &bytes);
-        av_free(bytes);
+        avio_close_dyn_buf(trial->pb, &bytes);  // a memory buffer: closed by its own call
+        const BufferPtr<uint8_t> written(bytes);
         trial->pb = nullptr;
     }
-    avformat_free_context(trial);
     return ok;
 }
 
-struct SwrFreer {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
-struct FifoFreer {
-    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+// Samples of every channel, as swr_convert writes them.
+struct SampleBuffer {
+    uint8_t** planes = nullptr;
+    ~SampleBuffer() {
+        if (planes) av_freep(&planes[0]);
+        av_freep(&planes);
+    }
+    bool Allocate(int channels, int samples, AVSampleFormat format) {
+        return av_samples_alloc_array_and_samples(&planes, nullptr, channels, samples, format, 0) >= 0;
+    }
 };
 
 }  // namespace
@@ -47,13 +53,14 @@ struct FifoFreer {
 // decoder, resampler, sample queue and encoder between them.
 struct AudioTracks::Track {
     int inIndex = -1;
+    std::string outPath;  // of the output, for messages
     AVStream* out = nullptr;
     AVRational inBase{1, 1};
     int64_t offset = 0;  // the output's 0 in the input's time base
     // Re-encoding:
     CodecPtr dec, enc;
-    std::unique_ptr<SwrContext, SwrFreer> swr;
-    std::unique_ptr<AVAudioFifo, FifoFreer> fifo;
+    SwrPtr swr;
+    AudioFifoPtr fifo;
     FramePtr decoded{av_frame_alloc()}, chunk{av_frame_alloc()};
     PacketPtr encoded{av_packet_alloc()};
     int64_t nextPts = AV_NOPTS_VALUE;  // of the next chunk, in samples of the output
@@ -74,9 +81,13 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
     }
     dec.reset(avcodec_alloc_context3(decoder));
     enc.reset(avcodec_alloc_context3(encoder));
-    avcodec_parameters_to_context(dec.get(), source->codecpar);
+    if (!dec || !enc || !decoded || !chunk || !encoded) {
+        error = "out of memory for re-encoding it";
+        return false;
+    }
+    int rc = avcodec_parameters_to_context(dec.get(), source->codecpar);
     dec->pkt_timebase = source->time_base;
-    int rc = avcodec_open2(dec.get(), decoder, nullptr);
+    if (rc >= 0) rc = avcodec_open2(dec.get(), decoder, nullptr);
     if (rc < 0) {
         error = "cannot decode it (" + avError(rc) + ")";
         return false;
@@ -110,6 +121,10 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
         return false;
     }
     fifo.reset(av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 4096));
+    if (!fifo) {
+        error = "out of memory for re-encoding it";
+        return false;
+    }
     out->time_base = enc->time_base;
     return true;
 }
@@ -128,14 +143,18 @@ bool AudioTracks::Track::Decode(AVPacket* p, const Put& put, std::string& error)
             if (nextPts < 0) swr_drop_output(swr.get(), int(-nextPts));
             nextPts = std::max<int64_t>(nextPts, 0);
         }
-        uint8_t** planes = nullptr;
         const int room = swr_get_out_samples(swr.get(), decoded->nb_samples);
-        av_samples_alloc_array_and_samples(&planes, nullptr, enc->ch_layout.nb_channels, room, enc->sample_fmt, 0);
-        const int got = swr_convert(swr.get(), planes, room, const_cast<const uint8_t**>(decoded->extended_data),
-                                    decoded->nb_samples);
-        if (got > 0) av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(planes), got);
-        if (planes) av_freep(&planes[0]);
-        av_freep(&planes);
+        SampleBuffer resampled;
+        if (!resampled.Allocate(enc->ch_layout.nb_channels, room, enc->sample_fmt)) {
+            error = outOfMemory(outPath, "its audio");
+            return false;
+        }
+        const int got = swr_convert(swr.get(), resampled.planes, room,
+                                    const_cast<const uint8_t**>(decoded->extended_data), decoded->nb_samples);
+        if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(resampled.planes), got) < got) {
+            error = outOfMemory(outPath, "its audio");
+            return false;
+        }
         av_frame_unref(decoded.get());
     }
     return Drain(false, put, error);
@@ -151,7 +170,10 @@ bool AudioTracks::Track::Drain(bool all, const Put& put, std::string& error) {
         chunk->format = enc->sample_fmt;
         chunk->sample_rate = enc->sample_rate;
         av_channel_layout_copy(&chunk->ch_layout, &enc->ch_layout);
-        if (av_frame_get_buffer(chunk.get(), 0) < 0) return false;
+        if (av_frame_get_buffer(chunk.get(), 0) < 0) {
+            error = outOfMemory(outPath, "its audio");
+            return false;
+        }
         av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(chunk->data), n);
         chunk->pts = nextPts;
         nextPts += n;
@@ -183,6 +205,10 @@ bool AudioTracks::Open(const std::string& source, double start, AVFormatContext*
                        std::string& error) {
     from = source;
     outPath = outputPath;
+    if (!held) {
+        error = outOfMemory(outPath, "its audio");
+        return false;
+    }
     int best = -1;
     in = openInput(from, AVMEDIA_TYPE_AUDIO, best, error);
     if (!in) return false;
@@ -194,6 +220,7 @@ bool AudioTracks::Open(const std::string& source, double start, AVFormatContext*
         if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
         auto t = std::make_unique<Track>();
         t->inIndex = int(i);
+        t->outPath = outPath;
         t->inBase = st->time_base;
         t->offset = av_rescale_q(llrint(offset * AV_TIME_BASE), AVRational{1, AV_TIME_BASE}, st->time_base);
         t->out = avformat_new_stream(out, nullptr);

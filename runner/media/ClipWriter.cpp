@@ -87,12 +87,12 @@ struct ClipWriter::Impl {
     VideoFormat format;
     Encoding encoding;
     AVPixelFormat pixels = AV_PIX_FMT_NONE;
-    AVFormatContext* fmt = nullptr;
+    OutputPtr fmt;
     CodecPtr enc;
     AVStream* video = nullptr;
     FramePtr frame{av_frame_alloc()};
     PacketPtr packet{av_packet_alloc()};
-    SwsContext* sws = nullptr;
+    SwsPtr sws;
     Image composited;
     double convertSeconds = 0;  // thread CPU in Convert and CopyPlanes
     int64_t lastPts = AV_NOPTS_VALUE;  // in the encoder's time base
@@ -101,11 +101,7 @@ struct ClipWriter::Impl {
     std::vector<std::string> notes;
 
     ~Impl() {
-        sws_freeContext(sws);
-        if (fmt) {
-            if (fmt->pb) avio_closep(&fmt->pb);
-            avformat_free_context(fmt);
-        }
+        fmt.reset();  // closes the file first, so that Windows lets it go
         if (!finished && !tmpPath.empty()) RemoveNamedFile(tmpPath);
     }
 
@@ -119,7 +115,7 @@ struct ClipWriter::Impl {
     // Writes one packet, checking the file as well: a full disk shows in the
     // I/O context's error before any muxer call returns one.
     bool Put(AVPacket* p, std::string& error) {
-        int rc = av_interleaved_write_frame(fmt, p);
+        int rc = av_interleaved_write_frame(fmt.get(), p);
         if (rc >= 0 && fmt->pb->error < 0) rc = fmt->pb->error;
         if (rc < 0) {
             error = WriteError(rc);
@@ -170,6 +166,10 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
         notes.push_back(path + " keeps no alpha; frames are composited over black (" + encoderName + ")");
 
     enc.reset(avcodec_alloc_context3(codec));
+    if (!enc) {
+        error = outOfMemory(path, "the " + encoderName + " encoder");
+        return false;
+    }
     AVCodecContext* e = enc.get();
     e->width = int(format.width);
     e->height = int(format.height);
@@ -192,7 +192,7 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
                 std::to_string(format.height) + " " + encoding.pixels.name + " (" + avError(rc) + ")";
         return false;
     }
-    video = avformat_new_stream(fmt, nullptr);
+    video = avformat_new_stream(fmt.get(), nullptr);
     if (!video || avcodec_parameters_from_context(video->codecpar, e) < 0) {
         error = path + ": cannot add a video stream";
         return false;
@@ -205,7 +205,7 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
     frame->width = e->width;
     frame->height = e->height;
     if (av_frame_get_buffer(frame.get(), 0) < 0) {
-        error = path + ": out of memory for a frame";
+        error = outOfMemory(path, "a frame");
         return false;
     }
     // Every frame carries the tags too: some encoders take them from there.
@@ -229,7 +229,7 @@ bool ClipWriter::Impl::OpenFile(std::string& error) {
     }
     std::fclose(reserved);
     int rc = avio_open(&fmt->pb, tmpPath.c_str(), AVIO_FLAG_WRITE);
-    if (rc >= 0) rc = avformat_write_header(fmt, nullptr);
+    if (rc >= 0) rc = avformat_write_header(fmt.get(), nullptr);
     if (rc >= 0) rc = fmt->pb->error;
     if (rc < 0) {
         error = WriteError(rc);
@@ -250,15 +250,18 @@ bool ClipWriter::Impl::Convert(const Image& picture, std::string& error) {
         source = &composited;
     }
     const AVPixelFormat from = source->bits == 16 ? AV_PIX_FMT_RGBA64 : AV_PIX_FMT_RGBA;
-    sws = sws_getCachedContext(sws, int(source->width), int(source->height), from, frame->width, frame->height, pixels,
-                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+    // (A context of other sizes or formats is freed and a new one made.)
+    sws.reset(sws_getCachedContext(sws.release(), int(source->width), int(source->height), from, frame->width,
+                                   frame->height, pixels, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                   nullptr, nullptr));
     if (!sws) {
         error = path + ": cannot convert RGBA to " + encoding.pixels.name;
         return false;
     }
     if (!encoding.pixels.rgb) {
         const int* table = sws_getCoefficients(encoding.colour.matrix);
-        sws_setColorspaceDetails(sws, table, 1, table, encoding.colour.range == ColourTags::kFull, 0, 1 << 16, 1 << 16);
+        sws_setColorspaceDetails(sws.get(), table, 1, table, encoding.colour.range == ColourTags::kFull, 0, 1 << 16,
+                                 1 << 16);
     }
     const int rc = av_frame_make_writable(frame.get());
     if (rc < 0) {
@@ -267,7 +270,7 @@ bool ClipWriter::Impl::Convert(const Image& picture, std::string& error) {
     }
     const uint8_t* planes[4] = {static_cast<const uint8_t*>(source->Data()), nullptr, nullptr, nullptr};
     const int strides[4] = {int(source->RowBytes()), 0, 0, 0};
-    sws_scale(sws, planes, strides, 0, int(source->height), frame->data, frame->linesize);
+    sws_scale(sws.get(), planes, strides, 0, int(source->height), frame->data, frame->linesize);
     return true;
 }
 
@@ -294,13 +297,23 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const Vide
         error = path + ": this FFmpeg has no " + recipe->encoders.front() + " encoder for ." + ext + " files";
         return nullptr;
     }
-    const int rc = avformat_alloc_output_context2(&w.fmt, nullptr, recipe->muxer, nullptr);
+    if (!w.frame || !w.packet) {
+        error = outOfMemory(path, "encoding");
+        return nullptr;
+    }
+    AVFormatContext* made = nullptr;
+    const int rc = avformat_alloc_output_context2(&made, nullptr, recipe->muxer, nullptr);
+    w.fmt.reset(made);
+    if (rc == AVERROR(ENOMEM)) {
+        error = outOfMemory(path, "its container");
+        return nullptr;
+    }
     if (rc < 0 || !w.fmt) {
         error = path + ": this FFmpeg cannot write ." + ext + " files";
         return nullptr;
     }
     if (!w.OpenEncoder(*recipe, codec, error)) return nullptr;
-    if (!audio.from.empty() && !w.audio.Open(audio.from, audio.start, w.fmt, path, error)) return nullptr;
+    if (!audio.from.empty() && !w.audio.Open(audio.from, audio.start, w.fmt.get(), path, error)) return nullptr;
     for (const auto& note : w.audio.Notes()) w.notes.push_back(path + ": " + note);
     if (!w.OpenFile(error)) return nullptr;
     return std::unique_ptr<ClipWriter>(new ClipWriter(std::move(state)));
@@ -370,7 +383,7 @@ bool ClipWriter::Finish(std::string& error) {
     const double frame = w.format.frameRate.Known() ? 1.0 / w.format.frameRate.Value() : 0.0;
     const double end = w.lastPts == AV_NOPTS_VALUE ? 0.0 : seconds(w.lastPts, w.enc->time_base) + frame;
     if (!w.audio.Finish(end, w.Putter(), error)) return false;
-    int rc = av_write_trailer(w.fmt);
+    int rc = av_write_trailer(w.fmt.get());
     if (rc >= 0 && w.fmt->pb->error < 0) rc = w.fmt->pb->error;
     const int closed = avio_closep(&w.fmt->pb);
     if (rc >= 0) rc = closed;

@@ -6,7 +6,12 @@
 #include "runner/platform/Paths.h"
 
 extern "C" {
+#include <libavfilter/avfilter.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/tx.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -25,6 +30,18 @@ Ratio RatioOf(double value) {
 }  // namespace tessivar
 
 namespace tessivar::libav {
+
+void OutputCloser::operator()(AVFormatContext* f) const {
+    if (!f) return;
+    if (f->pb && !(f->flags & AVFMT_FLAG_CUSTOM_IO)) avio_closep(&f->pb);
+    avformat_free_context(f);
+}
+void SwsFreer::operator()(SwsContext* s) const { sws_freeContext(s); }
+void SwrFreer::operator()(SwrContext* s) const { swr_free(&s); }
+void AudioFifoFreer::operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+void FilterGraphFreer::operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+void FilterInOutFreer::operator()(AVFilterInOut* io) const { avfilter_inout_free(&io); }
+void TxFreer::operator()(AVTXContext* tx) const { av_tx_uninit(&tx); }
 
 bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout) {
     using Kind = gpu::PixelLayout::Kind;
@@ -112,7 +129,7 @@ FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std:
     }
     AVFormatContext* raw = memory ? FormatReadingFrom(memory) : nullptr;
     if (memory && !raw) {
-        error = path + ": out of memory";
+        error = outOfMemory(path, "reading it from memory");
         return nullptr;
     }
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
@@ -146,15 +163,19 @@ CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& e
         if (st->codecpar->codec_id == AV_CODEC_ID_VP8) codec = avcodec_find_decoder_by_name("libvpx");
     }
     if (!codec) codec = avcodec_find_decoder(st->codecpar->codec_id);
-    CodecPtr dec(codec ? avcodec_alloc_context3(codec) : nullptr);
-    if (!dec) {
+    if (!codec) {
         error = path + ": no decoder for its " + avcodec_get_name(st->codecpar->codec_id) + " stream";
         return nullptr;
     }
-    avcodec_parameters_to_context(dec.get(), st->codecpar);
+    CodecPtr dec(avcodec_alloc_context3(codec));
+    if (!dec) {
+        error = outOfMemory(path, "a decoder");
+        return nullptr;
+    }
+    int rc = avcodec_parameters_to_context(dec.get(), st->codecpar);
     dec->pkt_timebase = st->time_base;
     dec->thread_count = 0;
-    const int rc = avcodec_open2(dec.get(), codec, nullptr);
+    if (rc >= 0) rc = avcodec_open2(dec.get(), codec, nullptr);
     if (rc < 0) {
         error = path + ": cannot decode its " + avcodec_get_name(st->codecpar->codec_id) + " stream (" + avError(rc) + ")";
         return nullptr;
@@ -249,6 +270,10 @@ std::string Decoding::DamageReport() const {
 
 bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error) {
     d.path = path;
+    if (!d.frame || !d.packet) {
+        error = outOfMemory(path, "decoding");
+        return false;
+    }
     d.fmt = openInput(path, type, d.stream, error, d.memory.get());
     if (!d.fmt) return false;
     d.dec = openDecoder(path, d.Stream(), error);

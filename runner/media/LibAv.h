@@ -1,5 +1,6 @@
 // LibAv -- what the media files share on FFmpeg's libraries: one-line
-// error texts, owners for their objects, opening a file and its decoder, and
+// error texts, an owner for every kind of object they allocate (each freed
+// by its own call, whatever path leaves), opening a file and its decoder, and
 // decoding one stream in order across a seek; through LibAvVersions.h, the
 // interfaces that differ between FFmpeg versions. Only runner/media/ includes it.
 #pragma once
@@ -17,6 +18,15 @@ extern "C" {
 #include <string>
 #include <vector>
 
+// (Declared here, defined by the libraries whose headers only the files
+// using them include.)
+struct SwsContext;
+struct SwrContext;
+struct AVAudioFifo;
+struct AVFilterGraph;
+struct AVFilterInOut;
+struct AVTXContext;
+
 namespace tessivar::libav {
 
 std::string avError(int code);
@@ -25,8 +35,16 @@ inline double seconds(int64_t ts, AVRational tb) { return double(ts) * av_q2d(tb
 // FFmpeg's own chatter would break the one-line-per-failure rule.
 void quietLibraries();
 
-struct FormatCloser {
+// The one line an allocation FFmpeg answered with null ends in.
+inline std::string outOfMemory(const std::string& path, const std::string& what) {
+    return path + ": out of memory for " + what;
+}
+
+struct FormatCloser {  // an input
     void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+};
+struct OutputCloser {  // an output: its file closed (unless finished), then freed
+    void operator()(AVFormatContext* f) const;
 };
 struct CodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -37,10 +55,40 @@ struct FrameFreer {
 struct PacketFreer {
     void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
+struct SwsFreer {
+    void operator()(SwsContext* s) const;
+};
+struct SwrFreer {
+    void operator()(SwrContext* s) const;
+};
+struct AudioFifoFreer {
+    void operator()(AVAudioFifo* f) const;
+};
+struct FilterGraphFreer {
+    void operator()(AVFilterGraph* g) const;
+};
+struct FilterInOutFreer {
+    void operator()(AVFilterInOut* io) const;
+};
+struct TxFreer {
+    void operator()(AVTXContext* tx) const;
+};
+struct BufferFreer {  // av_malloc's
+    void operator()(void* p) const { av_free(p); }
+};
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFreer>;
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutFreer>;
+using TxPtr = std::unique_ptr<AVTXContext, TxFreer>;
+template <class T>
+using BufferPtr = std::unique_ptr<T, BufferFreer>;
 
 // The layout of `format` with colour `matrix` and `range` (ColourTags'
 // numbers), where the GL conversions take it exactly: planar Y'CbCr or RGB

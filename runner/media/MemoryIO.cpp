@@ -1,5 +1,7 @@
 #include "runner/media/MemoryIO.h"
 
+#include "runner/media/LibAv.h"
+
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
@@ -56,17 +58,18 @@ void MemoryIOFreer::operator()(AVIOContext* io) const {
 }
 
 MemoryIO OpenMemoryIO(const uint8_t* data, size_t size) {
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferSize));
+    libav::BufferPtr<uint8_t> buffer(static_cast<uint8_t*>(av_malloc(kBufferSize)));
     if (!buffer) return nullptr;
-    auto* bytes = new Bytes{data, int64_t(size), 0};
-    AVIOContext* io = avio_alloc_context(buffer, kBufferSize, 0, bytes, readBytes, nullptr, seekBytes);
-    if (!io) {
-        av_free(buffer);
-        delete bytes;
+    auto bytes = std::make_unique<Bytes>(Bytes{data, int64_t(size), 0});
+    MemoryIO io(avio_alloc_context(buffer.get(), kBufferSize, 0, bytes.get(), readBytes, nullptr, seekBytes));
+    if (io) {  // (the context owns both now, and MemoryIOFreer frees them)
+        buffer.release();
+        bytes.release();
     }
-    return MemoryIO(io);
+    return io;
 }
 
+// (Raw, for avformat_open_input, which frees it when it fails.)
 AVFormatContext* FormatReadingFrom(AVIOContext* io) {
     AVFormatContext* format = avformat_alloc_context();
     if (!format) return nullptr;

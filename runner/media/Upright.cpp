@@ -39,11 +39,6 @@ std::string turning(int degrees) {
 }
 }  // namespace
 
-Upright::~Upright() {
-    avfilter_graph_free(&graph);
-    av_frame_free(&turned);
-}
-
 bool Upright::Init(const AVCodecContext* dec, AVRational timeBase, AVRational sampleAspect, int degrees,
                    std::string& error) {
     width = dec->width;
@@ -53,25 +48,30 @@ bool Upright::Init(const AVCodecContext* dec, AVRational timeBase, AVRational sa
     char args[256];
     std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", dec->width,
                   dec->height, int(dec->pix_fmt), timeBase.num, timeBase.den, sampleAspect.num, sampleAspect.den);
-    graph = avfilter_graph_alloc();
-    turned = av_frame_alloc();
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
+    graph.reset(avfilter_graph_alloc());
+    turned.reset(av_frame_alloc());
+    FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
     int rc = graph && turned && outputs && inputs ? 0 : AVERROR(ENOMEM);
     if (rc >= 0)
-        rc = avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), "in", args, nullptr, graph);
+        rc = avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), "in", args, nullptr, graph.get());
     if (rc >= 0)
-        rc = avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph);
+        rc = avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
+                                          graph.get());
     if (rc >= 0) {
         outputs->name = av_strdup("in");
         outputs->filter_ctx = source;
         inputs->name = av_strdup("out");
         inputs->filter_ctx = sink;
-        rc = avfilter_graph_parse_ptr(graph, turning(degrees).c_str(), &inputs, &outputs, nullptr);
+        if (!outputs->name || !inputs->name) rc = AVERROR(ENOMEM);
     }
-    if (rc >= 0) rc = avfilter_graph_config(graph, nullptr);
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
+    if (rc >= 0) {
+        // The parser takes the lists and hands back what it leaves.
+        AVFilterInOut *in = inputs.release(), *out = outputs.release();
+        rc = avfilter_graph_parse_ptr(graph.get(), turning(degrees).c_str(), &in, &out, nullptr);
+        inputs.reset(in);
+        outputs.reset(out);
+    }
+    if (rc >= 0) rc = avfilter_graph_config(graph.get(), nullptr);
     if (rc < 0) {
         error = "cannot turn the pictures upright by " + std::to_string(degrees) + " degrees (" + avError(rc) + ")";
         return false;
@@ -84,14 +84,14 @@ bool Upright::Init(const AVCodecContext* dec, AVRational timeBase, AVRational sa
 
 AVFrame* Upright::Turn(AVFrame* in, std::string& error) {
     if (!graph) return in;
-    av_frame_unref(turned);
+    av_frame_unref(turned.get());
     int rc = av_buffersrc_add_frame_flags(source, in, AV_BUFFERSRC_FLAG_KEEP_REF);
-    if (rc >= 0) rc = av_buffersink_get_frame(sink, turned);
+    if (rc >= 0) rc = av_buffersink_get_frame(sink, turned.get());
     if (rc < 0) {
         error = "cannot turn a picture upright (" + avError(rc) + ")";
         return nullptr;
     }
-    return turned;
+    return turned.get();
 }
 
 }  // namespace tessivar::libav

@@ -3,14 +3,10 @@
 // Only runner/media/ includes it.
 #pragma once
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include "runner/media/LibAv.h"
 
 #include <string>
 
-struct AVFilterGraph;
 struct AVFilterContext;
 
 namespace tessivar::libav {
@@ -21,7 +17,6 @@ int DisplayRotation(const AVStream* st);
 class Upright {
 public:
     Upright() = default;
-    ~Upright();
     Upright(const Upright&) = delete;
     Upright& operator=(const Upright&) = delete;
 
@@ -35,10 +30,10 @@ public:
     AVRational SampleAspect() const { return aspect; }
 
 private:
-    AVFilterGraph* graph = nullptr;
-    AVFilterContext* source = nullptr;
+    FilterGraphPtr graph;
+    AVFilterContext* source = nullptr;  // the graph's: freed with it
     AVFilterContext* sink = nullptr;
-    AVFrame* turned = nullptr;
+    FramePtr turned;
     int width = 0, height = 0;
     AVRational aspect{1, 1};
 };

@@ -42,6 +42,7 @@ using gpu::Matrix;
 using gpu::PixelLayout;
 
 using libav::FramePtr;
+using libav::SwsPtr;
 
 FramePtr makeFrame(AVPixelFormat format, int width, int height) {
     FramePtr f = libav::makeFrame(format, width, height, 64);  // rows padded to 64 bytes
@@ -78,8 +79,9 @@ PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
 // swscale's conversion from `src` into `dst`, the Y'CbCr side with the
 // given matrix and range.
 void swsConvert(const AVFrame* src, AVFrame* dst, Matrix matrix, bool fullRange, int flags) {
-    SwsContext* sws = sws_getContext(src->width, src->height, AVPixelFormat(src->format), dst->width, dst->height,
-                                     AVPixelFormat(dst->format), flags, nullptr, nullptr, nullptr);
+    const SwsPtr owner(sws_getContext(src->width, src->height, AVPixelFormat(src->format), dst->width, dst->height,
+                                      AVPixelFormat(dst->format), flags, nullptr, nullptr, nullptr));
+    SwsContext* sws = owner.get();
     ASSERT_NE(sws, nullptr);
     const int* table = sws_getCoefficients(matrix == Matrix::BT601   ? SWS_CS_ITU601
                                            : matrix == Matrix::BT709 ? SWS_CS_ITU709
@@ -87,7 +89,6 @@ void swsConvert(const AVFrame* src, AVFrame* dst, Matrix matrix, bool fullRange,
     const bool srcYuv = !(av_pix_fmt_desc_get(AVPixelFormat(src->format))->flags & AV_PIX_FMT_FLAG_RGB);
     sws_setColorspaceDetails(sws, table, srcYuv ? fullRange : 1, table, srcYuv ? 1 : fullRange, 0, 1 << 16, 1 << 16);
     sws_scale(sws, src->data, src->linesize, 0, src->height, dst->data, dst->linesize);
-    sws_freeContext(sws);
 }
 
 // An RGBA8 or RGBA16 texture, filled and read top row first while GL
