@@ -22,6 +22,12 @@ if(NOT TESSIVAR_MACOS_ARCH MATCHES "^(x86_64|arm64)$" OR NOT EXISTS "${TESSIVAR_
                       "(made by scripts/macos-toolchain.sh) are needed; make build-macos sets both")
 endif()
 
+# The oldest macOS a bundle loads into, for a project (a plugin author's)
+# that names none; ours sets it before project().
+if(NOT CMAKE_OSX_DEPLOYMENT_TARGET)
+  set(CMAKE_OSX_DEPLOYMENT_TARGET 11.0 CACHE STRING "Oldest macOS the modules load into")
+endif()
+
 set(tools ${TESSIVAR_MACOS_TOOLCHAIN}/bin)
 set(CMAKE_C_COMPILER ${tools}/${TESSIVAR_MACOS_ARCH}-macos-cc)
 set(CMAKE_CXX_COMPILER ${tools}/${TESSIVAR_MACOS_ARCH}-macos-c++)

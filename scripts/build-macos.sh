@@ -16,7 +16,12 @@
 #      Info.plist, and both architectures joined into one binary (lipo);
 #   5. tests/host/MachOCheck.cmake on every bundle: both architectures, a
 #      loadable bundle for macOS 11.0, the host-facing exports only, system
-#      libraries only, the arm64 code signed, the Info.plist of a bundle.
+#      libraries only, the arm64 code signed, the Info.plist of a bundle;
+#   5. the kit as a plugin author on a Mac gets it (tests/kit does the same
+#      on Linux and Windows): installed into build/macos-kit/prefix with
+#      universal libraries, each template built against it as a project of
+#      its own (once per architecture, with the same toolchain) and joined,
+#      and checked as in 4.
 # Any failure, a broken export list or a stray import among them, ends the
 # run with a non-zero status.
 set -euo pipefail
@@ -72,3 +77,35 @@ list=$(IFS=';'; echo "${bundles[*]}")
 cmake -DLIPO="$toolchain/bin/llvm-lipo" -DOBJDUMP="$toolchain/bin/llvm-objdump" -DBUNDLES="$list" \
   -DMINIMUM="$minimum" -P tests/host/MachOCheck.cmake
 echo "build-macos: ${#bundles[@]} universal bundles in $out"
+
+# 5. The kit: one prefix, each library of both architectures (as a Mac's own
+# build makes them), then the templates from it.
+kit=$PWD/build/macos-kit
+rm -rf "$kit"
+cmake --install build/macos-arm64 --component kit --prefix "$kit/prefix" >/dev/null
+cmake --install build/macos-x86_64 --component kit --prefix "$kit/x86_64" >/dev/null
+while IFS= read -r lib; do
+  "$toolchain/bin/llvm-lipo" -create "$kit/x86_64/$lib" "$kit/prefix/$lib" -output "$kit/prefix/$lib"
+done < <(cd "$kit/prefix" && find lib -name '*.a' -o -name '*.o')
+rm -rf "$kit/x86_64"
+templates=()
+for type in effect mixer source; do
+  cp -R "$kit/prefix/share/tessivar/templates/$type" "$kit/$type"
+  name=$(sed -n 's/^add_ffgl_plugin(\([A-Za-z0-9_]*\) .*/\1/p' "$kit/$type/CMakeLists.txt")
+  for arch in x86_64 arm64; do
+    cmake -S "$kit/$type" -B "$kit/$type-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/macos-cross.cmake" -DTESSIVAR_MACOS_ARCH=$arch \
+      -DTESSIVAR_MACOS_TOOLCHAIN="$toolchain" -DTessivar_DIR="$kit/prefix/lib/cmake/Tessivar" >/dev/null ||
+      { echo "build-macos: the $type template does not configure for $arch against the kit" >&2; exit 1; }
+    cmake --build "$kit/$type-$arch" >/dev/null ||
+      { echo "build-macos: the $type template does not build for $arch against the kit" >&2; exit 1; }
+  done
+  cp -R "$kit/$type-arm64/$name.bundle" "$kit/"
+  "$toolchain/bin/llvm-lipo" -create "$kit/$type-x86_64/$name.bundle/Contents/MacOS/$name" \
+    "$kit/$type-arm64/$name.bundle/Contents/MacOS/$name" -output "$kit/$name.bundle/Contents/MacOS/$name"
+  templates+=("$kit/$name.bundle")
+done
+list=$(IFS=';'; echo "${templates[*]}")
+cmake -DLIPO="$toolchain/bin/llvm-lipo" -DOBJDUMP="$toolchain/bin/llvm-objdump" -DBUNDLES="$list" \
+  -DMINIMUM="$minimum" -P tests/host/MachOCheck.cmake
+echo "build-macos: ${#templates[@]} templates built against the installed kit in $kit"
