@@ -125,7 +125,13 @@ std::unique_ptr<Module> Module::Load(const std::string& file, std::string& error
         return nullptr;
     }
     std::string why;
-    void* library = OpenLibrary(binary, why);
+    void* library = nullptr;
+    Crash crash;
+    // Loading runs the module's static initialisers: its code already.
+    if (!Guarded("loading (its static initialisers)", [&] { library = OpenLibrary(binary, why); }, crash)) {
+        error = file + " " + crash.Describe();
+        return nullptr;  // left loaded: unloading would run more of it
+    }
     if (!library) {
         error = file + ": not a loadable shared library (" + why + ")";
         return nullptr;
@@ -145,15 +151,45 @@ std::unique_ptr<Module> Module::Load(const std::string& file, std::string& error
 
 Module::~Module() {
     // Hosts say goodbye before unloading, so the module frees what its global
-    // queries made.
-    if (entry) entry(FF_DEINITIALISE, ffMixedU32(0), nullptr);
-    CloseLibrary(handle);
+    // queries made. A module that crashed stays as it is, loaded: its static
+    // destructors would run more of it.
+    if (entry) Call(FF_DEINITIALISE, 0u);
+    if (!crashed) {
+        Crash ignored;
+        if (!Guarded("unloading (its static destructors)", [&] { CloseLibrary(handle); }, ignored)) crashed = true;
+    }
 }
 
 void* Module::Symbol(const char* name) const { return LibrarySymbol(handle, name); }
 
 FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const {
-    return entry(code, input, instance);
+    FFMixed answer = ffMixedU32(FF_FAIL);
+    if (crashed) return answer;
+    if (!Guarded(FunctionName(code), [&] { answer = entry(code, input, instance); }, crash)) {
+        crashed = true;
+        answer = ffMixedU32(FF_FAIL);
+    }
+    return answer;
+}
+
+std::string Module::CrashLine() const { return crashed ? path + " " + crash.Describe() : std::string(); }
+
+const char* FunctionName(uint32_t code) {
+    static const char* const names[] = {
+        "FF_GET_INFO", nullptr, "FF_DEINITIALISE", nullptr, "FF_GET_NUM_PARAMETERS", "FF_GET_PARAMETER_NAME",
+        "FF_GET_PARAMETER_DEFAULT", "FF_GET_PARAMETER_DISPLAY", "FF_SET_PARAMETER", "FF_GET_PARAMETER",
+        "FF_GET_PLUGIN_CAPS", nullptr, nullptr, "FF_GET_EXTENDED_INFO", nullptr, "FF_GET_PARAMETER_TYPE",
+        "FF_GET_INPUT_STATUS", "FF_PROCESS_OPENGL", "FF_INSTANTIATE_GL", "FF_DEINSTANTIATE_GL", "FF_SET_TIME",
+        "FF_CONNECT", "FF_DISCONNECT", "FF_RESIZE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        "FF_GET_NUM_PARAMETER_ELEMENTS", "FF_GET_PARAMETER_USAGE", "FF_GET_PLUGIN_SHORT_NAME",
+        "FF_INITIALISE_V2", "FF_GET_PARAMETER_ELEMENT_NAME", "FF_GET_PARAMETER_ELEMENT_DEFAULT",
+        "FF_SET_PARAMETER_ELEMENT_VALUE", "FF_SET_BEAT_INFO", "FF_SET_HOST_INFO", "FF_SET_SAMPLE_RATE",
+        "FF_GET_RANGE", "FF_GET_THUMBNAIL", "FF_GET_NUM_FILE_PARAMETER_EXTENSIONS",
+        "FF_GET_FILE_PARAMETER_EXTENSION", "FF_GET_PARAMETER_VISIBILITY", "FF_GET_PARAMETER_EVENTS",
+        "FF_GET_NUM_ELEMENT_SEPARATORS", "FF_GET_SEPARATOR_ELEMENT_INDEX", "FF_ENABLE_PLUGIN_CAP",
+        "FF_GET_PARAMETER_GROUP"};
+    if (code < sizeof names / sizeof names[0] && names[code]) return names[code];
+    return "an FFGL function of unknown code";
 }
 
 namespace {
@@ -257,6 +293,10 @@ bool Instance::Create(const Module& m, uint32_t width, uint32_t height, std::str
     Destroy();
     FFGLViewportStruct viewport{0, 0, width, height};
     const FFMixed answer = m.Call(FF_INSTANTIATE_GL, &viewport);
+    if (m.Crashed()) {
+        error = m.CrashLine();
+        return false;
+    }
     if (answer.Bits == FF_FAIL || answer.Bits == 0) {
         error = m.Path() + ": the module refused to make an instance (FF_INSTANTIATE_GL failed at " +
                 std::to_string(width) + "x" + std::to_string(height) + ")";

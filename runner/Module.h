@@ -20,6 +20,7 @@
 #pragma once
 
 #include "host/FFGLABI.h"
+#include "runner/platform/CrashGuard.h"
 
 #include <cstdint>
 #include <memory>
@@ -96,7 +97,10 @@ public:
     const std::string& Path() const { return path; }
     void* Symbol(const char* name) const;
 
-    // The raw entry point. Host thread, one call at a time.
+    // The raw entry point. Host thread, one call at a time. Each call is
+    // guarded (CrashGuard.h): once one has crashed, the module is never
+    // called again (every call answers FF_FAIL) nor unloaded, since its state
+    // is whatever the crash left.
     FFMixed Call(uint32_t code, FFMixed input, FFInstanceID instance = nullptr) const;
     FFMixed Call(uint32_t code, uint32_t input, FFInstanceID instance = nullptr) const {
         return Call(code, ffMixedU32(input), instance);
@@ -108,13 +112,24 @@ public:
     // Reads identity, capabilities and every parameter. Needs no GL context.
     ModuleInfo Describe() const;
 
+    // The call that crashed, or null.
+    const Crash* Crashed() const { return crashed ? &crash : nullptr; }
+    // One line for the user: "X.so crashed in FF_PROCESS_OPENGL: SIGSEGV
+    // (invalid memory access at 0x0)".
+    std::string CrashLine() const;
+
 private:
     Module() = default;
     std::string path;
     void* handle = nullptr;
     using Entry = FFMixed (*)(uint32_t, FFMixed, FFInstanceID);
     Entry entry = nullptr;
+    mutable bool crashed = false;
+    mutable Crash crash;
 };
+
+// The name of an FFGL function code ("FF_PROCESS_OPENGL"); static text.
+const char* FunctionName(uint32_t code);
 
 // A text answer of the module, copied; null pointers (and the FF_FAIL value
 // some modules answer in place of a text pointer) give `fallback`.
