@@ -4,6 +4,7 @@
 #include "runner/ImageIO.h"
 #include "runner/ParamSetting.h"
 #include "runner/Patterns.h"
+#include "runner/UniformNames.h"
 #include "runner/commands/Soak.h"
 #include "runner/media/Media.h"
 #include "runner/platform/HeapUsage.h"
@@ -181,6 +182,52 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
         EXPECT_EQ(error.rfind(std::string("--set ") + c.arg + ": ", 0), 0u) << error;
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
     }
+}
+
+// Names a quick-start shader could not declare, each with its reason, for
+// the plugin type it is (a mixer's kit names are not an effect's).
+TEST(UniformNameHint, NamesEachParameterThatCannotBeAUniformAndWhy) {
+    auto module = [](uint32_t type, std::vector<std::pair<const char*, uint32_t>> params) {
+        ModuleInfo info;
+        info.type = type;
+        for (auto& [name, ptype] : params) {
+            ParamDesc p;
+            p.index = uint32_t(info.params.size());
+            p.name = name;
+            p.type = ptype;
+            info.params.push_back(p);
+        }
+        return info;
+    };
+    const ModuleInfo fine = module(FF_EFFECT, {{"amount", FF_TYPE_STANDARD}, {"_2nd", FF_TYPE_BOOLEAN},
+                                               {"tint", FF_TYPE_RED}, {"tint_green", FF_TYPE_GREEN},
+                                               {"tint_blue", FF_TYPE_BLUE}, {"time", FF_TYPE_BUFFER},
+                                               {"textureSrc", FF_TYPE_STANDARD}});
+    EXPECT_EQ(UniformNameHint(fine), "");
+
+    const ModuleInfo broken = module(
+        FF_EFFECT, {{"amount", FF_TYPE_STANDARD}, {"time", FF_TYPE_STANDARD}, {"Edge Amount", FF_TYPE_STANDARD},
+                    {"2nd", FF_TYPE_STANDARD}, {"sample", FF_TYPE_OPTION}, {"gl_Size", FF_TYPE_STANDARD},
+                    {"inputTexture", FF_TYPE_STANDARD}, {"amount", FF_TYPE_INTEGER}, {"mix", FF_TYPE_STANDARD}});
+    const std::string hint = UniformNameHint(broken);
+    EXPECT_EQ(hint.rfind("hint: a module made with the Tessivar kit declares each parameter as a GLSL uniform", 0),
+              0u);
+    EXPECT_EQ(hint.find('\n'), std::string::npos);
+    for (const char* says : {"parameter 1 'time' is one of the kit's own names",
+                             "parameter 2 'Edge Amount' is not a GLSL identifier", "parameter 3 '2nd' is not",
+                             "parameter 4 'sample' is a GLSL keyword", "parameter 5 'gl_Size' starts with gl_",
+                             "parameter 6 'inputTexture' is one of the kit's own names",
+                             "parameter 7 'amount' is the name of parameter 0 too",
+                             "parameter 8 'mix' hides GLSL's function mix()"})
+        EXPECT_NE(hint.find(says), std::string::npos) << says << "\n" << hint;
+    EXPECT_EQ(hint.find("parameter 0 'amount'"), std::string::npos);
+
+    const ModuleInfo mixer = module(FF_MIXER, {{"mixVal", FF_TYPE_STANDARD}, {"inputTexture", FF_TYPE_STANDARD},
+                                               {"mixVal", FF_TYPE_STANDARD}, {"i_uv_src", FF_TYPE_STANDARD}});
+    const std::string mixed = UniformNameHint(mixer);
+    EXPECT_EQ(mixed.find("'inputTexture'"), std::string::npos) << mixed;
+    EXPECT_NE(mixed.find("parameter 2 'mixVal' is the name of parameter 0 too"), std::string::npos) << mixed;
+    EXPECT_NE(mixed.find("parameter 3 'i_uv_src' is one of the kit's own names"), std::string::npos) << mixed;
 }
 
 // Floors of 100-cycle blocks, the first at the end of warm-up. The driver's
