@@ -97,6 +97,17 @@ const ParamDesc* ModuleInfo::FindParam(const std::string& key) const {
         found = &p;
     }
     if (found) return found;
+    // A name longer than the 16 characters hosts are shown: the parameter
+    // whose name was cut to them, if only one was.
+    if (key.size() > kFieldLength) {
+        const std::string head = key.substr(0, kFieldLength);
+        for (const auto& p : params) {
+            if (p.name.size() != kFieldLength || p.name != head) continue;
+            if (found) return nullptr;
+            found = &p;
+        }
+        if (found) return found;
+    }
     if (!key.empty() && key.size() < 10 && key.find_first_not_of("0123456789") == std::string::npos) {
         const auto index = uint32_t(std::stoul(key));
         for (const auto& p : params)

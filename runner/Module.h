@@ -71,8 +71,9 @@ struct ModuleInfo {
     uint32_t thumbnailWidth = 0, thumbnailHeight = 0;
     std::vector<ParamDesc> params;
 
-    // Finds a parameter by its display name (exact, then ignoring case) or by
-    // its decimal index. Null when there is no such parameter.
+    // Finds a parameter by its display name (exact, then ignoring case), by
+    // the longer name a 16-character display name was cut from, or by its
+    // decimal index. Null when there is no such parameter, or more than one.
     const ParamDesc* FindParam(const std::string& nameOrIndex) const;
 };
 

@@ -137,6 +137,9 @@ ModuleInfo sampleInfo() {
     add("Caption", FF_TYPE_TEXT);
     add("Spectrum", FF_TYPE_BUFFER);
     add("mode", FF_TYPE_STANDARD);  // differs from "Mode" only by case
+    add("falloffStartRadi", FF_TYPE_STANDARD);  // "falloffStartRadius", cut to 16 by the record
+    add("innerRadiusOfThe", FF_TYPE_STANDARD);  // two names cut to the same 16
+    add("innerRadiusOfThe", FF_TYPE_STANDARD);
     return info;
 }
 
@@ -147,6 +150,7 @@ TEST(ParamSetting, ResolvesNamesAndIndicesAndParsesEachType) {
         {"1=2.5", 1, 2.5f},  // by index, sent unclamped
         {"Mode=screen", 2, 2}, {"Mode=1", 2, 1},
         {"mode=0.25", 5, 0.25f},  // exact case wins
+        {"falloffStartRadius=0.5", 6, 0.5f}, {"falloffStartRadi=0.75", 6, 0.75f},  // the full name, or as cut
     };
     ParamSetting s;
     std::string error;
@@ -166,7 +170,7 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
     const struct { const char* arg, *says; } cases[] = {
         {"Show Guides", "expected NAME=VALUE"},
         {"=1", "expected NAME=VALUE"},
-        {"6=1", "no parameter named '6' in sample.so"},
+        {"9=1", "no parameter named '9' in sample.so"},
         {"Show Guides=maybe", "use on or off"},
         {"Input Aspect=nan", "takes a number, not 'nan'"},
         {"Input Aspect=1e40", "takes a number"},
@@ -176,6 +180,9 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
         {"Mode=0.5", "has no option '0.5'"},
         {"Spectrum=1", "is a buffer"},
         {"MODE=1", "no parameter named 'MODE'"},  // two parameters match ignoring case
+        {"Input Aspect Ratio X=1", "no parameter named"},  // longer than 16, but no name was cut
+        {"falloffStartRad=1", "no parameter named"},
+        {"innerRadiusOfTheCircle=1", "no parameter named"},  // cut from either of two
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(ParseSetting(info, c.arg, s, error)) << c.arg;
