@@ -14,7 +14,11 @@
 cmake_minimum_required(VERSION 3.25)
 
 function(run what)
+  string(TIMESTAMP start "%s")
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(TIMESTAMP end "%s")
+  math(EXPR took "${end} - ${start}")
+  message(STATUS "${what}: ${took} s")
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "${what} failed (${rc}):\n${out}${err}")
   endif()
