@@ -6,16 +6,17 @@
 
 namespace tessivar {
 
-bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const std::vector<Image>& inputs,
+bool FrameHost::Create(const Module& plugin, const ModuleInfo& moduleInfo, const std::vector<Image>& inputs,
                        uint32_t width, uint32_t height, std::string& error, int bits) {
+    module = &plugin;
     info = &moduleInfo;
     if (inputs.size() < moduleInfo.minInputs) {
-        error = module.Path() + ": needs at least " + std::to_string(moduleInfo.minInputs) + " input(s), got " +
+        error = plugin.Path() + ": needs at least " + std::to_string(moduleInfo.minInputs) + " input(s), got " +
                 std::to_string(inputs.size()) + " (use --input or --pattern)";
         return false;
     }
     if (inputs.size() > moduleInfo.maxInputs) {
-        error = module.Path() + ": takes at most " + std::to_string(moduleInfo.maxInputs) + " input(s), got " +
+        error = plugin.Path() + ": takes at most " + std::to_string(moduleInfo.maxInputs) + " input(s), got " +
                 std::to_string(inputs.size());
         return false;
     }
@@ -40,7 +41,7 @@ bool FrameHost::Create(const Module& module, const ModuleInfo& moduleInfo, const
         return false;
     }
     PrepareTarget();
-    return instance.Create(module, width, height, error);
+    return instance.Create(plugin, width, height, error);
 }
 
 void FrameHost::UpdateInput(size_t i, const Image& picture) { textures.at(i).Upload(picture); }
@@ -65,7 +66,7 @@ bool FrameHost::RenderFrame(double seconds, std::string& error) {
     PrepareTarget();
     if (info->timeSupported) instance.SetTime(seconds);
     if (!instance.Process(InputDescs(), target.Framebuffer())) {
-        error = info->path + ": FF_PROCESS_OPENGL failed";
+        error = module->Crashed() ? module->CrashLine() : info->path + ": FF_PROCESS_OPENGL failed";
         return false;
     }
     return true;

@@ -43,6 +43,7 @@ public:
     const RenderTarget& Target() const { return target; }
 
 private:
+    const Module* module = nullptr;
     const ModuleInfo* info = nullptr;
     std::vector<InputTexture> textures;
     RenderTarget target;

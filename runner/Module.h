@@ -153,6 +153,10 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     bool Create(const Module& module, uint32_t width, uint32_t height, std::string& error);
+    // Whether the module crashed (in a call through this instance or another),
+    // and the line that says where.
+    bool Crashed() const { return module && module->Crashed(); }
+    std::string CrashLine() const { return module ? module->CrashLine() : std::string(); }
     // False when the module refused FF_DEINSTANTIATE_GL; the instance is gone either way.
     bool Destroy();
     bool Valid() const { return id != nullptr; }

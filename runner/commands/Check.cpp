@@ -4,6 +4,7 @@
 #include "runner/GLFrame.h"
 #include "runner/Module.h"
 #include "runner/Patterns.h"
+#include "runner/UniformNames.h"
 
 #include <cctype>
 #include <cmath>
@@ -15,6 +16,11 @@
 namespace tessivar {
 namespace {
 
+// Indices of the rows below, in table order.
+enum RowIndex : size_t {
+    kExports, kInfo, kExtended, kThumbnail, kNullInstance, kParameters,
+    kDefaults, kLifecycle, kState, kDebug, kEvents, kRowCount
+};
 const char* const kRows[] = {
     "exports",
     "information record",
@@ -48,6 +54,48 @@ public:
 private:
     std::vector<std::string> problems;
 };
+
+// The module crashed: this process calls it no more (Module.h).
+struct ModuleCrashed {};
+
+// Rows into the report and to the caller, in table order, from `first` on.
+class Reporter {
+public:
+    Reporter(size_t firstRow, const std::function<void(const CheckResult&)>& sink, CheckReport& out)
+        : first(firstRow), onRow(sink), report(out) {}
+
+    // Row `index` done; every row before it must be done already.
+    void Add(size_t index, bool passed, const std::string& detail) {
+        next = index + 1;
+        if (index < first) return;
+        report.rows.push_back({kRows[index], passed, detail});
+        if (onRow) onRow(report.rows.back());
+    }
+    // Rows still to be reported, up to but not including `index`.
+    size_t Next() const { return next; }
+    // The row a crash in row `index`'s calls is told in: the first this
+    // process reports, if the crash came sooner.
+    size_t CrashRow(size_t index) const { return std::max(index, first); }
+    // The module crashed in a call of row `index`: that row fails naming it.
+    [[noreturn]] void Crashed(size_t index, const std::string& detail) {
+        Add(CrashRow(index), false, detail);
+        report.crashed = true;
+        throw ModuleCrashed{};
+    }
+
+private:
+    size_t first, next = 0;
+    const std::function<void(const CheckResult&)>& onRow;
+    CheckReport& report;
+};
+
+// "crashed in FF_PROCESS_OPENGL (frame 1): SIGSEGV (...)": the watched call's
+// own words when they name the call that crashed.
+std::string crashDetail(const Module& m, const std::string& what = "") {
+    const Crash& c = *m.Crashed();
+    const std::string call = what.rfind(c.call, 0) == 0 ? what : c.call;
+    return "crashed in " + call + ": " + c.signal + (c.what.empty() ? "" : " (" + c.what + ")");
+}
 
 std::string hex(uint64_t v) {
     std::ostringstream s;
@@ -210,28 +258,61 @@ void checkParameters(const Module& m, const ModuleInfo& info, Row& row) {
 // Everything that needs an instance, under a GL state and error watch.
 class GLSession {
 public:
-    GLSession(const Module& m, const ModuleInfo& i, HeadlessGL& context) : module(m), info(i), gl(context) {}
+    GLSession(const Module& m, const ModuleInfo& i, HeadlessGL& context, Reporter& reporter, std::string& hintOut)
+        : module(m), info(i), gl(context), out(reporter), hint(hintOut) {}
 
-    Row defaults, lifecycle, state, debug, events;
-    std::string lifecycleSummary, eventsSummary;
-
+    // Rows kDefaults to kEvents, each reported as soon as it and those before
+    // it are done (the state and debug rows watch every call, so they and the
+    // events row after them come at the end).
     void Run() {
         gl.SetDebugSink([this](unsigned type, unsigned, const std::string& message) {
             if (type != HeadlessGL::kDebugTypeError) return;
             if (debugErrors++ == 0) firstDebugError = message;
         });
+        struct Unsink {
+            HeadlessGL& gl;
+            ~Unsink() { gl.SetDebugSink(nullptr); }
+        } unsink{gl};
         MakeInputs();
         RunInstances();
-        gl.SetDebugSink(nullptr);
-        if (debugErrors) debug.Problem(std::to_string(debugErrors) + " KHR_debug error(s), first: " + firstDebugError);
+        ReportUpTo(kRowCount);
     }
 
 private:
     static constexpr int kFrames = 3;
 
-    void Watch(const std::string& what, const std::function<void()>& call) {
+    Row& RowAt(size_t index) {
+        switch (index) {
+            case kDefaults: return defaults;
+            case kLifecycle: return lifecycle;
+            case kState: return state;
+            case kDebug: return debug;
+            default: return events;
+        }
+    }
+
+    // Reports this session's rows before `index` not yet reported.
+    void ReportUpTo(size_t index) {
+        if (debugErrors && !debugCounted) {
+            debug.Problem(std::to_string(debugErrors) + " KHR_debug error(s), first: " + firstDebugError);
+            debugCounted = true;
+        }
+        for (size_t r = std::max<size_t>(out.Next(), kDefaults); r < index; ++r) {
+            const std::string summary = r == kLifecycle ? lifecycleSummary : r == kEvents ? eventsSummary : "";
+            out.Add(r, RowAt(r).Ok(), RowAt(r).Detail(summary));
+        }
+    }
+
+    // A call of row `index`, under the GL state and error watch. A crash in
+    // it fails that row (what the crash left of the GL state is no fault of
+    // the module's contract) and ends the session.
+    void Watch(size_t index, const std::string& what, const std::function<void()>& call) {
         const GLStateWatch watch;
         call();
+        if (module.Crashed()) {
+            ReportUpTo(out.CrashRow(index));
+            out.Crashed(index, crashDetail(module, what));
+        }
         if (const std::string changed = watch.Changed(); !changed.empty())
             state.Problem("after " + what + ": " + changed);
         if (const unsigned n = watch.Errors()) debug.Problem(std::to_string(n) + " glGetError error(s) after " + what);
@@ -274,35 +355,39 @@ private:
         Instance first, second;
         std::string error;
         bool made = false;
-        Watch("FF_INSTANTIATE_GL", [&] { made = first.Create(module, kWidth, kHeight, error); });
+        Watch(kLifecycle, "FF_INSTANTIATE_GL", [&] { made = first.Create(module, kWidth, kHeight, error); });
         if (!made) {
             lifecycle.Problem(error);
             defaults.Problem("not run: no instance");
             events.Problem("not run: no instance");
+            hint = UniformNameHint(info);
             return;
         }
         SetDefaults(first);
+        ReportUpTo(kLifecycle);
         RenderFrames(first);
         CheckEvents(first);
         // A second instance beside the first: shared state must not mix them up.
         Prepare(false);
-        Watch("FF_INSTANTIATE_GL (second instance)", [&] { made = second.Create(module, kWidth, kHeight, error); });
+        Watch(kLifecycle, "FF_INSTANTIATE_GL (second instance)",
+              [&] { made = second.Create(module, kWidth, kHeight, error); });
         if (!made) {
             lifecycle.Problem("second instance: " + error);
         } else {
             bool ok = false;
-            Watch("FF_PROCESS_OPENGL (second instance)", [&] { ok = second.Process(descs, target.Framebuffer()); });
+            Watch(kLifecycle, "FF_PROCESS_OPENGL (second instance)",
+                  [&] { ok = second.Process(descs, target.Framebuffer()); });
             if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed on the second instance");
         }
-        Watch("FF_DEINSTANTIATE_GL", [&] { first.Destroy(); });
-        Watch("FF_DEINSTANTIATE_GL (second instance)", [&] { second.Destroy(); });
+        Watch(kLifecycle, "FF_DEINSTANTIATE_GL", [&] { first.Destroy(); });
+        Watch(kLifecycle, "FF_DEINSTANTIATE_GL (second instance)", [&] { second.Destroy(); });
         lifecycleSummary = std::to_string(kFrames) + " frames at " + std::to_string(kWidth) + "x" +
                            std::to_string(kHeight) + ", " + std::to_string(inputCount) + " input(s), two instances";
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 
     void SetDefaults(const Instance& instance) {
-        Watch("FF_SET_PARAMETER", [&] {
+        Watch(kDefaults, "FF_SET_PARAMETER", [&] {
             for (const ParamDesc& p : info.params) {
                 if (p.type == FF_TYPE_BUFFER) continue;
                 const bool ok =
@@ -317,18 +402,23 @@ private:
         for (int f = 0; f < kFrames; ++f) {
             Prepare(f == kFrames - 1);
             const std::string frame = " (frame " + std::to_string(f + 1) + (f == kFrames - 1 ? ", blending on)" : ")");
-            Watch("FF_SET_TIME" + frame, [&] { instance.SetTime(f / 60.0); });
+            Watch(kLifecycle, "FF_SET_TIME" + frame, [&] { instance.SetTime(f / 60.0); });
             bool ok = false;
-            Watch("FF_PROCESS_OPENGL" + frame, [&] { ok = instance.Process(descs, target.Framebuffer()); });
+            Watch(kLifecycle, "FF_PROCESS_OPENGL" + frame,
+                  [&] { ok = instance.Process(descs, target.Framebuffer()); });
             if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed" + frame);
         }
         glDisable(GL_BLEND);
     }
 
     void CheckEvents(const Instance& instance) {
-        const uint32_t pending = instance.PendingEvents();
-        const std::vector<ParamEvent> delivered = instance.CollectEvents();
-        const uint32_t left = instance.PendingEvents();
+        uint32_t pending = 0, left = 0;
+        std::vector<ParamEvent> delivered;
+        Watch(kEvents, "FF_GET_PARAMETER_EVENTS", [&] {
+            pending = instance.PendingEvents();
+            delivered = instance.CollectEvents();
+            left = instance.PendingEvents();
+        });
         if (delivered.size() != pending)
             events.Problem(std::to_string(pending) + " pending but " + std::to_string(delivered.size()) + " delivered");
         for (const ParamEvent& e : delivered) {
@@ -342,6 +432,11 @@ private:
     const Module& module;
     const ModuleInfo& info;
     HeadlessGL& gl;
+    Reporter& out;
+    std::string& hint;
+    Row defaults, lifecycle, state, debug, events;
+    std::string lifecycleSummary, eventsSummary;
+    bool debugCounted = false;
     uint32_t inputCount = 0;
     std::vector<InputTexture> textures;
     std::vector<FFGLTextureStruct> descs;
@@ -352,48 +447,66 @@ private:
 
 }  // namespace
 
-std::vector<CheckResult> CheckModule(const std::string& path, HeadlessGL& gl) {
-    std::vector<CheckResult> rows;
-    auto add = [&](bool passed, const std::string& detail) {
-        rows.push_back({kRows[rows.size()], passed, detail});
-    };
+const std::vector<std::string>& CheckRowNames() {
+    static const std::vector<std::string> names(std::begin(kRows), std::end(kRows));
+    return names;
+}
+
+CheckReport CheckModule(const std::string& path, HeadlessGL& gl, size_t firstRow,
+                        const std::function<void(const CheckResult&)>& onRow) {
+    static_assert(std::size(kRows) == kRowCount, "a name for every row");
+    CheckReport report;
+    Reporter out(firstRow, onRow, report);
     std::string error;
     auto module = Module::Load(path, error);
-    if (!module) {
-        add(false, error);
-        while (rows.size() < std::size(kRows)) add(false, "not run: the module did not load");
-        return rows;
+    if (!module) {  // (a crash while loading too: it would crash in any process)
+        out.Add(kExports, false, error);
+        while (out.Next() < kRowCount) out.Add(out.Next(), false, "not run: the module did not load");
+        return report;
     }
-    add(module->Symbol("SetLogCallback") != nullptr,
-        module->Symbol("SetLogCallback") ? "plugMain, SetLogCallback" : "plugMain found, SetLogCallback missing");
+    // A crash in a call of row `index` ends the check here.
+    auto crashed = [&](size_t index) {
+        if (module->Crashed()) out.Crashed(index, crashDetail(*module));
+    };
+    try {
+        out.Add(kExports, module->Symbol("SetLogCallback") != nullptr,
+                module->Symbol("SetLogCallback") ? "plugMain, SetLogCallback" : "plugMain found, SetLogCallback missing");
 
-    Row infoRow, extRow, thumbRow, nullRow, paramRow;
-    checkInfoRecord(*module, infoRow);
-    const ModuleInfo info = module->Describe();
-    add(infoRow.Ok(), infoRow.Detail("'" + info.name + "' (" + info.id + "), API " + std::to_string(info.apiMajor) +
-                                     "." + std::to_string(info.apiMinor) + ", " + PluginTypeName(info.type)));
-    std::string extSummary, thumbSummary;
-    checkExtendedInfo(*module, extRow, extSummary);
-    add(extRow.Ok(), extRow.Detail(extSummary));
-    checkThumbnail(*module, thumbRow, thumbSummary);
-    add(thumbRow.Ok(), thumbRow.Detail(thumbSummary));
+        Row infoRow, extRow, thumbRow, nullRow, paramRow;
+        checkInfoRecord(*module, infoRow);
+        crashed(kInfo);
+        const ModuleInfo info = module->Describe();
+        crashed(kInfo);
+        report.id = info.id;
+        report.name = info.name;
+        out.Add(kInfo, infoRow.Ok(),
+                infoRow.Detail("'" + info.name + "' (" + info.id + "), API " + std::to_string(info.apiMajor) + "." +
+                               std::to_string(info.apiMinor) + ", " + PluginTypeName(info.type)));
+        std::string extSummary, thumbSummary;
+        checkExtendedInfo(*module, extRow, extSummary);
+        crashed(kExtended);
+        out.Add(kExtended, extRow.Ok(), extRow.Detail(extSummary));
+        checkThumbnail(*module, thumbRow, thumbSummary);
+        crashed(kThumbnail);
+        out.Add(kThumbnail, thumbRow.Ok(), thumbRow.Detail(thumbSummary));
 
-    const uint64_t count = module->Call(FF_GET_NUM_PARAMETERS, 0u).Bits;
-    checkNullInstance(*module, count == FF_FAIL ? 0 : uint32_t(count), nullRow);
-    add(nullRow.Ok(), nullRow.Detail("all refused"));
-    if (count == FF_FAIL) paramRow.Problem("FF_GET_NUM_PARAMETERS failed");
-    else if (count > kMaxParams) paramRow.Problem(std::to_string(count) + " parameters is implausible");
-    else checkParameters(*module, info, paramRow);
-    add(paramRow.Ok(), paramRow.Detail(std::to_string(info.params.size()) + " parameters"));
+        const uint64_t count = module->Call(FF_GET_NUM_PARAMETERS, 0u).Bits;
+        crashed(kNullInstance);
+        checkNullInstance(*module, count == FF_FAIL ? 0 : uint32_t(count), nullRow);
+        crashed(kNullInstance);
+        out.Add(kNullInstance, nullRow.Ok(), nullRow.Detail("all refused"));
+        if (count == FF_FAIL) paramRow.Problem("FF_GET_NUM_PARAMETERS failed");
+        else if (count > kMaxParams) paramRow.Problem(std::to_string(count) + " parameters is implausible");
+        else checkParameters(*module, info, paramRow);
+        crashed(kParameters);
+        out.Add(kParameters, paramRow.Ok(), paramRow.Detail(std::to_string(info.params.size()) + " parameters"));
 
-    GLSession session(*module, info, gl);
-    session.Run();
-    add(session.defaults.Ok(), session.defaults.Detail());
-    add(session.lifecycle.Ok(), session.lifecycle.Detail(session.lifecycleSummary));
-    add(session.state.Ok(), session.state.Detail());
-    add(session.debug.Ok(), session.debug.Detail());
-    add(session.events.Ok(), session.events.Detail(session.eventsSummary));
-    return rows;
+        GLSession session(*module, info, gl, out, report.hint);
+        session.Run();
+    } catch (const ModuleCrashed&) {
+        // Reported; the rows after it are for a fresh process.
+    }
+    return report;
 }
 
 }  // namespace tessivar

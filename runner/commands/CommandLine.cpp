@@ -73,8 +73,9 @@ std::vector<ParamSetting> resolveSettings(const ModuleInfo& info, const std::vec
 
 void applySettings(const Instance& instance, const std::vector<ParamSetting>& settings) {
     for (const auto& s : settings) {
-        std::string error;
-        if (!ApplySetting(instance, s, error)) throw Failure(error);
+        std::string error, note;
+        if (!ApplySetting(instance, s, error, note)) throw Failure(error);
+        if (!note.empty()) std::fprintf(stderr, "ffglrun: note: %s\n", note.c_str());
     }
 }
 

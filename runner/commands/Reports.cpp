@@ -48,25 +48,35 @@ std::string censusText(const GLCensus& c) {
 
 }  // namespace
 
-nlohmann::json CheckToJson(const std::string& module, const std::vector<CheckResult>& rows) {
+nlohmann::json CheckToJson(const std::string& module, const CheckReport& report) {
     nlohmann::json checks = nlohmann::json::array();
     size_t failed = 0;
-    for (const auto& r : rows) {
+    for (const auto& r : report.rows) {
         checks.push_back({{"name", r.name}, {"passed", r.passed}, {"detail", r.detail}});
         failed += r.passed ? 0 : 1;
     }
-    return {{"module", module}, {"passed", failed == 0}, {"total", rows.size()}, {"failed", failed}, {"checks", checks}};
+    return {{"module", module},         {"id", report.id},       {"name", report.name},
+            {"passed", failed == 0},    {"total", report.rows.size()}, {"failed", failed},
+            {"checks", checks},         {"hint", report.hint}};
 }
 
-std::string CheckToText(const std::vector<CheckResult>& rows) {
-    size_t width = 0, failed = 0;
-    for (const auto& r : rows) width = std::max(width, r.name.size());
-    std::string out = format("%-*s  %-6s %s\n", int(width), "check", "result", "detail");
-    for (const auto& r : rows) {
-        out += format("%-*s  %-6s ", int(width), r.name.c_str(), r.passed ? "pass" : "FAIL") + r.detail + "\n";
-        failed += r.passed ? 0 : 1;
-    }
-    return out + format("%zu checks: %zu passed, %zu failed\n", rows.size(), rows.size() - failed, failed);
+namespace {
+size_t checkNameWidth() {
+    size_t width = 0;
+    for (const auto& n : CheckRowNames()) width = std::max(width, n.size());
+    return width;
+}
+}  // namespace
+
+std::string CheckHeadingText() { return format("%-*s  %-6s %s\n", int(checkNameWidth()), "check", "result", "detail"); }
+
+std::string CheckRowText(const CheckResult& r) {
+    return format("%-*s  %-6s ", int(checkNameWidth()), r.name.c_str(), r.passed ? "pass" : "FAIL") + r.detail + "\n";
+}
+
+std::string CheckSummaryText(const std::vector<CheckResult>& rows) {
+    const size_t failed = size_t(std::count_if(rows.begin(), rows.end(), [](const CheckResult& r) { return !r.passed; }));
+    return format("%zu checks: %zu passed, %zu failed\n", rows.size(), rows.size() - failed, failed);
 }
 
 nlohmann::json BenchToJson(const BenchResult& r) {

@@ -23,8 +23,12 @@
 
 namespace tessivar {
 
-nlohmann::json CheckToJson(const std::string& module, const std::vector<CheckResult>& rows);
-std::string CheckToText(const std::vector<CheckResult>& rows);
+nlohmann::json CheckToJson(const std::string& module, const CheckReport& report);
+// The table a row at a time, as the rows come: its heading, a row, the
+// closing count.
+std::string CheckHeadingText();
+std::string CheckRowText(const CheckResult& row);
+std::string CheckSummaryText(const std::vector<CheckResult>& rows);
 
 nlohmann::json BenchToJson(const BenchResult& result);
 std::string BenchToText(const BenchResult& result);

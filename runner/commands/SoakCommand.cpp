@@ -38,6 +38,10 @@ int runSoak(const SoakArgs& a) {
     else
         std::cout << SoakToText(report);
     std::cout.flush();
+    if (module->Crashed()) {  // what followed the crash says nothing more
+        std::fprintf(stderr, "ffglrun: %s\n", module->CrashLine().c_str());
+        return kExitFailure;
+    }
     if (!report.Passed()) {
         std::fprintf(stderr, "ffglrun: %s fails the soak: %s\n", a.module.c_str(), report.Problems().c_str());
         return kExitFailure;

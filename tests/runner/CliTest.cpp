@@ -301,6 +301,78 @@ TEST_F(Cli, CheckFailsABrokenModuleOnTheRightRows) {
     EXPECT_EQ(r.Line().find("fails 2 of 11 checks"), r.Line().size() - std::string("fails 2 of 11 checks").size());
 }
 
+// A module that crashes in every frame: render, bench and soak end with one
+// line naming the call and leave nothing; check fails the row whose call
+// crashed and every row after it (each run again in a fresh process), and
+// passes the rows before.
+TEST_F(Cli, ACrashingModuleIsNamedByEveryCommand) {
+    const std::string m = Module("CRASHINGPLUGIN"), out = dir + "o.png";
+    const std::vector<std::string> render = {"render", m, "--pattern", "grid", "--size", "32x32", "--out", out};
+    EXPECT_ONE_LINE(Run(render), 1, m + " crashed in FF_PROCESS_OPENGL: ");
+    std::vector<std::string> aborting = render;
+    aborting.insert(aborting.end(), {"--set", "crash=abort"});
+    EXPECT_ONE_LINE(Run(aborting), 1, m + " crashed in FF_PROCESS_OPENGL: SIGABRT (abort)");
+    EXPECT_ONE_LINE(Run({"bench", m, "--size", "32x32", "--frames", "2"}), 1, "crashed in FF_PROCESS_OPENGL: ");
+    EXPECT_ONE_LINE(Run({"soak", m, "--cycles", "1"}), 1, m + " crashed in FF_PROCESS_OPENGL: ");
+    EXPECT_TRUE(Files().empty());
+
+    const Result r = Run({"check", m});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("parameters accept their defaults        pass"), std::string::npos) << r.out;
+    for (const char* row : {"instantiate, process, de-instantiate  ", "GL state restored after each call     ",
+                            "no KHR_debug errors                   ", "parameter events delivered and cleared"})
+        EXPECT_NE(r.out.find(std::string(row) + "  FAIL   crashed in FF_PROCESS_OPENGL (frame 1): "), std::string::npos)
+            << row << "\n" << r.out;
+    EXPECT_NE(r.out.find("11 checks: 7 passed, 4 failed"), std::string::npos) << r.out;
+}
+
+// What an author meets first: a hint when names may be why instances fail,
+// --set at the last index and one past it, a note for a value outside the
+// range (none at its end), and two modules with one ID in a folder.
+TEST_F(Cli, HintsSettingsAndClashesSayWhatIsWrongInOneLine) {
+    const std::string misnamed = Module("MISNAMEDPLUGIN");
+    const std::string hint = "ffglrun: hint: a module made with the Tessivar kit declares each parameter as a GLSL "
+                             "uniform of its name, and parameter 0 'time' is one of the kit's own names; parameter 1 "
+                             "'Edge Amount' is not a GLSL identifier (letters, digits and _, not starting with a digit)";
+    const Result rendered = Run({"render", misnamed, "--pattern", "grid", "--size", "32x32", "--out", dir + "o.png"});
+    EXPECT_EQ(rendered.code, 1);
+    EXPECT_NE(rendered.err.find(misnamed + ": the module refused to make an instance (FF_INSTANTIATE_GL failed at "
+                                           "32x32)\n" + hint + "\n"),
+              std::string::npos) << rendered.err;
+    const Result checked = Run({"check", misnamed});
+    EXPECT_EQ(checked.code, 1);
+    EXPECT_NE(checked.err.find("fails 4 of 11 checks\n" + hint + "\n"), std::string::npos) << checked.err;
+    EXPECT_EQ(Run({"check", Module("CRASHINGPLUGIN"), "--json"}).err.find("hint"), std::string::npos);
+
+    const std::string m = Module("CRASHINGPLUGIN");
+    auto set = [&](const std::string& assignment) {
+        return Run({"render", m, "--pattern", "grid", "--size", "8x8", "--out", dir + "o.png", "--set",
+                    "crash=never", "--set", assignment});
+    };
+    const Result atEnd = set("amount=1"), pastEnd = set("amount=1.5"), lastIndex = set("1=never");
+    EXPECT_EQ(atEnd.code, 0);
+    EXPECT_EQ(atEnd.err, "");
+    EXPECT_ONE_LINE(pastEnd, 0, "note: --set amount=1.5: 1.5 is outside the range of 'amount' (0 .. 1); sent as given");
+    EXPECT_EQ(lastIndex.code, 0) << lastIndex.err;
+    EXPECT_ONE_LINE(set("2=1"), 2, "--set 2=1: no parameter 2 in " + m + ": its parameters are numbered 0 to 1");
+
+    // A folder as a host scans it: its modules, not its other files.
+    const std::string good = Module("QUICKSTARTSOURCE"), folder = dir + "plugins";
+    const std::string extension = fs::u8path(good).extension().u8string();
+    fs::create_directories(folder);
+    std::ofstream(folder + "/notes.txt") << "not a module";
+    EXPECT_ONE_LINE(Run({"check", folder}), 1, folder + ": no " + extension + " module in the folder");
+    for (const char* name : {"/A", "/B"})
+        fs::copy(fs::u8path(good), fs::u8path(folder + name + extension), fs::copy_options::recursive);
+    const Result clash = Run({"check", folder});
+    EXPECT_EQ(clash.code, 1);
+    const auto inFolder = [&](const char* name) { return (fs::u8path(folder) / (name + extension)).u8string(); };
+    const std::string line = "ID 'TQSS' is taken by 2 modules (" + inFolder("A") + ", " + inFolder("B") +
+                             "): a host scanning them keeps one";
+    EXPECT_NE(clash.out.find("2 modules: 2 pass every check\n" + line + "\n"), std::string::npos) << clash.out;
+    EXPECT_ONE_LINE(clash, 1, line);
+}
+
 // Goldens: made by --update-expected, then compared frame by frame. The
 // module draws nothing, so a golden with one pixel set differs by exactly it.
 TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {

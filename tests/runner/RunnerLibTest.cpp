@@ -151,6 +151,7 @@ TEST(ParamSetting, ResolvesNamesAndIndicesAndParsesEachType) {
         {"Mode=screen", 2, 2}, {"Mode=1", 2, 1},
         {"mode=0.25", 5, 0.25f},  // exact case wins
         {"falloffStartRadius=0.5", 6, 0.5f}, {"falloffStartRadi=0.75", 6, 0.75f},  // the full name, or as cut
+        {"8=1", 8, 1},  // the last index
     };
     ParamSetting s;
     std::string error;
@@ -161,6 +162,15 @@ TEST(ParamSetting, ResolvesNamesAndIndicesAndParsesEachType) {
     }
     ASSERT_TRUE(ParseSetting(info, "Caption=a=b c", s, error)) << error;  // first '=' splits
     EXPECT_EQ(s.text, "a=b c");
+    // A number outside the range is taken, and marked for a note.
+    for (const char* inside : {"Input Aspect=0", "Input Aspect=1", "Show Guides=on", "Mode=Screen"}) {
+        ASSERT_TRUE(ParseSetting(info, inside, s, error)) << error;
+        EXPECT_FALSE(s.outsideRange) << inside;
+    }
+    for (const char* outside : {"Input Aspect=1.0001", "Input Aspect=-0.0001"}) {
+        ASSERT_TRUE(ParseSetting(info, outside, s, error)) << error;
+        EXPECT_TRUE(s.outsideRange) << outside;
+    }
 }
 
 TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
@@ -170,7 +180,8 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
     const struct { const char* arg, *says; } cases[] = {
         {"Show Guides", "expected NAME=VALUE"},
         {"=1", "expected NAME=VALUE"},
-        {"9=1", "no parameter named '9' in sample.so"},
+        {"9=1", "no parameter 9 in sample.so: its parameters are numbered 0 to 8"},
+        {"99999999999=1", "no parameter 99999999999 in sample.so"},
         {"Show Guides=maybe", "use on or off"},
         {"Input Aspect=nan", "takes a number, not 'nan'"},
         {"Input Aspect=1e40", "takes a number"},
@@ -182,7 +193,7 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
         {"MODE=1", "no parameter named 'MODE'"},  // two parameters match ignoring case
         {"Input Aspect Ratio X=1", "no parameter named"},  // longer than 16, but no name was cut
         {"falloffStartRad=1", "no parameter named"},
-        {"innerRadiusOfTheCircle=1", "no parameter named"},  // cut from either of two
+        {"innerRadiusOfTheCircle=1", "parameters 7 and 8 are both shown as 'innerRadiusOfThe'"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(ParseSetting(info, c.arg, s, error)) << c.arg;

@@ -12,6 +12,7 @@
 // A failure anywhere, or an interruption (noticed between frames, thrown as
 // an Interruption like any failure), ends every stage; the outputs are then
 // abandoned, so a stopped run leaves nothing half-written.
+#include "runner/UniformNames.h"
 #include "runner/commands/CommandLine.h"
 #include "runner/commands/Commands.h"
 #include "runner/commands/Options.h"
@@ -105,7 +106,12 @@ private:
 #endif
         inputs.ReadFirstRaw();
         std::string error;
-        if (!host.Create(*module, info, inputs.Pictures(), size.width, size.height, error)) throw Failure(error);
+        if (!host.Create(*module, info, inputs.Pictures(), size.width, size.height, error)) {
+            // A name that cannot be a uniform is a likely reason, if the
+            // module was made with the kit: one more line saying so.
+            const std::string hint = module->Crashed() ? "" : UniformNameHint(info);
+            throw Failure(hint.empty() ? error : error + "\nffglrun: " + hint);
+        }
         applySettings(host.Plugin(), settings);
         if (spectrum) {
             audioFeed = std::make_unique<AudioFeed>(info, *spectrum);
