@@ -46,8 +46,12 @@ if ! ls "$src"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
   printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\n' "$mirror" "$suite" > "$src/apt/src.sources"
   apt=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$src/apt" -o "Dir::State::Lists=$src/apt/lists"
        -o Debug::NoLocking=1)
-  (cd "$src" && apt-get "${apt[@]}" -qq update && apt-get "${apt[@]}" -qq source --download-only libpng1.6) >/dev/null 2>&1 ||
-    { echo "windows-deps: cannot download Debian's libpng1.6 source package" >&2; exit 1; }
+  # Only the upstream tarball is built (--tar-only): the .dsc and Debian's
+  # patches are not needed, and a mirror that lacks them must not stop us.
+  (cd "$src" && apt-get "${apt[@]}" -qq update && apt-get "${apt[@]}" -qq source --download-only --tar-only libpng1.6) \
+    >"$src/fetch-libpng.log" 2>&1 ||
+    { echo "windows-deps: cannot download Debian's libpng1.6 source package from $mirror $suite:" \
+        "$(grep -E '^(E|Err):' "$src/fetch-libpng.log" | head -1)" >&2; exit 1; }
 fi
 rm -rf "$src/libpng" && mkdir -p "$src/libpng"
 tar -xf "$src"/libpng1.6_*.orig.tar.* -C "$src/libpng" --strip-components=1

@@ -20,9 +20,11 @@ foreach(module IN LISTS MODULES)
   set(exports "")
   if(at GREATER -1)
     string(SUBSTRING "${dump}" ${at} -1 table)
-    string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [A-Za-z0-9_]+" rows "${table}")
+    # A row is "[   0] name" (binutils 2.40), or "[   0] +base[   1]  0000 name"
+    # (2.44, Debian 13): the name is the row's last word either way.
+    string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] (\\+base\\[ *[0-9]+\\] +[0-9a-f]+ )?[A-Za-z0-9_]+" rows "${table}")
     foreach(row IN LISTS rows)
-      string(REGEX REPLACE ".*\\] " "" name "${row}")
+      string(REGEX REPLACE ".* " "" name "${row}")
       list(APPEND exports ${name})
     endforeach()
   endif()

@@ -273,12 +273,22 @@ TEST(SoakHeap, TwoDriverJumpsAreExcusedSteadyGrowthIsNot) {
 TEST(SoakHeap, ReadingCountsHeldBlocksNotTheAllocatorsCaches) {
     void* (*volatile take)(size_t) = std::malloc;  // kept from being optimised away
     std::vector<void*> blocks;
+    auto takeAndFree = [&] {
+        for (size_t size = 8; size <= 1100; size += 8) {
+            for (int i = 0; i < 8; ++i) blocks.push_back(take(size));
+            for (void* b : blocks) std::free(b);
+            blocks.clear();
+        }
+    };
+#ifdef _WIN32
+    // Windows' heap (and Wine's since Wine 9) carves small blocks out of
+    // groups it makes on a size's first use and keeps; a heap walk counts a
+    // group's room as in use. One round first, so that the groups are there
+    // before the reading, as they are after a soak's warm-up.
+    takeAndFree();
+#endif
     const long before = long(HeapInUse());
-    for (size_t size = 8; size <= 1100; size += 8) {
-        for (int i = 0; i < 8; ++i) blocks.push_back(take(size));
-        for (void* b : blocks) std::free(b);
-        blocks.clear();
-    }
+    takeAndFree();
     const long cached = long(HeapInUse());
     EXPECT_LT(std::labs(cached - before), 2048) << "freed blocks still counted";
     for (int i = 0; i < 100; ++i) blocks.push_back(take(48));
