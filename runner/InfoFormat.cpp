@@ -95,9 +95,14 @@ std::string InfoToText(const ModuleInfo& info) {
     if (info.params.empty()) return out.str();
 
     std::vector<std::vector<std::string>> rows = {{"#", "Name", "Type", "Default", "Range", "Group", "Visible", "Options"}};
+    // Switches and option lists are set by on/off and by name: a range of
+    // numbers would only mislead.
+    const auto range = [](const ParamDesc& p) {
+        const bool byWord = p.IsText() || p.type == FF_TYPE_BOOLEAN || p.type == FF_TYPE_EVENT || p.type == FF_TYPE_OPTION;
+        return byWord ? std::string() : number(p.rangeMin) + " .. " + number(p.rangeMax);
+    };
     for (const ParamDesc& p : info.params)
-        rows.push_back({std::to_string(p.index), p.name, TypeName(p.type), defaultText(p),
-                        p.IsText() ? "" : number(p.rangeMin) + " .. " + number(p.rangeMax), p.group,
+        rows.push_back({std::to_string(p.index), p.name, TypeName(p.type), defaultText(p), range(p), p.group,
                         p.visible ? "yes" : "no", elementsText(p)});
     std::vector<size_t> width(rows[0].size(), 0);
     for (const auto& r : rows)

@@ -30,7 +30,7 @@ std::unique_ptr<ModuleBuild> ModuleBuild::Load(const std::string& path, const st
     const fs::path original(path);
     fs::path name = original.filename();
     if (name.empty()) name = original.parent_path().filename();  // "X.bundle/"
-    const std::string copy = (fs::path(build->folder) / name).string();
+    const std::string copy = build->copy = (fs::path(build->folder) / name).string();
     std::error_code ec;
     fs::create_directories(build->folder, ec);
     if (!ec) fs::copy(original, copy, fs::copy_options::recursive, ec);
@@ -45,11 +45,19 @@ std::unique_ptr<ModuleBuild> ModuleBuild::Load(const std::string& path, const st
     }
     build->info = build->module->Describe();
     build->info.path = path;
+    if (const std::string crash = build->CrashLine(); !crash.empty()) {
+        error = crash;
+        return nullptr;
+    }
     if (!build->info.hasInfo) {
         error = path + ": answers no information record (FF_GET_INFO), so no plugin is registered";
         return nullptr;
     }
     return build;
+}
+
+std::string ModuleBuild::CrashLine() const {
+    return module && module->Crashed() ? aboutOriginal(module->CrashLine(), copy, info.path) : std::string();
 }
 
 ModuleBuild::~ModuleBuild() {

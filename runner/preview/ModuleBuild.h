@@ -28,10 +28,13 @@ public:
     const Module& Library() const { return *module; }
     // The description, naming the original path, not the copy.
     const ModuleInfo& Info() const { return info; }
+    // Empty until the module crashed; then the line naming the call and the
+    // signal, and the original path.
+    std::string CrashLine() const;
 
 private:
     ModuleBuild() = default;
-    std::string folder;
+    std::string folder, copy;
     std::unique_ptr<Module> module;
     ModuleInfo info;
 };

@@ -110,6 +110,7 @@ void Session::Install(std::unique_ptr<ModuleBuild> next, std::unique_ptr<FrameHo
     for (uint32_t i = 0; i < values.size(); ++i) ReadValue(i);
     ++loads;
     loadError.clear();
+    crashLine.clear();
     stateProblems.clear();
     hub.PublishModule(std::make_shared<const ModuleInfo>(build->Info()));
     dirty = true;
@@ -119,7 +120,10 @@ void Session::Reload() {
     std::string error;
     auto next = ModuleBuild::Load(args.module, work.Path(), error);
     std::unique_ptr<FrameHost> made;
-    if (next && MakeHost(*next, made, error)) {
+    const bool ready = next && MakeHost(*next, made, error);
+    // A crash in the new build's first calls: the line that names them.
+    if (next && !next->CrashLine().empty()) error = next->CrashLine();
+    if (ready && next->CrashLine().empty()) {
         CarryValues(*next, *made);
         Install(std::move(next), std::move(made));
         hub.Log("module", "loaded the new build of " + args.module + " (load " + std::to_string(loads) + ")");
@@ -209,15 +213,27 @@ void Session::ReadValue(uint32_t i) {
     v.display = host->Plugin().Display(i);
 }
 
+void Session::NoticeCrash() {
+    if (!build || !crashLine.empty()) return;
+    crashLine = build->CrashLine();
+    if (crashLine.empty()) return;
+    hub.Log("module", crashLine + "; the last frame stays until the next build");
+    dirty = true;  // published, and no more frames
+}
+
 void Session::Render() {
+    if (!crashLine.empty()) {  // the module is called no more
+        dirty = false;
+        return;
+    }
     const auto start = Clock::now();
     std::string error;
     if (audio && !audio->Frame(build->Library(), host->Plugin(), feed.Time(), error)) hub.Log("module", error);
     host->PrepareTarget();
     if (build->Info().timeSupported) host->Plugin().SetTime(feed.Time());
     const GLStateWatch state;
-    if (!host->Plugin().Process(host->InputDescs(), host->Target().Framebuffer()))
-        hub.Log("module", "FF_PROCESS_OPENGL failed");
+    if (!host->Plugin().Process(host->InputDescs(), host->Target().Framebuffer()) && !host->Plugin().Crashed())
+        hub.Log("module", "FF_PROCESS_OPENGL failed");  // (a crash is told by NoticeCrash)
     LogStateChange("FF_PROCESS_OPENGL", state);
     glFinish();
     const auto rendered = Clock::now();
@@ -248,7 +264,7 @@ void Session::Publish() {
     json session = {
         {"module",
          {{"path", args.module}, {"name", info.name}, {"id", info.id}, {"type", PluginTypeName(info.type)},
-          {"loads", loads}, {"error", loadError}}},
+          {"loads", loads}, {"error", loadError}, {"crash", crashLine}}},
         {"size", {width, height}},
         {"params", std::move(params)},
         {"transport",
@@ -268,10 +284,12 @@ void Session::Run(bool (*stop)()) {
     auto nextLook = Clock::now() + kWatchEvery;
     while (!stop() && !hub.Stopped()) {
         for (const Command& c : hub.Take()) Apply(c);
+        NoticeCrash();
         auto now = Clock::now();
         if (now >= nextLook) {
             nextLook = now + kWatchEvery;
             if (watch->Settled()) Reload();
+            NoticeCrash();
         }
         if (playing && now >= due) {
             // Late frames are not made up for: the clock restarts from now.
@@ -280,6 +298,7 @@ void Session::Run(bool (*stop)()) {
         }
         if (dirty) {
             Render();
+            NoticeCrash();
             Publish();
         }
         hub.WaitForCommands(playing ? std::min(due, nextLook) : nextLook);

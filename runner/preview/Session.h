@@ -11,10 +11,12 @@
 // A new build is loaded beside the running one and given an instance and the
 // same parameter values (by name and type); only when all of that worked does
 // it replace the old one. A build that fails leaves the old one running and
-// its error in the state, until a good build arrives.
+// its error in the state, until a good build arrives. A build that crashes
+// once running (runner/platform/CrashGuard.h) is called no more: the page
+// keeps its last frame and the crash's line, until the next build.
 //
 // The state it publishes (Hub::StateText), besides version, build and log:
-//   module     {path, name, id, type, loads, error}
+//   module     {path, name, id, type, loads, error, crash}
 //   size       [width, height] of the render
 //   params     [{index, name, type, usage, group, visible, min, max, default,
 //                defaultText, elements, elementCount, value, text, display}]
@@ -78,6 +80,8 @@ private:
     // Logs, once per build, a GL state the call watched left changed.
     void LogStateChange(const std::string& what, const GLStateWatch& state);
     void Publish();
+    // Takes note, once, that the running build crashed.
+    void NoticeCrash();
 
     const cli::PreviewArgs& args;
     Hub& hub;
@@ -92,7 +96,7 @@ private:
     uint32_t width = 0, height = 0;
     std::vector<Value> values;
     int loads = 0;
-    std::string loadError;
+    std::string loadError, crashLine;
     bool playing = true, loop = true, dirty = true, atEnd = false;
     uint64_t applied = 0, frameId = 0;
     std::deque<Clock::time_point> recent;  // when the last frames finished, for frames/s

@@ -6,7 +6,9 @@
 #                   and its module checked: ffglrun check (through EMULATOR
 #                   when CROSS), the exports of a DLL, no warning flag of ours
 #                   on its compile lines; then the ffglrun lines of GUIDE's
-#                   "<!-- run: TYPE -->" blocks, run in the project's folder
+#                   "<!-- run: TYPE -->" blocks, run in the project's folder;
+#                   for the effect, a typo put in its shader, which the GL
+#                   must report at the shader's own line
 #   STEP=guide      GUIDE's "<!-- template: FILE -->" blocks, joined in
 #                   order, are TEMPLATES/FILE word for word, and every
 #                   template's source is shown
@@ -219,3 +221,34 @@ foreach(line IN LISTS lines)
   math(EXPR ran "${ran} + 1")
 endforeach()
 message(STATUS "${TYPE} template: built against ${PREFIX}, ${passed} checks passed, ${ran} of the guide's commands ran")
+
+# A typo in the author's shader is reported at the author's line: one
+# undeclared name put in after the opening brace of main, on line N counted
+# from the template's "#line 1", must come back from the GL as "0:N(".
+if(TYPE STREQUAL "effect")
+  file(GLOB shader_source ${source}/*.cpp)
+  file(READ ${shader_source} text)
+  string(FIND "${text}" "#line 1\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${shader_source}: no '#line 1' before the shader")
+  endif()
+  string(SUBSTRING "${text}" ${at} -1 shader)
+  string(FIND "${shader}" "\n{\n" brace)
+  math(EXPR cut "${at} + ${brace} + 3")
+  string(SUBSTRING "${text}" 0 ${cut} before)
+  string(SUBSTRING "${text}" ${cut} -1 after)
+  math(EXPR length "${cut} - ${at}")
+  string(SUBSTRING "${text}" ${at} ${length} counted)
+  string(REGEX MATCHALL "\n" breaks "${counted}")
+  list(LENGTH breaks line)  # "#line 1" names the line after it 1
+  file(WRITE ${shader_source} "${before}\tfloat typo = amout;\n${after}")
+  run("building the ${TYPE} template with a typo on line ${line} of its shader" ${CMAKE_COMMAND} --build ${build}
+      ${config})
+  execute_process(COMMAND ${EMULATOR} ${FFGLRUN} render ${modules} --pattern grid --size 8x8 --out ${ROOT}/typo.png
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR NOT "${out}${err}" MATCHES "0:${line}\\([0-9]+\\): error: .amout")
+    message(FATAL_ERROR "a typo on line ${line} of the ${TYPE} template's shader is not reported there (${rc}):\n"
+                        "${out}${err}")
+  endif()
+  message(STATUS "${TYPE} template: a typo on line ${line} of its shader is reported at line ${line}")
+endif()

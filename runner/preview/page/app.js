@@ -144,8 +144,11 @@ function applyState(s) {
   $('title').textContent = `${s.module.name} (${s.module.id}, ${s.module.type})`;
   $('module-path').textContent = `${s.module.path}, ${s.size[0]}x${s.size[1]}, load ${s.module.loads}`;
   const error = $('load-error');
-  error.hidden = !s.module.error;
-  error.textContent = s.module.error ? `The new build did not load; the previous one keeps running.\n${s.module.error}` : '';
+  const lines = [];
+  if (s.module.crash) lines.push('The module crashed and is called no more; the last frame stays until the next build.', s.module.crash);
+  if (s.module.error) lines.push(`The new build did not load; ${s.module.crash ? 'the crashed one stays' : 'the previous one keeps running'}.`, s.module.error);
+  error.hidden = lines.length === 0;
+  error.textContent = lines.join('\n');
   showTransport(s.transport);
   showLog(s.log);
 }

@@ -3,7 +3,8 @@
 // free port and opens the address it prints.
 //
 // Environment (set by CTest): FFGLRUN, TESSIVAR_MODULE_TESSIVAR,
-// TESSIVAR_MODULE_FRAMETESTPLUGIN, TESSIVAR_MODULE_LEAKYPLUGIN; CHROMIUM (default /usr/bin/chromium).
+// TESSIVAR_MODULE_FRAMETESTPLUGIN, TESSIVAR_MODULE_LEAKYPLUGIN, TESSIVAR_MODULE_CRASHINGPLUGIN;
+// CHROMIUM (default /usr/bin/chromium).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -19,6 +20,7 @@ const ffglrun = process.env.FFGLRUN;
 const tessivar = process.env.TESSIVAR_MODULE_TESSIVAR;
 const frameTest = process.env.TESSIVAR_MODULE_FRAMETESTPLUGIN;
 const leaky = process.env.TESSIVAR_MODULE_LEAKYPLUGIN;
+const crashing = process.env.TESSIVAR_MODULE_CRASHINGPLUGIN;
 const WAIT = { timeout: 20000 };
 
 let browser;
@@ -26,7 +28,7 @@ let profile;
 const running = new Set();
 
 before(async () => {
-  assert.ok(ffglrun && tessivar && frameTest && leaky, 'FFGLRUN and the module paths come from CTest');
+  assert.ok(ffglrun && tessivar && frameTest && leaky && crashing, 'FFGLRUN and the module paths come from CTest');
   profile = fs.mkdtempSync(path.join(os.tmpdir(), 'preview-chromium-'));
   // Without the background-networking flags chromium reaches for the
   // network at start, which this machine refuses.
@@ -229,11 +231,16 @@ test('requests without the token are refused, and a malformed one changes nothin
   await p.stop();
 });
 
-test('a new build is loaded with the same values; a broken one leaves the old running', async () => {
+test('a new build is loaded with the same values; a broken or crashing one leaves the preview running', async () => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'preview-reload-'));
   const module = path.join(dir, path.basename(tessivar));
+  const replace = (from) => {  // as a linker writes it: a new file in place
+    fs.copyFileSync(from, module + '.new');
+    fs.renameSync(module + '.new', module);
+  };
   fs.copyFileSync(tessivar, module);
-  const p = await startPreview([module, '--pattern', 'grid', '--size', '96x64']);
+  // Its copies of the builds go to a temporary folder of its own here.
+  const p = await startPreview([module, '--pattern', 'grid', '--size', '96x64'], { TMPDIR: dir });
   const page = await openPage(p.url);
   await page.$eval('input[aria-label="Point 2 X"]', (el) => { el.value = 0.75; el.dispatchEvent(new Event('input')); });
   await page.waitForFunction(() => window.preview.latencyMs !== null, WAIT);
@@ -248,13 +255,25 @@ test('a new build is loaded with the same values; a broken one leaves the old ru
   assert.equal(await loads(), 1, 'the old build keeps running');
   assert.match(await page.$eval('#load-error', (e) => e.textContent), /did not load/);
 
-  fs.copyFileSync(tessivar, module + '.new');
-  fs.renameSync(module + '.new', module);  // as a linker writes it: a new file in place
+  replace(tessivar);
   await page.waitForFunction(() => /load 2/.test(document.getElementById('module-path').textContent), WAIT);
   await page.waitForSelector('#load-error[hidden]', WAIT);
   assert.equal(await sliderValue(page, 'Point 2 X'), 0.75);
   assert.equal(await sliderValue(page, 'Point 1 Y'), 0.25);
+
+  // A build that crashes in its first frame: the page names the call, and
+  // the next good build runs again.
+  replace(crashing);
+  await page.waitForFunction(() => /crashed in FF_PROCESS_OPENGL: SIGSEGV/.test(
+    document.getElementById('load-error').textContent), WAIT);
+  assert.match(await page.$eval('#load-error', (e) => e.textContent), new RegExp(`^The module crashed.*\\n${module} crashed`));
+  replace(tessivar);
+  await page.waitForFunction(() => /load 4/.test(document.getElementById('module-path').textContent), WAIT);
+  await page.waitForSelector('#load-error[hidden]', WAIT);
+  const frame2 = await page.evaluate(() => window.preview.frameId);
+  await page.waitForFunction((id) => window.preview.frameId > id, WAIT, frame2);
   await page.close();
   await p.stop();
+  assert.deepEqual(fs.readdirSync(dir).filter((n) => n.startsWith('ffglrun-preview-')), [], 'no copies left');
   fs.rmSync(dir, { recursive: true, force: true });
 });
