@@ -47,8 +47,7 @@ const FrameSize kSizes[] = {{"1080p", 1920, 1080}, {"4K", 3840, 2160}};
 using libav::FramePtr;
 using libav::SwsPtr;
 
-using libav::makeFrame;
-
+using libav::MakeFrame;
 
 // swscale with one slice thread per core and the given extras.
 SwsPtr swsFor(int width, int height, AVPixelFormat from, AVPixelFormat to, int flags, bool overBlack) {
@@ -78,11 +77,10 @@ void inGL(benchmark::State& state, FrameSize size) {
     benchhost::Canvas* canvas = benchhost::CanvasFor(uint32_t(size.width), uint32_t(size.height), error);
     gpu::PlanesToRgba pass;
     if (!canvas || !pass.Create(error)) return state.SkipWithError(error.c_str());
-    FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
+    FramePtr planes = MakeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     gpu::PixelLayout layout;
     auto convert = [&] {
-        pass.Convert(layout, libav::planesOf(planes.get()), size.width, size.height, 0, canvas->texture.Handle,
-                     error);
+        pass.Convert(layout, libav::PlanesOf(planes.get()), size.width, size.height, 0, canvas->texture.Handle, error);
         glFinish();
     };
     convert();  // the shader is compiled at its first draw
@@ -101,7 +99,7 @@ void inSwscale(benchmark::State& state, FrameSize size, bool accurate) {
     std::string error;
     benchhost::Canvas* canvas = benchhost::CanvasFor(uint32_t(size.width), uint32_t(size.height), error);
     if (!canvas) return state.SkipWithError(error.c_str());
-    FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
+    FramePtr planes = MakeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     const SwsPtr sws =
         swsFor(size.width, size.height, AV_PIX_FMT_YUV420P, AV_PIX_FMT_RGBA, swsFlags(accurate, true), false);
     std::vector<uint8_t> rgba(size_t(size.width) * size_t(size.height) * 4);
@@ -127,10 +125,10 @@ void outGL(benchmark::State& state, FrameSize size) {
     gpu::PixelLayout layout;
     if (!canvas || !pack.Create(layout, true, size.width, size.height, 1, error))
         return state.SkipWithError(error.c_str());
-    FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
+    FramePtr planes = MakeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     auto convert = [&] {
         pack.Pack(canvas->target.Texture());
-        pack.Collect(libav::planesOf(planes.get()), error);
+        pack.Collect(libav::PlanesOf(planes.get()), error);
     };
     convert();  // the shaders are compiled at their first draw
     for (auto _ : state) convert();
@@ -141,7 +139,7 @@ void outSwscale(benchmark::State& state, FrameSize size, bool accurate) {
     std::string error;
     benchhost::Canvas* canvas = benchhost::CanvasFor(uint32_t(size.width), uint32_t(size.height), error);
     if (!canvas) return state.SkipWithError(error.c_str());
-    FramePtr planes = makeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
+    FramePtr planes = MakeFrame(AV_PIX_FMT_YUV420P, size.width, size.height);
     const SwsPtr sws =
         swsFor(size.width, size.height, AV_PIX_FMT_RGBA, AV_PIX_FMT_YUV420P, swsFlags(accurate, false), true);
     std::vector<uint8_t> rgba(size_t(size.width) * size_t(size.height) * 4);

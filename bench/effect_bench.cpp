@@ -19,6 +19,7 @@
 // The machine may be shared: run with repetitions and read the medians.
 #include "bench/BenchHost.h"
 #include "effect/CornerPin.h"
+#include "tests/effect/CornerPinTestAccess.h"
 
 #include "gl/GLIncludes.h"
 
@@ -80,7 +81,7 @@ void oneProgramFrames(benchmark::State& state, FrameSize size, bool guides) {
         return;
     }
     CornerPin pin;
-    pin.AllowSplitPasses(false);
+    CornerPinTestAccess::AllowSplitPasses(pin, false);
     const FFGLViewportStruct viewport{0, 0, size.width, size.height};
     if (pin.InitGL(&viewport) != FF_SUCCESS) {
         state.SkipWithError("InitGL failed");
@@ -212,9 +213,9 @@ void sideBySide(benchmark::State& state, FrameSize size) {
     const FFMixed process = ffMixedPtr(&canvas->process);
     CopyFloorPass floor;
     CornerPin onePin, fullPin;
-    onePin.AllowSplitPasses(false);
-    fullPin.AllowSplitPasses(false);
-    fullPin.AllowFittedArea(false);
+    CornerPinTestAccess::AllowSplitPasses(onePin, false);
+    CornerPinTestAccess::AllowSplitPasses(fullPin, false);
+    CornerPinTestAccess::AllowFittedArea(fullPin, false);
     const FFGLViewportStruct viewport{0, 0, size.width, size.height};
     const bool oneReady = onePin.InitGL(&viewport) == FF_SUCCESS;
     const bool fullReady = fullPin.InitGL(&viewport) == FF_SUCCESS;

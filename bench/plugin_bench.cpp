@@ -82,7 +82,7 @@ void opaqueScan(benchmark::State& state, int left, int right) {
     const std::vector<uint8_t> rgba = readBack(left, right);
     tessivar::OpaqueBox box{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tessivar::findOpaqueBox(rgba.data(), 256, 256, 12, box));
+        benchmark::DoNotOptimize(tessivar::FindOpaqueBox(rgba.data(), 256, 256, 12, box));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(rgba.size()));

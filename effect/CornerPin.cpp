@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -80,9 +81,10 @@ void main()
     "    return clamp(uv * MaxUV, halfTexel, MaxUV - halfTexel);\n"  \
     "}\n"
 
-const char FragmentShader[] = "#version 410 core\n"
-                              "uniform sampler2D InputTexture;\n"
-                              "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
+const char FragmentShader[] =
+    "#version 410 core\n"
+    "uniform sampler2D InputTexture;\n"
+    "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
 uniform vec2 SourceMin;
 uniform vec2 SourceMax;
 in vec2 canvasUV;
@@ -148,15 +150,17 @@ vec4 compositeStraight(vec4 base, vec3 rgb, float alpha)
     return vec4(rgb * alpha, alpha) + base * (1.0 - alpha);
 }
 
+// LABEL_INSET and MARKER_REACH come from effect/GuideRegions.h, which finds
+// the pixels the markers can reach by them.
 vec4 drawMarker(vec4 base, vec2 pixel, vec2 pointUV, vec4 colour, int number)
 {
     vec2 point = pointUV * Resolution;
-    // The bubble is pulled at least 28 pixels inside every edge.
-    vec2 label = clamp(point, vec2(28.0), Resolution - vec2(28.0));
+    // The bubble is pulled at least LABEL_INSET pixels inside every edge.
+    vec2 label = clamp(point, vec2(LABEL_INSET), Resolution - vec2(LABEL_INSET));
 
     float connector = 1.0 - smoothstep(1.2, 2.2, segmentDistance(pixel, point, label));
     float anchor = 1.0 - smoothstep(5.0, 6.5, length(pixel - point));
-    float bubble = 1.0 - smoothstep(25.0, 27.0, length(pixel - label));
+    float bubble = 1.0 - smoothstep(MARKER_REACH - 2.0, MARKER_REACH, length(pixel - label));
     float ring = smoothstep(21.5, 23.0, length(pixel - label)) * bubble;
 
     vec4 result = compositeStraight(base, colour.rgb, connector * colour.a * 0.75);
@@ -230,11 +234,28 @@ void main()
 
 #undef TESSIVAR_INPUT_COORD
 
-// A shader source with a preprocessor switch defined; the switch must follow
-// the version line, so it is spliced in after it.
-std::string withSwitch(const char* source, const char* name) {
-    const char* afterVersion = std::strchr(source, '\n') + 1;
-    return std::string(source, afterVersion) + "#define " + name + "\n" + afterVersion;
+// A shader source with a preprocessor switch defined (to `value`, if any);
+// the switch must follow the version line, so it is spliced in after it.
+std::string withSwitch(const std::string& source, const std::string& name, const std::string& value = "") {
+    const size_t afterVersion = source.find('\n') + 1;
+    return source.substr(0, afterVersion) + "#define " + name + (value.empty() ? "" : " " + value) + "\n" +
+           source.substr(afterVersion);
+}
+
+// A GLSL float literal: the shortest digits that give `v` back, with a point.
+std::string glslFloat(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    std::string literal = text;
+    if (literal.find_first_of(".e") == std::string::npos) literal += ".0";
+    return literal;
+}
+
+// The warp-and-guides source with the markers' reaches defined as the CPU's
+// regions take them.
+std::string warpFragmentSource() {
+    const std::string withInset = withSwitch(FragmentShader, "LABEL_INSET", glslFloat(tessivar::kLabelInset));
+    return withSwitch(withInset, "MARKER_REACH", glslFloat(tessivar::kMarkerReach));
 }
 
 // Renderers that evaluate every branch of a shader for every pixel, where the
@@ -281,6 +302,32 @@ private:
     GLint packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
 };
 
+// The host state the analysis pass switches off and puts back when its scope
+// ends, after the inner bindings have ended theirs: the viewport, blending
+// and the scissor test of viewport 0. The target is never cleared, so the
+// quad must overwrite every pixel: no blending and no host scissor box. As
+// in the split passes, other viewports keep their scissor tests.
+class ScopedAnalysisState {
+public:
+    ScopedAnalysisState()
+        : blend(glIsEnabled(GL_BLEND) == GL_TRUE), scissor(glIsEnabledi(GL_SCISSOR_TEST, 0) == GL_TRUE) {
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glDisable(GL_BLEND);
+        glDisablei(GL_SCISSOR_TEST, 0);
+    }
+    ~ScopedAnalysisState() {
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        if (blend) glEnable(GL_BLEND);
+        if (scissor) glEnablei(GL_SCISSOR_TEST, 0);
+    }
+    ScopedAnalysisState(const ScopedAnalysisState&) = delete;
+    ScopedAnalysisState& operator=(const ScopedAnalysisState&) = delete;
+
+private:
+    GLint viewport[4] = {0, 0, 0, 0};
+    const bool blend, scissor;
+};
+
 }  // namespace
 
 CornerPin::CornerPin()
@@ -317,15 +364,16 @@ CornerPin::~CornerPin() = default;
 FFResult CornerPin::InitGL(const FFGLViewportStruct* viewport) {
     if (!ffglex::LoadGLEntryPoints()) return FF_FAIL;
     const std::string warpVertexShader = withSwitch(VertexShader, "WARP");
-    if (!viewport || !warpShader.Compile(warpVertexShader, FragmentShader) ||
+    const std::string warpFragmentShader = warpFragmentSource();
+    if (!viewport || !warpShader.Compile(warpVertexShader, warpFragmentShader) ||
         !analysisShader.Compile(VertexShader, AnalysisFragmentShader) || !quad.Initialise(false)) {
         ReleaseGL();
         return FF_FAIL;
     }
     splitRenderer = isSplitRenderer();
-    const std::string warpOnly = withSwitch(FragmentShader, "WARP_ONLY");
+    const std::string warpOnly = withSwitch(warpFragmentShader, "WARP_ONLY");
     if (splitRenderer && (!warpOnlyShader.Compile(warpVertexShader, warpOnly) ||
-                          !warpWholeShader.Compile(warpVertexShader, withSwitch(warpOnly.c_str(), "WHOLE_INPUT")))) {
+                          !warpWholeShader.Compile(warpVertexShader, withSwitch(warpOnly, "WHOLE_INPUT")))) {
         ReleaseGL();
         return FF_FAIL;
     }
@@ -408,17 +456,14 @@ void CornerPin::RequestRefit() {
     detectAttempts = 0;
     pointsFitted = false;
     fitPending = true;
-    const float wholeInput[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    CropSource(wholeInput);
+    CropSource({0.0f, 0.0f, 1.0f, 1.0f});
 }
 
 float CornerPin::GetFloatParameter(unsigned int index) {
     return index < kParamCount ? paramValues[index] : 0.0f;
 }
 
-bool CornerPin::CalculateInverseHomography(float* out) const {
-    return tessivar::inverseHomography(paramValues, out);
-}
+bool CornerPin::CalculateInverseHomography(float* out) const { return tessivar::InverseHomography(paramValues, out); }
 
 FFResult CornerPin::ProcessOpenGL(ProcessOpenGLStruct* pGL) {
     if (!pGL || pGL->numInputTextures == 0 || !pGL->inputTextures || !pGL->inputTextures[0]) return FF_FAIL;
@@ -440,20 +485,18 @@ bool CornerPin::UsesSplitPasses() const {
     return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady();
 }
 
-// Every uniform the program declares: the warp-only programs have none of
-// the guides' (Resolution, the corners, ShowGuides), the whole-input one not
-// the crop or MaxUV either.
-void CornerPin::SendUniforms(FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse) {
-    const bool full = &shader == &warpShader;
+// Every uniform the program declares, and no other.
+void CornerPin::SendUniforms(const WarpProgram& program, const FFGLTextureStruct& input, const float* inverse) {
+    FFGLShader& shader = program.shader;
     shader.Set("InputTexture", 0);
-    if (&shader != &warpWholeShader) {
+    if (program.crop) {
         setMaxUV(shader, input);
         shader.Set("SourceMin", sourceMin[0], sourceMin[1]);
         shader.Set("SourceMax", sourceMax[0], sourceMax[1]);
     }
-    if (full) shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
+    if (program.guides) shader.Set("Resolution", float(currentViewport.width), float(currentViewport.height));
     glUniformMatrix3fv(shader.FindUniform("InverseHomography"), 1, GL_FALSE, inverse);
-    if (full) SendGuideUniforms();
+    if (program.guides) SendGuideUniforms();
 }
 
 void CornerPin::SendGuideUniforms() {
@@ -477,11 +520,13 @@ void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, 
                             sourceMax[1] == 1.0f && input.Width == input.HardwareWidth &&
                             input.Height == input.HardwareHeight;
     // For the pieces no marker reaches.
-    FFGLShader& plain = !split ? warpShader : wholeInput ? warpWholeShader : warpOnlyShader;
+    const WarpProgram plain = !split       ? FullProgram()
+                              : wholeInput ? WarpProgram{warpWholeShader, false, false}
+                                           : WarpProgram{warpOnlyShader, true, false};
     const tessivar::HostTarget target = tessivar::HostTarget::Read();
     const bool fitted = fittedAreaAllowed && target.outside != tessivar::HostTarget::Outside::Draw;
     if (!fitted && !(split && guides)) {
-        glUseProgram(plain.GetGLID());
+        glUseProgram(plain.shader.GetGLID());
         SendUniforms(plain, input, inverse);
         quad.Draw();
         return;
@@ -491,7 +536,7 @@ void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, 
 
     tessivar::SplitPlan plan;
     PlanPieces(area, target.viewport, guides, plan);
-    if (!fitted || !tessivar::warpCover(inverse, target.viewport, area, warpRects)) warpRects.assign(1, area);
+    if (!fitted || !tessivar::WarpCover(inverse, target.viewport, area, warpRects)) warpRects.assign(1, area);
 
     glEnablei(GL_SCISSOR_TEST, 0);
     if (fitted && target.outside == tessivar::HostTarget::Outside::Clear) {
@@ -510,16 +555,16 @@ void CornerPin::DrawFrame(const FFGLTextureStruct& input, const float* inverse, 
 // where they meet warpRects with `plain`: each pixel drawn at most once, so
 // the host's blending sees one fragment per pixel, as from one draw. Called
 // with the scissor test of viewport 0 on.
-void CornerPin::DrawPieces(const tessivar::SplitPlan& plan, FFGLShader& plain, const FFGLTextureStruct& input,
+void CornerPin::DrawPieces(const tessivar::SplitPlan& plan, const WarpProgram& plain, const FFGLTextureStruct& input,
                            const float* inverse) {
     for (const bool guidePieces : {false, true}) {
-        FFGLShader& shader = guidePieces ? warpShader : plain;
+        const WarpProgram program = guidePieces ? FullProgram() : plain;
         bool ready = false;
         auto draw = [&](const tessivar::PixelRect& r) {
             if (r.Empty()) return;
             if (!ready) {
-                glUseProgram(shader.GetGLID());
-                SendUniforms(shader, input, inverse);
+                glUseProgram(program.shader.GetGLID());
+                SendUniforms(program, input, inverse);
                 ready = true;
             }
             glScissorIndexed(0, r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
@@ -546,9 +591,9 @@ void CornerPin::PlanPieces(const tessivar::PixelRect& area, const int* viewport,
     const float resolution[2] = {float(currentViewport.width), float(currentViewport.height)};
     tessivar::PixelRect markers[4] = {};
     if (!guides) {
-        tessivar::splitArea(area, markers, 0, plan);
-    } else if (tessivar::markerRects(paramValues, resolution, viewport, markers)) {
-        tessivar::splitArea(area, markers, 4, plan);
+        tessivar::SplitArea(area, markers, 0, plan);
+    } else if (tessivar::MarkerRects(paramValues, resolution, viewport, markers)) {
+        tessivar::SplitArea(area, markers, 4, plan);
     } else {
         plan.count = 1;
         plan.pieces[0] = area;
@@ -576,13 +621,14 @@ void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
 
     if (autoBounds && sameShape) {
         ++detectAttempts;
-        float rect[4];
-        if (DetectAlphaBounds(input, rect)) {
-            if (rect[2] - rect[0] < kWholeFrame || rect[3] - rect[1] < kWholeFrame) {
+        float detected[4];
+        if (DetectAlphaBounds(input, detected)) {
+            const tessivar::NormRect found{detected[0], detected[1], detected[2], detected[3]};
+            if (found.Width() < kWholeFrame || found.Height() < kWholeFrame) {
                 // The visible part of the input becomes the source, and the
                 // points frame exactly that part of the output.
-                CropSource(rect);
-                SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
+                CropSource(found);
+                SetFittedRectangle(found.left, found.top, found.right, found.bottom);
                 fitPending = false;
                 return;
             }
@@ -592,48 +638,27 @@ void CornerPin::FitPointsToInput(const FFGLTextureStruct& input) {
     }
 
     const double aspect = autoBounds ? inputAspect : double(paramValues[kInputAspect]);
-    float rect[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-    if (aspect > outputAspect) {
-        const float r = float(outputAspect / aspect);
-        const float m = (1.0f - r) * 0.5f;
-        rect[1] = m;
-        rect[3] = 1.0f - m;
-    } else if (aspect < outputAspect) {
-        const float r = float(aspect / outputAspect);
-        const float m = (1.0f - r) * 0.5f;
-        rect[0] = m;
-        rect[2] = 1.0f - m;
-    }
-
+    const tessivar::NormRect rect = tessivar::AspectRect(aspect, outputAspect);
     // An input delivered in the output's shape is taken to carry a picture of
     // the "Input Aspect" ratio centred in it: that region becomes the source.
     if (!autoBounds && sameShape) CropSource(rect);
-    SetFittedRectangle(rect[0], rect[1], rect[2], rect[3]);
+    SetFittedRectangle(rect.left, rect.top, rect.right, rect.bottom);
     fitPending = false;
 }
 
-void CornerPin::CropSource(const float* rect) {
-    sourceMin[0] = rect[0];
-    sourceMin[1] = rect[1];
-    sourceMax[0] = rect[2];
-    sourceMax[1] = rect[3];
+void CornerPin::CropSource(const tessivar::NormRect& rect) {
+    sourceMin[0] = rect.left;
+    sourceMin[1] = rect.top;
+    sourceMax[0] = rect.right;
+    sourceMax[1] = rect.bottom;
 }
 
 bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
     if (analysisFBO == 0 || analysisTexture == 0) return false;
 
-    // The target is never cleared, so the quad must overwrite every pixel:
-    // no blending and no host scissor box. As in the split passes, only the
-    // scissor test of viewport 0 is switched; other viewports keep theirs.
-    GLint savedViewport[4];
-    glGetIntegerv(GL_VIEWPORT, savedViewport);
-    const bool blend = glIsEnabled(GL_BLEND) == GL_TRUE;
-    const bool scissor = glIsEnabledi(GL_SCISSOR_TEST, 0) == GL_TRUE;
-    glDisable(GL_BLEND);
-    glDisablei(GL_SCISSOR_TEST, 0);
-
     std::vector<uint8_t> pixels(size_t(kAnalysisSize) * kAnalysisSize * 4, 0);
     {
+        ScopedAnalysisState state;
         ScopedFBOBinding fbo(analysisFBO, ScopedFBOBinding::RestorePrevious);
         glViewport(0, 0, kAnalysisSize, kAnalysisSize);
         ScopedShaderBinding program(analysisShader.GetGLID());
@@ -647,21 +672,14 @@ bool CornerPin::DetectAlphaBounds(const FFGLTextureStruct& input, float* rect) {
         glReadPixels(0, 0, kAnalysisSize, kAnalysisSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     }
 
-    glViewport(savedViewport[0], savedViewport[1], savedViewport[2], savedViewport[3]);
-    if (blend) glEnable(GL_BLEND);
-    if (scissor) glEnablei(GL_SCISSOR_TEST, 0);
-
     // Rows arrive bottom row first; the red byte carries the alpha sample.
     tessivar::OpaqueBox box;
-    if (!tessivar::findOpaqueBox(pixels.data(), kAnalysisSize, kAnalysisSize, kOpaqueThreshold, box)) return false;
-
-    // Edges enclose the opaque target pixels whole; flipping y turns the
-    // bottom-up rows into the top-left convention of the points.
-    const float size = float(kAnalysisSize);
-    rect[0] = float(box.minX) / size;
-    rect[1] = 1.0f - float(box.maxY + 1) / size;
-    rect[2] = float(box.maxX + 1) / size;
-    rect[3] = 1.0f - float(box.minY) / size;
+    if (!tessivar::FindOpaqueBox(pixels.data(), kAnalysisSize, kAnalysisSize, kOpaqueThreshold, box)) return false;
+    const tessivar::NormRect found = tessivar::BoxRect(box, kAnalysisSize, kAnalysisSize);
+    rect[0] = found.left;
+    rect[1] = found.top;
+    rect[2] = found.right;
+    rect[3] = found.bottom;
     return true;
 }
 

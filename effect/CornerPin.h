@@ -35,6 +35,7 @@
 // and ProcessOpenGL. Every pass puts back the host state it touches.
 #pragma once
 
+#include "effect/AlphaBounds.h"
 #include "effect/GuideRegions.h"
 #include "gl/FFGLToolkit.h"
 #include "host/FFGLSDK.h"
@@ -74,24 +75,36 @@ public:
     // Whether frames are drawn in split passes (see above): true after a
     // successful InitGL on llvmpipe unless split passes were disallowed.
     bool UsesSplitPasses() const;
-    // For comparisons in tests and benchmarks: false forces the one-program
-    // path on every renderer.
-    void AllowSplitPasses(bool allowed) { splitPassesAllowed = allowed; }
-    // Likewise: false draws the quad over the whole viewport whatever the
-    // host's state, leaving nothing to a clear.
-    void AllowFittedArea(bool allowed) { fittedAreaAllowed = allowed; }
 
 private:
-    void SendUniforms(ffglex::FFGLShader& shader, const FFGLTextureStruct& input, const float* inverse);
+    // The switches below, for the comparisons of tests and benchmarks alone
+    // (tests/effect/CornerPinTestAccess.h).
+    friend struct CornerPinTestAccess;
+    // False forces the one-program path on every renderer.
+    void AllowSplitPasses(bool allowed) { splitPassesAllowed = allowed; }
+    // False draws the quad over the whole viewport whatever the host's
+    // state, leaving nothing to a clear.
+    void AllowFittedArea(bool allowed) { fittedAreaAllowed = allowed; }
+
+    // A warp program and the uniforms it declares beyond the input, MaxUV
+    // and the homography: the whole-input one has no crop (nor MaxUV), the
+    // warp-only ones none of the guides'.
+    struct WarpProgram {
+        ffglex::FFGLShader& shader;
+        bool crop;    // SourceMin, SourceMax and MaxUV
+        bool guides;  // Resolution, the corners and ShowGuides
+    };
+    WarpProgram FullProgram() { return {warpShader, true, true}; }
+    void SendUniforms(const WarpProgram& program, const FFGLTextureStruct& input, const float* inverse);
     void SendGuideUniforms();  // to warpShader, which must be bound
     void DrawFrame(const FFGLTextureStruct& input, const float* inverse, bool guides);
-    void DrawPieces(const tessivar::SplitPlan& plan, ffglex::FFGLShader& plain, const FFGLTextureStruct& input,
+    void DrawPieces(const tessivar::SplitPlan& plan, const WarpProgram& plain, const FFGLTextureStruct& input,
                     const float* inverse);
     void PlanPieces(const tessivar::PixelRect& area, const int* viewport, bool guides, tessivar::SplitPlan& plan);
     void FitPointsToInput(const FFGLTextureStruct& input);
     void SetFittedRectangle(float left, float top, float right, float bottom);
     void RequestRefit();
-    void CropSource(const float* rect);  // left, top, right, bottom of the input
+    void CropSource(const tessivar::NormRect& rect);  // the part of the input shown
     void ReleaseGL();
 
     static constexpr unsigned int kParamCount = 11;

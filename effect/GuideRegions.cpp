@@ -31,7 +31,7 @@ PixelRect intersect(const PixelRect& a, const PixelRect& b) {
 
 }  // namespace
 
-bool markerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]) {
+bool MarkerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]) {
     const double resW = static_cast<double>(resolution[0]), resH = static_cast<double>(resolution[1]);
     // Below twice the inset the label's clamp has no defined result.
     if (!(resW >= 2.0 * kLabelInset && resH >= 2.0 * kLabelInset) || viewport[2] <= 0 || viewport[3] <= 0)
@@ -131,7 +131,7 @@ void splitIntoBands(const PixelRect& area, const PixelRect* markers, int markerC
 
 }  // namespace
 
-void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan) {
+void SplitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan) {
     // Markers at four different heights cut the frame into many bands, but
     // often into few columns (and the other way round): each draw costs the
     // driver a state change, so the cut with fewer pieces wins.

@@ -18,16 +18,17 @@
 // single fragment as with one full-screen draw.
 //
 //     tessivar::PixelRect markers[4];
-//     if (tessivar::markerRects(points, resolution, viewport, markers)) {
+//     if (tessivar::MarkerRects(points, resolution, viewport, markers)) {
 //         tessivar::SplitPlan plan;
-//         tessivar::splitArea(area, markers, 4, plan);   // area: viewport and host scissor overlap
+//         tessivar::SplitArea(area, markers, 4, plan);   // area: viewport and host scissor overlap
 //         ...one scissored draw per plan.pieces[i]...
 //     }
 #pragma once
 
 namespace tessivar {
 
-// Reaches of the marker shapes in pixels; they must match the warp shader.
+// Reaches of the marker shapes in pixels. The warp shader is built with
+// them (as LABEL_INSET and MARKER_REACH), so the regions and the pixels agree.
 constexpr double kLabelInset = 28.0;
 constexpr double kMarkerReach = 27.0;  // the bubble, the largest of the shapes
 
@@ -44,7 +45,7 @@ struct PixelRect {
 // The rectangles are generous by a few pixels. False when they cannot be
 // given (a resolution too small to pull the label inside, an empty viewport):
 // draw the whole frame with the full program then.
-bool markerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]);
+bool MarkerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]);
 
 // Disjoint rectangles that together cover `area` exactly: those marked
 // `guides` cover every marker rectangle's part of the area, the rest covers
@@ -58,6 +59,6 @@ struct SplitPlan {
     int count = 0;
 };
 // At most four markers are taken.
-void splitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan);
+void SplitArea(const PixelRect& area, const PixelRect* markers, int markerCount, SplitPlan& plan);
 
 }  // namespace tessivar

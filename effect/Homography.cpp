@@ -4,7 +4,7 @@
 
 namespace tessivar {
 
-bool forwardHomography(const double p[8], Matrix3d& forward) {
+bool ForwardHomography(const double p[8], Matrix3d& forward) {
     const double x0 = p[0], y0 = p[1], x1 = p[2], y1 = p[3];
     const double x2 = p[4], y2 = p[5], x3 = p[6], y3 = p[7];
 
@@ -34,7 +34,7 @@ bool forwardHomography(const double p[8], Matrix3d& forward) {
     return true;
 }
 
-bool invertHomography(const Matrix3d& H, Matrix3d& inverse) {
+bool InvertHomography(const Matrix3d& H, Matrix3d& inverse) {
     const double a = H.m[0], b = H.m[1], c = H.m[2];
     const double d = H.m[3], e = H.m[4], f = H.m[5];
     const double g = H.m[6], h = H.m[7], i = H.m[8];
@@ -53,12 +53,12 @@ bool invertHomography(const Matrix3d& H, Matrix3d& inverse) {
     return true;
 }
 
-bool inverseHomography(const float points[8], float columnMajor[9]) {
+bool InverseHomography(const float points[8], float columnMajor[9]) {
     double p[8];
     for (int k = 0; k < 8; ++k) p[k] = double(points[k]);
 
     Matrix3d forward, inverse;
-    if (!forwardHomography(p, forward) || !invertHomography(forward, inverse)) return false;
+    if (!ForwardHomography(p, forward) || !InvertHomography(forward, inverse)) return false;
 
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col) columnMajor[col * 3 + row] = float(inverse.m[row * 3 + col]);

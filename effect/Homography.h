@@ -11,13 +11,13 @@
 // and likewise for y. The warp shader needs the inverse, which takes a canvas
 // position back to the source position drawn there.
 //
-// All arithmetic is done in double precision; only inverseHomography narrows
+// All arithmetic is done in double precision; only InverseHomography narrows
 // its nine results to float, for glUniformMatrix3fv. The inverse is not
 // rescaled: the shader divides by the third component, which cancels any
 // common factor.
 //
 //     float m[9];
-//     if (!tessivar::inverseHomography(points, m)) std::fill(m, m + 9, 0.0f);
+//     if (!tessivar::InverseHomography(points, m)) std::fill(m, m + 9, 0.0f);
 //
 // There is no convexity or orientation test: mirrored, crossed and concave
 // arrangements are accepted whenever the matrix is finite. Degenerate
@@ -38,14 +38,14 @@ constexpr double kHomographyEpsilon = 1e-12;
 // Forward map H from the eight point values x1 y1 x2 y2 x3 y3 x4 y4.
 // False when the quadrilateral gives no perspective solution; `forward` is
 // then untouched. H's last element is always 1.
-bool forwardHomography(const double points[8], Matrix3d& forward);
+bool ForwardHomography(const double points[8], Matrix3d& forward);
 
 // adj(H) / det(H). False (and `inverse` untouched) when |det(H)| < 1e-12.
-bool invertHomography(const Matrix3d& forward, Matrix3d& inverse);
+bool InvertHomography(const Matrix3d& forward, Matrix3d& inverse);
 
 // The inverse for the given float points as nine floats in column-major order,
 // ready for glUniformMatrix3fv with transpose GL_FALSE. False when the points
 // are degenerate; `columnMajor` is then not written.
-bool inverseHomography(const float points[8], float columnMajor[9]);
+bool InverseHomography(const float points[8], float columnMajor[9]);
 
 }  // namespace tessivar

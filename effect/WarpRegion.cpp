@@ -102,7 +102,7 @@ bool makeRegion(const float m[9], const int viewport[4], Region& region) {
 
 }  // namespace
 
-bool warpCover(const float inverse[9], const int viewport[4], const PixelRect& area, std::vector<PixelRect>& out) {
+bool WarpCover(const float inverse[9], const int viewport[4], const PixelRect& area, std::vector<PixelRect>& out) {
     out.clear();
     Region region;
     if (viewport[2] <= 0 || viewport[3] <= 0 || !makeRegion(inverse, viewport, region)) return false;

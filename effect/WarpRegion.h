@@ -24,7 +24,7 @@
 // per-sample shading stay inside the rectangles too.
 //
 //     std::vector<tessivar::PixelRect> rects;
-//     if (!tessivar::warpCover(inverse, viewport, area, rects)) rects = {area};
+//     if (!tessivar::WarpCover(inverse, viewport, area, rects)) rects = {area};
 //     ...one scissored draw of the quad per rect...
 #pragma once
 
@@ -45,6 +45,6 @@ constexpr int kWarpBandRows = 32;
 // fills. Bands of equal columns are merged, so a frame the quadrilateral
 // fills is one rectangle. False, with `out` empty, when no bound can be given
 // (a non-finite matrix, an empty viewport): draw all of `area` then.
-bool warpCover(const float inverse[9], const int viewport[4], const PixelRect& area, std::vector<PixelRect>& out);
+bool WarpCover(const float inverse[9], const int viewport[4], const PixelRect& area, std::vector<PixelRect>& out);
 
 }  // namespace tessivar

@@ -22,7 +22,7 @@ void Log(const A& a, const B& b) {
 }
 
 // True when x is non-zero and has exactly one bit set.
-bool is_power_of_2(unsigned int x);
+bool is_power_of_2(unsigned int x);  // (snake case: the toolkit's own name, kept as plugins call it)
 
 // The smallest power of two that is at least n; 0 for 0. Meaningful for n up
 // to 2^30 (n is taken as unsigned 32-bit).

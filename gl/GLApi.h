@@ -38,6 +38,9 @@ typedef unsigned char GLubyte;
 // that type on every platform we build for.)
 typedef ptrdiff_t GLsizeiptr;
 
+// The tables below keep glcorearb.h's columns, and tests/gl/GLTableCheck.cmake
+// reads their pointer types as glcorearb.h writes them (`*PFNGL...PROC`).
+// clang-format off
 #if !defined(TESSIVAR_GL_HOST)
 // GL 1.0 - 1.5
 #define GL_FALSE                          0
@@ -192,3 +195,4 @@ typedef void (TESSIVAR_GL_APIENTRY *PFNGLVERTEXATTRIBPOINTERPROC)(GLuint index, 
                                                                    GLboolean normalized, GLsizei stride,
                                                                    const void* pointer);
 typedef void (TESSIVAR_GL_APIENTRY *PFNGLVIEWPORTPROC)(GLint x, GLint y, GLsizei width, GLsizei height);
+// clang-format on

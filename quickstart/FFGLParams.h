@@ -86,6 +86,7 @@ public:
 
 class ParamText : public Param {
 public:
+    // (Lower case, unlike Param::Create: the framework's own name, kept as plugins call it.)
     static std::shared_ptr<ParamText> create(std::string name);
     static std::shared_ptr<ParamText> create(std::string name, std::string text);
 

@@ -86,6 +86,7 @@ void Plugin::AddParam(std::shared_ptr<ParamFFT> param) {
 void Plugin::AddHueColorParam(const std::string& name) {
     AddParam(Param::Create(name, FF_TYPE_HUE, 0.0f));
     AddParam(Param::Create(name + "_saturation", FF_TYPE_SATURATION, 0.0f));
+    // "_brighthness" (sic): the uniform's name as the framework gives it; shaders use it so.
     AddParam(Param::Create(name + "_brighthness", FF_TYPE_BRIGHTNESS, 1.0f));
     AddParam(Param::Create(name + "_alpha", FF_TYPE_ALPHA, 1.0f));
 }

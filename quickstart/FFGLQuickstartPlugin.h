@@ -108,7 +108,7 @@ protected:
     void UpdateAudioAndTime();
     void SendDefaultParams(ffglex::FFGLShader& program);
     void SendParams(ffglex::FFGLShader& program);
-    void consumeAllTrigger();
+    void consumeAllTrigger();  // (lower case among the operations: the framework's own name, kept)
 
     std::string fragmentShaderCode;
     ParamList params;

@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     // Windows builds would read "/path" as an option; paths start that way
     // under Wine too. (Subcommands take the setting from here.)
     app.allow_windows_style_options(false);
-    const Command commands[] = {addInfoCommand(app),  addRenderCommand(app), addBenchCommand(app),
-                                addCheckCommand(app), addSoakCommand(app),   addPreviewCommand(app)};
+    const Command commands[] = {AddInfoCommand(app),  AddRenderCommand(app), AddBenchCommand(app),
+                                AddCheckCommand(app), AddSoakCommand(app),   AddPreviewCommand(app)};
 
     // (UTF-8 on every system: Windows' argv would be in the ANSI code page.)
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);

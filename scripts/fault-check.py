@@ -117,6 +117,20 @@ FAULTS = [
      "if (scissor) glEnablei(GL_SCISSOR_TEST, 0);", "if (scissor) glEnable(GL_SCISSOR_TEST);"),
     ("effect-padding-height", "effect/CornerPin.cpp",
      "float(input.Height) / float(input.HardwareHeight)", "float(input.Height) / float(input.HardwareWidth)"),
+    # the GL-free math, tested without a context
+    ("effect-homography-singular-accepted", "effect/Homography.cpp",
+     "if (!(std::fabs(det) >= kHomographyEpsilon)) return false;", "if (std::isnan(det)) return false;"),
+    ("effect-split-right-edge-dropped", "effect/GuideRegions.cpp",
+     "        emit(x, area.x1, y0, y1, false);\n", ""),
+    ("effect-opaque-last-column-skipped", "effect/AlphaBounds.cpp",
+     "int last = width - 1;", "int last = width - 2;"),
+    ("effect-box-rect-rows-not-flipped", "effect/AlphaBounds.cpp",
+     "1.0f - float(box.maxY + 1) / h", "float(box.minY) / h"),
+    # the warp programs' uniforms and the markers' reach in the shader
+    ("effect-guide-uniforms-unsent", "effect/CornerPin.cpp",
+     "    if (program.guides) SendGuideUniforms();\n", ""),
+    ("effect-marker-reach-not-the-regions", "effect/CornerPin.cpp",
+     '"MARKER_REACH", glslFloat(tessivar::kMarkerReach)', '"MARKER_REACH", glslFloat(tessivar::kMarkerReach + 4.0)'),
     ("effect-glsl-not-ascii", "effect/CornerPin.cpp",
      "in vec3 projected;  // InverseHomography * (canvasUV, 1)",
      "in vec3 projected;  // InverseHomography \u00b7 (canvasUV, 1)"),
@@ -266,7 +280,7 @@ FAULTS = [
     ("media-first-audio-track-only", "runner/media/AudioTracks.cpp",
      "if (st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;", "if (int(i) != best) continue;"),
     ("media-encoder-context-unchecked", "runner/media/ClipWriter.cpp",
-     "    if (!enc) {\n        error = outOfMemory(path, \"the \" + encoderName + \" encoder\");\n        return false;\n    }\n",
+     "    if (!enc) {\n        error = OutOfMemory(path, \"the \" + encoderName + \" encoder\");\n        return false;\n    }\n",
      ""),
     ("media-audio-tags-dropped", "runner/media/AudioTracks.cpp",
      "        av_dict_copy(&t->out->metadata, st->metadata, 0);\n", ""),
@@ -275,7 +289,7 @@ FAULTS = [
     # FFmpeg 7.1 deprecated and 9.0 removed AVCodec's format lists; the
     # installed 5.1 builds it, the newer headers must not.
     ("media-encoder-formats-old-list", "runner/media/ClipWriter.cpp",
-     "q = encoderPixelFormats(codec);", "q = codec->pix_fmts;", FFMPEG_HEADERS),
+     "q = EncoderPixelFormats(codec);", "q = codec->pix_fmts;", FFMPEG_HEADERS),
     ("runner-audio-sets-no-length", "runner/commands/render/RenderCommand.cpp",
      "if (spectrum && !plan.audio.empty())", "if (false)"),
     ("render-decoder-runs-on-past-frames", "runner/commands/render/RenderInputs.cpp",

@@ -22,13 +22,13 @@ struct BenchArgs {
 };
 
 int runBench(const BenchArgs& a) {
-    const Size size = parseSizeArg("--size", a.size);
+    const Size size = ParseSizeArg("--size", a.size);
     if (a.frames < 1) throw UsageFailure("--frames " + std::to_string(a.frames) + ": must be 1 or more");
     if (a.warmup < 0) throw UsageFailure("--warmup: must be 0 or more");
     const JsonOut json(a.json);
-    auto module = loadModule(a.module);
-    const ModuleInfo info = describe(*module);
-    const std::vector<ParamSetting> settings = resolveSettings(info, a.settings);
+    auto module = LoadModule(a.module);
+    const ModuleInfo info = DescribeModule(*module);
+    const std::vector<ParamSetting> settings = ResolveSettings(info, a.settings);
     Image picture;
     std::string error;
     if (!MakePattern(a.pattern, size.width, size.height, picture, error))
@@ -37,11 +37,11 @@ int runBench(const BenchArgs& a) {
         std::max<size_t>(info.minInputs, info.type == FF_SOURCE ? 0 : std::min<uint32_t>(1, info.maxInputs));
     const std::vector<Image> inputs(inputCount, picture);
 
-    HeadlessGL& gl = makeContext();
-    reportDebugErrors(gl);
+    HeadlessGL& gl = MakeContext();
+    ReportDebugErrors(gl);
     FrameHost host;
     if (!host.Create(*module, info, inputs, size.width, size.height, error)) throw Failure(error);
-    applySettings(host.Plugin(), settings);
+    ApplySettings(host.Plugin(), settings);
     InputTexture floorInput;
     FloorShader floor;
     if (!floorInput.Create(picture) || !floor.Create(error))
@@ -77,15 +77,15 @@ int runBench(const BenchArgs& a) {
 
 }  // namespace
 
-Command addBenchCommand(CLI::App& app) {
+Command AddBenchCommand(CLI::App& app) {
     auto a = std::make_shared<BenchArgs>();
-    CLI::App* c = addSubcommand(app, "bench", "Time frames against a trivial full-screen shader", a->module);
+    CLI::App* c = AddSubcommand(app, "bench", "Time frames against a trivial full-screen shader", a->module);
     c->add_option("--size", a->size, "Frame size WxH (default 1920x1080)");
     c->add_option("--frames", a->frames, "Timed frames (default 60)");
     c->add_option("--warmup", a->warmup, "Untimed frames first (default 5)");
     c->add_option("--pattern", a->pattern,
                   "Input pattern (default grid: opaque over the whole frame, so every pixel is sampled)");
-    addRepeated(c, "--set", a->settings, "NAME=VALUE, as for render");
+    AddRepeated(c, "--set", a->settings, "NAME=VALUE, as for render");
     c->add_flag("--json", a->json, "One JSON object for scripts");
     return {c, [a] { return runBench(*a); }};
 }

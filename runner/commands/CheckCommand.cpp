@@ -70,7 +70,7 @@ std::string oneLine(std::string text) {
 // lines, then "crashed" when the module crashed.
 int runRowsForParent(const std::string& module, int fromRow) {
     size_t index = size_t(fromRow);
-    const CheckReport report = CheckModule(module, makeContext(), index, [&](const CheckResult& r) {
+    const CheckReport report = CheckModule(module, MakeContext(), index, [&](const CheckResult& r) {
         std::cout << kRowLine << '\t' << index++ << '\t' << (r.passed ? "pass" : "FAIL") << '\t' << oneLine(r.detail)
                   << std::endl;
     });
@@ -123,7 +123,7 @@ CheckReport checkOne(const std::string& module, bool json) {
         std::cout.flush();
     };
     if (!json) std::cout << CheckHeadingText() << std::flush;
-    CheckReport report = CheckModule(module, makeContext(), 0, print);
+    CheckReport report = CheckModule(module, MakeContext(), 0, print);
     if (report.crashed) continueInChildren(module, report.rows.size(), report, print);
     if (!json) std::cout << CheckSummaryText(report.rows) << std::flush;
     return report;
@@ -188,7 +188,7 @@ int runCheck(const CheckArgs& a) {
 
 }  // namespace
 
-Command addCheckCommand(CLI::App& app) {
+Command AddCheckCommand(CLI::App& app) {
     auto a = std::make_shared<CheckArgs>();
     CLI::App* c = app.add_subcommand("check",
                                      "Check modules against the host interface contract, and their IDs "

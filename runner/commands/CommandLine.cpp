@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-// The process's one GL context (see makeContext). Outside any namespace so
+// The process's one GL context (see MakeContext). Outside any namespace so
 // the compiler keeps the pointer that keeps it reachable.
 tessivar::HeadlessGL* g_context = nullptr;
 
@@ -21,21 +21,21 @@ namespace tessivar::cli {
 
 namespace fs = std::filesystem;
 
-Size parseSizeArg(const std::string& option, const std::string& text) {
+Size ParseSizeArg(const std::string& option, const std::string& text) {
     Size s;
     if (!text.empty() && !ParseSize(text, s.width, s.height))
         throw UsageFailure(option + " " + text + ": expected WIDTHxHEIGHT, each 1 to 16384 (e.g. 1920x1080)");
     return s;
 }
 
-std::unique_ptr<Module> loadModule(const std::string& path) {
+std::unique_ptr<Module> LoadModule(const std::string& path) {
     std::string error;
     auto module = Module::Load(path, error);
     if (!module) throw Failure(error);
     return module;
 }
 
-ModuleInfo describe(const Module& module) {
+ModuleInfo DescribeModule(const Module& module) {
     ModuleInfo info = module.Describe();
     if (!info.hasInfo) throw Failure(module.Path() + ": answers no information record (FF_GET_INFO), so no plugin is registered");
     return info;
@@ -44,7 +44,7 @@ ModuleInfo describe(const Module& module) {
 // The context stays until the process ends. Tearing it down unloads Mesa's
 // driver, which leaves its own never-freed state behind as leaks in a
 // sanitizer build; the process exit releases it all the same.
-HeadlessGL& makeContext() {
+HeadlessGL& MakeContext() {
     if (g_context) return *g_context;
     std::string error;
     auto gl = HeadlessGL::Create(error);
@@ -53,14 +53,14 @@ HeadlessGL& makeContext() {
     return *g_context;
 }
 
-void reportDebugErrors(HeadlessGL& gl) {
+void ReportDebugErrors(HeadlessGL& gl) {
     gl.SetDebugSink([count = 0](unsigned type, unsigned, const std::string& message) mutable {
         if (type != HeadlessGL::kDebugTypeError || ++count > 5) return;
         std::fprintf(stderr, "ffglrun: warning: GL error: %s\n", message.c_str());
     });
 }
 
-std::vector<ParamSetting> resolveSettings(const ModuleInfo& info, const std::vector<std::string>& assignments) {
+std::vector<ParamSetting> ResolveSettings(const ModuleInfo& info, const std::vector<std::string>& assignments) {
     std::vector<ParamSetting> settings;
     for (const auto& a : assignments) {
         ParamSetting s;
@@ -71,7 +71,7 @@ std::vector<ParamSetting> resolveSettings(const ModuleInfo& info, const std::vec
     return settings;
 }
 
-void applySettings(const Instance& instance, const std::vector<ParamSetting>& settings) {
+void ApplySettings(const Instance& instance, const std::vector<ParamSetting>& settings) {
     for (const auto& s : settings) {
         std::string error, note;
         if (!ApplySetting(instance, s, error, note)) throw Failure(error);
@@ -136,7 +136,7 @@ void OutputName::RefuseInputs(const std::vector<std::string>& inputs) const {
 
 // Windows' isatty also answers yes for the NUL device; only a console is a
 // terminal there.
-bool isTerminal(int fd) {
+bool IsTerminal(int fd) {
 #ifdef _WIN32
     DWORD mode = 0;
     return ::isatty(fd) && GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode);
@@ -145,7 +145,7 @@ bool isTerminal(int fd) {
 #endif
 }
 
-Progress::Progress(int expected) : total(expected), enabled(isTerminal(kStderrFd)), start(Clock::now()) {}
+Progress::Progress(int expected) : total(expected), enabled(IsTerminal(kStderrFd)), start(Clock::now()) {}
 
 void Progress::Frame(int done) {
     if (!enabled) return;
@@ -169,7 +169,7 @@ Progress::~Progress() {
     if (shown) std::fprintf(stderr, "\n");
 }
 
-std::FILE* takeStandardOutput() {
+std::FILE* TakeStandardOutput() {
     std::fflush(stdout);
     const int framesFd = ::dup(kStdoutFd);
     std::FILE* frames = framesFd >= 0 ? ::fdopen(framesFd, "wb") : nullptr;

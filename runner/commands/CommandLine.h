@@ -46,19 +46,19 @@ struct Size {
 };
 
 // WIDTHxHEIGHT as given to OPTION; empty text is an unset size.
-Size parseSizeArg(const std::string& option, const std::string& text);
+Size ParseSizeArg(const std::string& option, const std::string& text);
 
-std::unique_ptr<Module> loadModule(const std::string& path);
+std::unique_ptr<Module> LoadModule(const std::string& path);
 // The module's description; a module without an information record fails.
-ModuleInfo describe(const Module& module);
+ModuleInfo DescribeModule(const Module& module);
 
 // The process's one GL context, made on first use and kept until exit.
-HeadlessGL& makeContext();
+HeadlessGL& MakeContext();
 // Reports the module's GL errors on standard error as they happen, a few at most.
-void reportDebugErrors(HeadlessGL& gl);
+void ReportDebugErrors(HeadlessGL& gl);
 
-std::vector<ParamSetting> resolveSettings(const ModuleInfo& info, const std::vector<std::string>& assignments);
-void applySettings(const Instance& instance, const std::vector<ParamSetting>& settings);
+std::vector<ParamSetting> ResolveSettings(const ModuleInfo& info, const std::vector<std::string>& assignments);
+void ApplySettings(const Instance& instance, const std::vector<ParamSetting>& settings);
 
 // An output name, possibly with one %d (or %0Nd) for the frame number.
 class OutputName {
@@ -83,7 +83,7 @@ private:
 };
 
 // A console, not a file, pipe or (on Windows) the NUL device.
-bool isTerminal(int fd);
+bool IsTerminal(int fd);
 
 // Progress on standard error, only for a person watching a terminal.
 class Progress {
@@ -103,13 +103,13 @@ private:
 // Standard output for the caller alone: returns a stream on the real standard
 // output and points descriptor 1 at standard error, so anything else written
 // there (a module's own printf, say) cannot corrupt what the caller writes.
-std::FILE* takeStandardOutput();
+std::FILE* TakeStandardOutput();
 
 // JSON goes to the real standard output, taken before the module is loaded:
 // a module that prints (on load or every frame) would otherwise break it.
 class JsonOut {
 public:
-    explicit JsonOut(bool wanted) : to(wanted ? takeStandardOutput() : nullptr) {}
+    explicit JsonOut(bool wanted) : to(wanted ? TakeStandardOutput() : nullptr) {}
     bool Wanted() const { return to != nullptr; }
     void Write(const nlohmann::json& j) const;
 

@@ -20,12 +20,12 @@ struct Command {
     std::function<int()> run;        // after parsing
 };
 
-Command addInfoCommand(CLI::App& app);
-Command addRenderCommand(CLI::App& app);
-Command addBenchCommand(CLI::App& app);
-Command addCheckCommand(CLI::App& app);
-Command addSoakCommand(CLI::App& app);
-Command addPreviewCommand(CLI::App& app);
+Command AddInfoCommand(CLI::App& app);
+Command AddRenderCommand(CLI::App& app);
+Command AddBenchCommand(CLI::App& app);
+Command AddCheckCommand(CLI::App& app);
+Command AddSoakCommand(CLI::App& app);
+Command AddPreviewCommand(CLI::App& app);
 
 // The preview's arguments, which its session keeps.
 struct PreviewArgs {
@@ -36,6 +36,6 @@ struct PreviewArgs {
     double fps = 30.0;
 };
 // Lives in runner/preview/ (PreviewNone.cpp where the build has no server).
-int runPreview(const PreviewArgs& a);
+int RunPreview(const PreviewArgs& a);
 
 }  // namespace tessivar::cli

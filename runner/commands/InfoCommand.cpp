@@ -16,8 +16,8 @@ struct InfoArgs {
 
 int runInfo(const InfoArgs& a) {
     const JsonOut json(a.json);
-    auto module = loadModule(a.module);
-    const ModuleInfo info = describe(*module);
+    auto module = LoadModule(a.module);
+    const ModuleInfo info = DescribeModule(*module);
     if (json.Wanted())
         json.Write(InfoToJson(info));
     else
@@ -27,9 +27,9 @@ int runInfo(const InfoArgs& a) {
 
 }  // namespace
 
-Command addInfoCommand(CLI::App& app) {
+Command AddInfoCommand(CLI::App& app) {
     auto a = std::make_shared<InfoArgs>();
-    CLI::App* c = addSubcommand(app, "info", "Show identity, capabilities and parameters", a->module);
+    CLI::App* c = AddSubcommand(app, "info", "Show identity, capabilities and parameters", a->module);
     c->add_flag("--json", a->json, "Stable JSON for scripts");
     return {c, [a] { return runInfo(*a); }};
 }

@@ -14,7 +14,7 @@
 namespace tessivar::cli {
 
 // The subcommand `name`, whose first argument is the module's path.
-inline CLI::App* addSubcommand(CLI::App& app, const std::string& name, const std::string& description,
+inline CLI::App* AddSubcommand(CLI::App& app, const std::string& name, const std::string& description,
                                std::string& module, const std::string& moduleHelp = "Path of the module (.so)") {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("module", module, moduleHelp)->required();
@@ -22,15 +22,15 @@ inline CLI::App* addSubcommand(CLI::App& app, const std::string& name, const std
 }
 
 // A repeatable option: once per value, never swallowing the next argument.
-inline CLI::Option* addRepeated(CLI::App* command, const std::string& name, std::vector<std::string>& values,
+inline CLI::Option* AddRepeated(CLI::App* command, const std::string& name, std::vector<std::string>& values,
                                 const std::string& help) {
     return command->add_option(name, values, help)->allow_extra_args(false);
 }
 
-inline CLI::Option* addPatterns(CLI::App* command, std::vector<std::string>& patterns) {
+inline CLI::Option* AddPatterns(CLI::App* command, std::vector<std::string>& patterns) {
     std::string help = "Generated input:";
     for (const auto& n : PatternNames()) help += " " + n;
-    return addRepeated(command, "--pattern", patterns, help);
+    return AddRepeated(command, "--pattern", patterns, help);
 }
 
 }  // namespace tessivar::cli

@@ -19,14 +19,14 @@ struct SoakArgs {
 int runSoak(const SoakArgs& a) {
     if (a.cycles < 1) throw UsageFailure("--cycles " + std::to_string(a.cycles) + ": must be 1 or more");
     const JsonOut json(a.json);
-    auto module = loadModule(a.module);
-    const ModuleInfo info = describe(*module);
-    makeContext();
+    auto module = LoadModule(a.module);
+    const ModuleInfo info = DescribeModule(*module);
+    MakeContext();
     SoakReport report;
     std::string error;
     // Progress for a person watching a terminal: a long soak takes minutes.
     SoakProgress progress;
-    if (isTerminal(kStderrFd))
+    if (IsTerminal(kStderrFd))
         progress = [](const std::string& phase, uint32_t cycle) {
             std::fprintf(stderr, "\r%s: cycle %u   ", phase.c_str(), cycle);
         };
@@ -51,10 +51,10 @@ int runSoak(const SoakArgs& a) {
 
 }  // namespace
 
-Command addSoakCommand(CLI::App& app) {
+Command AddSoakCommand(CLI::App& app) {
     auto a = std::make_shared<SoakArgs>();
     CLI::App* c =
-        addSubcommand(app, "soak", "Thousands of lifecycles; fails when GL objects or heap accumulate", a->module);
+        AddSubcommand(app, "soak", "Thousands of lifecycles; fails when GL objects or heap accumulate", a->module);
     c->add_option("--cycles", a->cycles, "Measured cycles per phase, after warm-up (default 1000)");
     c->add_flag("--json", a->json, "One JSON object for scripts");
     return {c, [a] { return runSoak(*a); }};

@@ -80,7 +80,7 @@ struct AudioSpectrum::Impl {
             const double t = d.FrameTime();
             av_frame_unref(f);
             if (got < 0) {
-                error = d.path + ": cannot mix its audio down (" + avError(got) + ")";
+                error = d.path + ": cannot mix its audio down (" + AvError(got) + ")";
                 return false;
             }
             if (!positioned) {
@@ -112,7 +112,7 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const uint8_t* data, size_t s
                                                    std::string& error) {
     auto state = std::make_unique<Impl>();
     if (!(state->d.memory = OpenMemoryIO(data, size))) {
-        error = outOfMemory(name, "reading it from memory");
+        error = OutOfMemory(name, "reading it from memory");
         return nullptr;
     }
     return Open(std::move(state), name, error);
@@ -120,7 +120,7 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(const uint8_t* data, size_t s
 
 std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(std::unique_ptr<Impl> state, const std::string& path,
                                                    std::string& error) {
-    if (!openDecoding(state->d, path, AVMEDIA_TYPE_AUDIO, error)) return nullptr;
+    if (!OpenDecoding(state->d, path, AVMEDIA_TYPE_AUDIO, error)) return nullptr;
     AVCodecContext* dec = state->d.dec.get();
     state->rate = dec->sample_rate;
     AVChannelLayout inLayout{};
@@ -138,7 +138,7 @@ std::unique_ptr<AudioSpectrum> AudioSpectrum::Open(std::unique_ptr<Impl> state, 
     if (rc >= 0) rc = swr_init(swr);
     av_channel_layout_uninit(&inLayout);
     if (rc < 0) {
-        error = path + ": cannot mix its audio down (" + avError(rc) + ")";
+        error = path + ": cannot mix its audio down (" + AvError(rc) + ")";
         return nullptr;
     }
     return std::unique_ptr<AudioSpectrum>(new AudioSpectrum(std::move(state)));
@@ -150,7 +150,7 @@ double AudioSpectrum::Duration() const {
     const AVStream* st = impl->d.Stream();
     const AVFormatContext* fmt = impl->d.fmt.get();
     if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-        return seconds(st->start_time == AV_NOPTS_VALUE ? st->duration : st->start_time + st->duration, st->time_base) -
+        return Seconds(st->start_time == AV_NOPTS_VALUE ? st->duration : st->start_time + st->duration, st->time_base) -
                impl->d.startTime;
     return fmt->duration > 0 ? double(fmt->duration) / AV_TIME_BASE : 0.0;
 }
@@ -172,7 +172,7 @@ bool AudioSpectrum::Bins(double when, size_t bins, std::vector<float>& out, std:
     if (!t) {
         auto made = std::make_unique<Transform>();
         if (!made->Init(bins)) {
-            error = outOfMemory(impl->d.path, "a transform of " + std::to_string(2 * bins) + " samples");
+            error = OutOfMemory(impl->d.path, "a transform of " + std::to_string(2 * bins) + " samples");
             return false;
         }
         t = made.get();

@@ -89,19 +89,19 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
     dec->pkt_timebase = source->time_base;
     if (rc >= 0) rc = avcodec_open2(dec.get(), decoder, nullptr);
     if (rc < 0) {
-        error = "cannot decode it (" + avError(rc) + ")";
+        error = "cannot decode it (" + AvError(rc) + ")";
         return false;
     }
     // The source's rate when the encoder takes it, else its highest.
     int rate = dec->sample_rate, best = 0;
-    const int* rates = encoderSampleRates(encoder);
+    const int* rates = EncoderSampleRates(encoder);
     bool takes = !rates;
     for (const int* r = rates; r && *r; ++r) {
         takes |= *r == rate;
         best = std::max(best, *r);
     }
     enc->sample_rate = takes ? rate : best;
-    const AVSampleFormat* formats = encoderSampleFormats(encoder);
+    const AVSampleFormat* formats = EncoderSampleFormats(encoder);
     enc->sample_fmt = formats ? formats[0] : AV_SAMPLE_FMT_FLTP;
     if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_default(&enc->ch_layout, dec->ch_layout.nb_channels);
@@ -117,7 +117,7 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
     if (rc >= 0) rc = avcodec_open2(enc.get(), encoder, nullptr);
     if (rc >= 0) rc = avcodec_parameters_from_context(out->codecpar, enc.get());
     if (rc < 0) {
-        error = "cannot re-encode it as " + name + " (" + avError(rc) + ")";
+        error = "cannot re-encode it as " + name + " (" + AvError(rc) + ")";
         return false;
     }
     fifo.reset(av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 4096));
@@ -133,7 +133,7 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
 // every whole chunk in it.
 bool AudioTracks::Track::Decode(AVPacket* p, const Put& put, std::string& error) {
     int rc = avcodec_send_packet(dec.get(), p);
-    if (rc < 0 && rc != AVERROR_EOF && !isAgain(rc)) return true;  // damage: skipped, as for video
+    if (rc < 0 && rc != AVERROR_EOF && !IsAgain(rc)) return true;  // damage: skipped, as for video
     while ((rc = avcodec_receive_frame(dec.get(), decoded.get())) == 0) {
         const int64_t ts = decoded->best_effort_timestamp;
         if (nextPts == AV_NOPTS_VALUE) {
@@ -146,13 +146,13 @@ bool AudioTracks::Track::Decode(AVPacket* p, const Put& put, std::string& error)
         const int room = swr_get_out_samples(swr.get(), decoded->nb_samples);
         SampleBuffer resampled;
         if (!resampled.Allocate(enc->ch_layout.nb_channels, room, enc->sample_fmt)) {
-            error = outOfMemory(outPath, "its audio");
+            error = OutOfMemory(outPath, "its audio");
             return false;
         }
         const int got = swr_convert(swr.get(), resampled.planes, room,
                                     const_cast<const uint8_t**>(decoded->extended_data), decoded->nb_samples);
         if (got > 0 && av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(resampled.planes), got) < got) {
-            error = outOfMemory(outPath, "its audio");
+            error = OutOfMemory(outPath, "its audio");
             return false;
         }
         av_frame_unref(decoded.get());
@@ -171,7 +171,7 @@ bool AudioTracks::Track::Drain(bool all, const Put& put, std::string& error) {
         chunk->sample_rate = enc->sample_rate;
         av_channel_layout_copy(&chunk->ch_layout, &enc->ch_layout);
         if (av_frame_get_buffer(chunk.get(), 0) < 0) {
-            error = outOfMemory(outPath, "its audio");
+            error = OutOfMemory(outPath, "its audio");
             return false;
         }
         av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(chunk->data), n);
@@ -206,13 +206,13 @@ bool AudioTracks::Open(const std::string& source, double start, AVFormatContext*
     from = source;
     outPath = outputPath;
     if (!held) {
-        error = outOfMemory(outPath, "its audio");
+        error = OutOfMemory(outPath, "its audio");
         return false;
     }
     int best = -1;
-    in = openInput(from, AVMEDIA_TYPE_AUDIO, best, error);
+    in = OpenInput(from, AVMEDIA_TYPE_AUDIO, best, error);
     if (!in) return false;
-    offset = fileStart(in.get(), in->streams[best]) + start;
+    offset = FileStart(in.get(), in->streams[best]) + start;
     const std::string ext = outPath.substr(outPath.rfind('.') + 1);
     const std::string reencoder = ext == "webm" ? "libopus" : "aac";
     for (unsigned i = 0; i < in->nb_streams; ++i) {
@@ -279,7 +279,7 @@ bool AudioTracks::WriteUntil(double until, const Put& put, std::string& error) {
         }
         const AVStream* st = in->streams[held->stream_index];
         const bool audio = st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-        if (audio && held->pts != AV_NOPTS_VALUE && seconds(held->pts, st->time_base) - offset >= until) break;
+        if (audio && held->pts != AV_NOPTS_VALUE && Seconds(held->pts, st->time_base) - offset >= until) break;
         holding = false;
         const bool ok = !audio || Route(held.get(), put, error);
         av_packet_unref(held.get());

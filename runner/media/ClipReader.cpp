@@ -140,7 +140,7 @@ bool ClipReader::Impl::Convert(AVFrame* f, Image& out, std::string& error) {
 // convert; false when no pass converts its pixels exactly.
 bool ClipReader::Impl::CopyPlanes(const AVFrame* f, VideoFrame& out) const {
     if (f->width != int(format.width) || f->height != int(format.height) ||
-        !gpuLayout(AVPixelFormat(f->format), format.colour.matrix, format.colour.range, out.layout))
+        !GpuLayout(AVPixelFormat(f->format), format.colour.matrix, format.colour.range, out.layout))
         return false;
     const gpu::PlanePointers to = out.planes.Allocate(out.layout, f->width, f->height);
     for (int i = 0; i < out.layout.Planes(); ++i)
@@ -160,7 +160,7 @@ std::unique_ptr<ClipReader> ClipReader::Open(const uint8_t* data, size_t size, c
                                              std::string& error) {
     auto state = std::make_unique<Impl>();
     if (!(state->d.memory = OpenMemoryIO(data, size))) {
-        error = outOfMemory(name, "reading it from memory");
+        error = OutOfMemory(name, "reading it from memory");
         return nullptr;
     }
     return Open(std::move(state), name, error);
@@ -168,7 +168,7 @@ std::unique_ptr<ClipReader> ClipReader::Open(const uint8_t* data, size_t size, c
 
 std::unique_ptr<ClipReader> ClipReader::Open(std::unique_ptr<Impl> state, const std::string& path,
                                              std::string& error) {
-    if (!openDecoding(state->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
+    if (!OpenDecoding(state->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
     // A header that leaves the pictures open is completed by the first one.
     AVCodecContext* dec = state->d.dec.get();
     if (dec->pix_fmt == AV_PIX_FMT_NONE || dec->width <= 0) {
@@ -191,7 +191,7 @@ const VideoFormat& ClipReader::Format() const { return impl->format; }
 
 double ClipReader::Duration() const {
     const AVStream* st = impl->d.Stream();
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0) return seconds(st->duration, st->time_base);
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0) return Seconds(st->duration, st->time_base);
     const AVFormatContext* fmt = impl->d.fmt.get();
     return fmt->duration > 0 ? double(fmt->duration) / AV_TIME_BASE : 0.0;
 }

@@ -49,7 +49,7 @@ std::vector<PixelFormat> candidates(const ClipRecipe& recipe, const AVCodec* cod
     for (const char* name : recipe.pixels) {
         const AVPixelFormat p = av_get_pix_fmt(name);
         bool offered = false;
-        for (const AVPixelFormat* q = encoderPixelFormats(codec); q && *q != AV_PIX_FMT_NONE; ++q) offered |= *q == p;
+        for (const AVPixelFormat* q = EncoderPixelFormats(codec); q && *q != AV_PIX_FMT_NONE; ++q) offered |= *q == p;
         if (!offered) continue;
         const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(p);
         int bits = 0;
@@ -105,7 +105,7 @@ struct ClipWriter::Impl {
         if (!finished && !tmpPath.empty()) RemoveNamedFile(tmpPath);
     }
 
-    std::string WriteError(int rc) const { return "cannot write " + path + ": " + avError(rc); }
+    std::string WriteError(int rc) const { return "cannot write " + path + ": " + AvError(rc); }
     bool OpenEncoder(const ClipRecipe& recipe, const AVCodec* codec, std::string& error);
     bool OpenFile(std::string& error);
     bool Convert(const Image& picture, std::string& error);
@@ -132,20 +132,20 @@ struct ClipWriter::Impl {
     bool Encode(AVFrame* f, std::string& error) {
         int rc = avcodec_send_frame(enc.get(), f);
         if (rc < 0) {
-            error = path + ": the " + encoderName + " encoder refused a frame (" + avError(rc) + ")";
+            error = path + ": the " + encoderName + " encoder refused a frame (" + AvError(rc) + ")";
             return false;
         }
         for (;;) {
             rc = avcodec_receive_packet(enc.get(), packet.get());
-            if (isAgain(rc) || rc == AVERROR_EOF) return true;
+            if (IsAgain(rc) || rc == AVERROR_EOF) return true;
             if (rc < 0) {
-                error = path + ": the " + encoderName + " encoder failed (" + avError(rc) + ")";
+                error = path + ": the " + encoderName + " encoder failed (" + AvError(rc) + ")";
                 return false;
             }
             av_packet_rescale_ts(packet.get(), enc->time_base, video->time_base);
             packet->stream_index = video->index;
             const int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-            if (!audio.WriteUntil(seconds(ts, video->time_base), Putter(), error)) return false;
+            if (!audio.WriteUntil(Seconds(ts, video->time_base), Putter(), error)) return false;
             if (!Put(packet.get(), error)) return false;
         }
     }
@@ -167,7 +167,7 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
 
     enc.reset(avcodec_alloc_context3(codec));
     if (!enc) {
-        error = outOfMemory(path, "the " + encoderName + " encoder");
+        error = OutOfMemory(path, "the " + encoderName + " encoder");
         return false;
     }
     AVCodecContext* e = enc.get();
@@ -189,7 +189,7 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
     const int rc = avcodec_open2(e, codec, nullptr);
     if (rc < 0) {
         error = path + ": the " + encoderName + " encoder refuses " + std::to_string(format.width) + "x" +
-                std::to_string(format.height) + " " + encoding.pixels.name + " (" + avError(rc) + ")";
+                std::to_string(format.height) + " " + encoding.pixels.name + " (" + AvError(rc) + ")";
         return false;
     }
     video = avformat_new_stream(fmt.get(), nullptr);
@@ -205,7 +205,7 @@ bool ClipWriter::Impl::OpenEncoder(const ClipRecipe& recipe, const AVCodec* code
     frame->width = e->width;
     frame->height = e->height;
     if (av_frame_get_buffer(frame.get(), 0) < 0) {
-        error = outOfMemory(path, "a frame");
+        error = OutOfMemory(path, "a frame");
         return false;
     }
     // Every frame carries the tags too: some encoders take them from there.
@@ -265,7 +265,7 @@ bool ClipWriter::Impl::Convert(const Image& picture, std::string& error) {
     }
     const int rc = av_frame_make_writable(frame.get());
     if (rc < 0) {
-        error = path + ": " + avError(rc);
+        error = path + ": " + AvError(rc);
         return false;
     }
     const uint8_t* planes[4] = {static_cast<const uint8_t*>(source->Data()), nullptr, nullptr, nullptr};
@@ -279,7 +279,7 @@ ClipWriter::~ClipWriter() = default;
 
 std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const VideoFormat& format,
                                              const AudioCopy& audio, std::string& error) {
-    quietLibraries();
+    QuietLibraries();
     const ClipRecipe* recipe = ClipRecipeFor(path);
     if (!recipe) {
         error = UnknownOutputExtension(path);
@@ -298,14 +298,14 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const Vide
         return nullptr;
     }
     if (!w.frame || !w.packet) {
-        error = outOfMemory(path, "encoding");
+        error = OutOfMemory(path, "encoding");
         return nullptr;
     }
     AVFormatContext* made = nullptr;
     const int rc = avformat_alloc_output_context2(&made, nullptr, recipe->muxer, nullptr);
     w.fmt.reset(made);
     if (rc == AVERROR(ENOMEM)) {
-        error = outOfMemory(path, "its container");
+        error = OutOfMemory(path, "its container");
         return nullptr;
     }
     if (rc < 0 || !w.fmt) {
@@ -337,14 +337,14 @@ bool ClipWriter::Impl::Send(int64_t in, std::string& error) {
 // frame's rows are padded, the picture's are not).
 bool ClipWriter::Impl::CopyPlanes(const gpu::PlanarPicture& picture, std::string& error) {
     gpu::PixelLayout layout;
-    if (!libav::gpuLayout(pixels, encoding.colour.matrix, encoding.colour.range, layout) ||
+    if (!libav::GpuLayout(pixels, encoding.colour.matrix, encoding.colour.range, layout) ||
         picture.width != frame->width || picture.height != frame->height) {
         error = path + ": a packed frame does not match the " + encoding.pixels.name + " encoder";
         return false;
     }
     const int rc = av_frame_make_writable(frame.get());
     if (rc < 0) {
-        error = path + ": " + avError(rc);
+        error = path + ": " + AvError(rc);
         return false;
     }
     const gpu::PlanePointers from = picture.Pointers(layout);
@@ -363,7 +363,7 @@ bool ClipWriter::Write(const VideoFrame& in, std::string& error) {
 }
 
 bool ClipWriter::PlanarLayout(gpu::PixelLayout& layout) const {
-    return libav::gpuLayout(impl->pixels, impl->encoding.colour.matrix, impl->encoding.colour.range, layout);
+    return libav::GpuLayout(impl->pixels, impl->encoding.colour.matrix, impl->encoding.colour.range, layout);
 }
 
 bool ClipWriter::WritePlanes(const gpu::PlanarPicture& picture, std::string& error) {
@@ -381,7 +381,7 @@ bool ClipWriter::Finish(std::string& error) {
     if (!w.Encode(nullptr, error)) return false;
     // The audio runs to the end of the last frame.
     const double frame = w.format.frameRate.Known() ? 1.0 / w.format.frameRate.Value() : 0.0;
-    const double end = w.lastPts == AV_NOPTS_VALUE ? 0.0 : seconds(w.lastPts, w.enc->time_base) + frame;
+    const double end = w.lastPts == AV_NOPTS_VALUE ? 0.0 : Seconds(w.lastPts, w.enc->time_base) + frame;
     if (!w.audio.Finish(end, w.Putter(), error)) return false;
     int rc = av_write_trailer(w.fmt.get());
     if (rc >= 0 && w.fmt->pb->error < 0) rc = w.fmt->pb->error;

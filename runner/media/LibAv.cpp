@@ -43,7 +43,7 @@ void FilterGraphFreer::operator()(AVFilterGraph* g) const { avfilter_graph_free(
 void FilterInOutFreer::operator()(AVFilterInOut* io) const { avfilter_inout_free(&io); }
 void TxFreer::operator()(AVTXContext* tx) const { av_tx_uninit(&tx); }
 
-bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout) {
+bool GpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout) {
     using Kind = gpu::PixelLayout::Kind;
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     if (!d) return false;
@@ -85,13 +85,13 @@ bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& la
     return true;
 }
 
-std::string avError(int code) {
+std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
 }
 
-void quietLibraries() {
+void QuietLibraries() {
     static const bool once = [] {
         av_log_set_level(AV_LOG_QUIET);
         return true;
@@ -111,9 +111,8 @@ bool sizeFits(const std::string& path, const AVStream* st, std::string& error) {
     return false;
 }
 
-FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error,
-                    AVIOContext* memory) {
-    quietLibraries();
+FormatPtr OpenInput(const std::string& path, AVMediaType type, int& stream, std::string& error, AVIOContext* memory) {
+    QuietLibraries();
     const PathKind kind = memory ? PathKind::File : KindOf(path);
     if (kind == PathKind::Missing) {
         error = "input file not found: " + path;
@@ -129,19 +128,19 @@ FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std:
     }
     AVFormatContext* raw = memory ? FormatReadingFrom(memory) : nullptr;
     if (memory && !raw) {
-        error = outOfMemory(path, "reading it from memory");
+        error = OutOfMemory(path, "reading it from memory");
         return nullptr;
     }
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (rc < 0) {
-        error = path + ": not a media file FFmpeg can read (" + avError(rc) + ")";
+        error = path + ": not a media file FFmpeg can read (" + AvError(rc) + ")";
         return nullptr;
     }
     FormatPtr fmt(raw);
     for (unsigned i = 0; i < fmt->nb_streams; ++i)
         if (type == AVMEDIA_TYPE_VIDEO && !sizeFits(path, fmt->streams[i], error)) return nullptr;
     if ((rc = avformat_find_stream_info(fmt.get(), nullptr)) < 0) {
-        error = path + ": not a media file FFmpeg can read (" + avError(rc) + ")";
+        error = path + ": not a media file FFmpeg can read (" + AvError(rc) + ")";
         return nullptr;
     }
     stream = av_find_best_stream(fmt.get(), type, -1, -1, nullptr, 0);
@@ -153,7 +152,7 @@ FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std:
     return fmt;
 }
 
-CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& error) {
+CodecPtr OpenDecoder(const std::string& path, const AVStream* st, std::string& error) {
     const AVCodec* codec = nullptr;
     // FFmpeg's own VP8/VP9 decoders drop the alpha channel that WebM keeps
     // beside the picture; libvpx's decode it.
@@ -169,7 +168,7 @@ CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& e
     }
     CodecPtr dec(avcodec_alloc_context3(codec));
     if (!dec) {
-        error = outOfMemory(path, "a decoder");
+        error = OutOfMemory(path, "a decoder");
         return nullptr;
     }
     int rc = avcodec_parameters_to_context(dec.get(), st->codecpar);
@@ -177,15 +176,16 @@ CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& e
     dec->thread_count = 0;
     if (rc >= 0) rc = avcodec_open2(dec.get(), codec, nullptr);
     if (rc < 0) {
-        error = path + ": cannot decode its " + avcodec_get_name(st->codecpar->codec_id) + " stream (" + avError(rc) + ")";
+        error =
+            path + ": cannot decode its " + avcodec_get_name(st->codecpar->codec_id) + " stream (" + AvError(rc) + ")";
         return nullptr;
     }
     return dec;
 }
 
-double fileStart(const AVFormatContext* fmt, const AVStream* st) {
+double FileStart(const AVFormatContext* fmt, const AVStream* st) {
     if (fmt->start_time != AV_NOPTS_VALUE) return double(fmt->start_time) / AV_TIME_BASE;
-    return st->start_time == AV_NOPTS_VALUE ? 0.0 : seconds(st->start_time, st->time_base);
+    return st->start_time == AV_NOPTS_VALUE ? 0.0 : Seconds(st->start_time, st->time_base);
 }
 
 bool Decoding::Next(std::string&) {
@@ -193,7 +193,7 @@ bool Decoding::Next(std::string&) {
         int rc = avcodec_receive_frame(dec.get(), frame.get());
         if (rc == 0) return true;
         if (rc == AVERROR_EOF) return false;
-        if (!isAgain(rc)) {
+        if (!IsAgain(rc)) {
             // The decoder gave up on a picture it had taken; the next may be whole.
             NoteDamage(-1.0);
             continue;
@@ -216,12 +216,12 @@ void Decoding::Feed() {
         return;
     }
     if (packet->stream_index == stream) {
-        const double at = packet->pts == AV_NOPTS_VALUE ? -1.0 : seconds(packet->pts, Stream()->time_base) - startTime;
+        const double at = packet->pts == AV_NOPTS_VALUE ? -1.0 : Seconds(packet->pts, Stream()->time_base) - startTime;
         if (packet->flags & AV_PKT_FLAG_CORRUPT) {
             NoteDamage(at);
         } else {
             rc = avcodec_send_packet(dec.get(), packet.get());
-            if (rc < 0 && !isAgain(rc)) NoteDamage(at);
+            if (rc < 0 && !IsAgain(rc)) NoteDamage(at);
         }
     }
     av_packet_unref(packet.get());
@@ -240,7 +240,7 @@ int64_t Decoding::FramePts() {
 
 double Decoding::FrameTime() const {
     const int64_t ts = frame->best_effort_timestamp;
-    return ts == AV_NOPTS_VALUE ? -1.0 : seconds(ts, Stream()->time_base) - startTime;
+    return ts == AV_NOPTS_VALUE ? -1.0 : Seconds(ts, Stream()->time_base) - startTime;
 }
 
 bool Decoding::Seek(double to, std::string& error) {
@@ -248,7 +248,7 @@ bool Decoding::Seek(double to, std::string& error) {
     const int64_t ts = llrint((to + startTime) / av_q2d(tb));
     const int rc = av_seek_frame(fmt.get(), stream, ts, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {
-        error = path + ": cannot seek to " + std::to_string(to) + " s (" + avError(rc) + ")";
+        error = path + ": cannot seek to " + std::to_string(to) + " s (" + AvError(rc) + ")";
         return false;
     }
     avcodec_flush_buffers(dec.get());
@@ -268,17 +268,17 @@ std::string Decoding::DamageReport() const {
            (where.empty() ? "" : " (at " + where + (damaged > int(damageTimes.size()) ? ", ..." : "") + ")");
 }
 
-bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error) {
+bool OpenDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error) {
     d.path = path;
     if (!d.frame || !d.packet) {
-        error = outOfMemory(path, "decoding");
+        error = OutOfMemory(path, "decoding");
         return false;
     }
-    d.fmt = openInput(path, type, d.stream, error, d.memory.get());
+    d.fmt = OpenInput(path, type, d.stream, error, d.memory.get());
     if (!d.fmt) return false;
-    d.dec = openDecoder(path, d.Stream(), error);
+    d.dec = OpenDecoder(path, d.Stream(), error);
     if (!d.dec) return false;
-    d.startTime = fileStart(d.fmt.get(), d.Stream());
+    d.startTime = FileStart(d.fmt.get(), d.Stream());
     d.startPts = llrint(d.startTime / av_q2d(d.Stream()->time_base));
     return true;
 }

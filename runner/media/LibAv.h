@@ -29,14 +29,14 @@ struct AVTXContext;
 
 namespace tessivar::libav {
 
-std::string avError(int code);
-inline bool isAgain(int code) { return code == AVERROR(EAGAIN); }
-inline double seconds(int64_t ts, AVRational tb) { return double(ts) * av_q2d(tb); }
+std::string AvError(int code);
+inline bool IsAgain(int code) { return code == AVERROR(EAGAIN); }
+inline double Seconds(int64_t ts, AVRational tb) { return double(ts) * av_q2d(tb); }
 // FFmpeg's own chatter would break the one-line-per-failure rule.
-void quietLibraries();
+void QuietLibraries();
 
 // The one line an allocation FFmpeg answered with null ends in.
-inline std::string outOfMemory(const std::string& path, const std::string& what) {
+inline std::string OutOfMemory(const std::string& path, const std::string& what) {
     return path + ": out of memory for " + what;
 }
 
@@ -95,11 +95,11 @@ using BufferPtr = std::unique_ptr<T, BufferFreer>;
 // in native little-endian words with the value in the low bits, or packed
 // 8-bit RGBA/BGRA; Y'CbCr with a BT.601, BT.709 or BT.2020 (non-constant
 // luminance) matrix. False for everything else.
-bool gpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout);
+bool GpuLayout(AVPixelFormat format, int matrix, int range, gpu::PixelLayout& layout);
 
 // A frame of `format` with its own buffers, rows padded to `align` bytes
 // (0: FFmpeg's choice); null when out of memory.
-inline FramePtr makeFrame(AVPixelFormat format, int width, int height, int align = 0) {
+inline FramePtr MakeFrame(AVPixelFormat format, int width, int height, int align = 0) {
     FramePtr f(av_frame_alloc());
     if (!f) return f;
     f->format = format;
@@ -110,7 +110,7 @@ inline FramePtr makeFrame(AVPixelFormat format, int width, int height, int align
 }
 
 // A frame's planes as the GL passes take them.
-inline gpu::PlanePointers planesOf(const AVFrame* f) {
+inline gpu::PlanePointers PlanesOf(const AVFrame* f) {
     gpu::PlanePointers p;
     for (size_t i = 0; i < 4; ++i) {
         p.data[i] = f->data[i];
@@ -121,12 +121,12 @@ inline gpu::PlanePointers planesOf(const AVFrame* f) {
 
 // Opens `path` for reading, or the file held in `memory` that it names, and
 // finds its best stream of `type`.
-FormatPtr openInput(const std::string& path, AVMediaType type, int& stream, std::string& error,
+FormatPtr OpenInput(const std::string& path, AVMediaType type, int& stream, std::string& error,
                     AVIOContext* memory = nullptr);
-CodecPtr openDecoder(const std::string& path, const AVStream* st, std::string& error);
+CodecPtr OpenDecoder(const std::string& path, const AVStream* st, std::string& error);
 // Where a file's time 0 is, in seconds: its first moment over all streams,
 // so that the video and the audio of one file keep their offset.
-double fileStart(const AVFormatContext* fmt, const AVStream* st);
+double FileStart(const AVFormatContext* fmt, const AVStream* st);
 
 // Frames of one stream, decoded in order, across a seek.
 struct Decoding {
@@ -162,6 +162,6 @@ private:
     void NoteDamage(double at);
 };
 
-bool openDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error);
+bool OpenDecoding(Decoding& d, const std::string& path, AVMediaType type, std::string& error);
 
 }  // namespace tessivar::libav

@@ -32,7 +32,7 @@ namespace tessivar::libav {
 // The display matrix a stream carries (nine 32-bit words, as
 // av_display_rotation_get takes them), or null when it has none or a shorter
 // one than a matrix needs.
-inline const int32_t* displayMatrix(const AVStream* st) {
+inline const int32_t* DisplayMatrix(const AVStream* st) {
     constexpr size_t matrixBytes = 9 * sizeof(int32_t);
 #if TESSIVAR_LIBAV_CODECPAR_SIDE_DATA
     const AVPacketSideData* sd = av_packet_side_data_get(st->codecpar->coded_side_data,
@@ -61,7 +61,7 @@ const T* supportedConfig(const AVCodec* codec, AVCodecConfig what) {
 // What an encoder takes, each list ended by its terminator as FFmpeg gives
 // it (AV_PIX_FMT_NONE, 0, AV_SAMPLE_FMT_NONE); null when the codec names
 // none (any value may do).
-inline const AVPixelFormat* encoderPixelFormats(const AVCodec* codec) {
+inline const AVPixelFormat* EncoderPixelFormats(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
     return detail::supportedConfig<AVPixelFormat>(codec, AV_CODEC_CONFIG_PIX_FORMAT);
 #else
@@ -69,7 +69,7 @@ inline const AVPixelFormat* encoderPixelFormats(const AVCodec* codec) {
 #endif
 }
 
-inline const int* encoderSampleRates(const AVCodec* codec) {
+inline const int* EncoderSampleRates(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
     return detail::supportedConfig<int>(codec, AV_CODEC_CONFIG_SAMPLE_RATE);
 #else
@@ -77,7 +77,7 @@ inline const int* encoderSampleRates(const AVCodec* codec) {
 #endif
 }
 
-inline const AVSampleFormat* encoderSampleFormats(const AVCodec* codec) {
+inline const AVSampleFormat* EncoderSampleFormats(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
     return detail::supportedConfig<AVSampleFormat>(codec, AV_CODEC_CONFIG_SAMPLE_FORMAT);
 #else

@@ -15,7 +15,7 @@ extern "C" {
 namespace tessivar::libav {
 
 int DisplayRotation(const AVStream* st) {
-    const int32_t* matrix = displayMatrix(st);
+    const int32_t* matrix = DisplayMatrix(st);
     if (!matrix) return 0;
     // The matrix turns counter-clockwise; players turn the picture back. A
     // singular matrix (a column of zeros) has no angle: players show such a
@@ -73,7 +73,7 @@ bool Upright::Init(const AVCodecContext* dec, AVRational timeBase, AVRational sa
     }
     if (rc >= 0) rc = avfilter_graph_config(graph.get(), nullptr);
     if (rc < 0) {
-        error = "cannot turn the pictures upright by " + std::to_string(degrees) + " degrees (" + avError(rc) + ")";
+        error = "cannot turn the pictures upright by " + std::to_string(degrees) + " degrees (" + AvError(rc) + ")";
         return false;
     }
     width = av_buffersink_get_w(sink);
@@ -88,7 +88,7 @@ AVFrame* Upright::Turn(AVFrame* in, std::string& error) {
     int rc = av_buffersrc_add_frame_flags(source, in, AV_BUFFERSRC_FLAG_KEEP_REF);
     if (rc >= 0) rc = av_buffersink_get_frame(sink, turned.get());
     if (rc < 0) {
-        error = "cannot turn a picture upright (" + avError(rc) + ")";
+        error = "cannot turn a picture upright (" + AvError(rc) + ")";
         return nullptr;
     }
     return turned.get();

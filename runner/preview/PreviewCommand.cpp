@@ -31,11 +31,11 @@ std::string describeInputs(const preview::Session& s, const PreviewArgs& a) {
 
 }  // namespace
 
-int runPreview(const PreviewArgs& a) {
+int RunPreview(const PreviewArgs& a) {
     preview::Hub hub;
     preview::Session session(a, hub);
     session.Open();
-    HeadlessGL& gl = makeContext();
+    HeadlessGL& gl = MakeContext();
     preview::FrameEncoder encoder(hub);
     session.Start(gl, encoder);
 

@@ -5,7 +5,7 @@
 
 namespace tessivar::cli {
 
-int runPreview(const PreviewArgs&) {
+int RunPreview(const PreviewArgs&) {
     throw Failure("preview: this ffglrun was built without the web preview (it needs cpp-httplib)");
 }
 

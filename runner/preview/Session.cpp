@@ -40,12 +40,12 @@ Session::~Session() {
 }
 
 void Session::Open() {
-    const cli::Size size = cli::parseSizeArg("--size", args.size);
+    const cli::Size size = cli::ParseSizeArg("--size", args.size);
     if (!(args.fps > 0) || args.fps > 1000) throw cli::UsageFailure("--fps: must be above 0 and at most 1000");
     std::string error;
     build = ModuleBuild::Load(args.module, work.Path(), error);
     if (!build) throw Failure(error);
-    cli::resolveSettings(build->Info(), args.settings);  // checked now; applied in Start
+    cli::ResolveSettings(build->Info(), args.settings);  // checked now; applied in Start
     width = size.width;
     height = size.height;
     feed.Open(args.inputs, args.patterns, width, height, args.fps);
@@ -67,7 +67,7 @@ void Session::Start(HeadlessGL& gl, FrameEncoder& enc) {
     std::unique_ptr<FrameHost> first;
     std::string error;
     if (!MakeHost(*build, first, error)) throw Failure(error);
-    cli::applySettings(first->Plugin(), cli::resolveSettings(build->Info(), args.settings));
+    cli::ApplySettings(first->Plugin(), cli::ResolveSettings(build->Info(), args.settings));
     Install(std::move(build), std::move(first));
 }
 

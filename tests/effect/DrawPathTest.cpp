@@ -16,6 +16,7 @@
 // renderer. Split passes are vouched for on llvmpipe only: another compiler
 // could round the two programs' shared warp code differently in the last bit.
 #include "effect/CornerPin.h"
+#include "tests/effect/CornerPinTestAccess.h"
 #include "tests/effect/ReferenceWarp.h"
 #include "tests/support/GLTest.h"
 
@@ -65,8 +66,8 @@ public:
     Renderer(const Host& h, Path p, const tessivar::InputTexture& in) : host(h), path(p), input(in) {
         target.Create(uint32_t(host.viewport[0] + host.viewport[2]) + 3,
                       uint32_t(host.viewport[1] + host.viewport[3]) + 3);
-        pin.AllowSplitPasses(path.split);
-        pin.AllowFittedArea(path.fitted);
+        CornerPinTestAccess::AllowSplitPasses(pin, path.split);
+        CornerPinTestAccess::AllowFittedArea(pin, path.fitted);
         const FFGLViewportStruct viewport{0, 0, host.width, host.height};
         ready = pin.InitGL(&viewport) == FF_SUCCESS && pin.UsesSplitPasses() == path.split;
         if (host.input == Host::Cropped)

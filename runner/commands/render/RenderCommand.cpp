@@ -74,9 +74,9 @@ public:
 
 private:
     void OpenModuleAndInputs() {
-        module = loadModule(plan.module);
-        info = describe(*module);
-        settings = resolveSettings(info, plan.settings);
+        module = LoadModule(plan.module);
+        info = DescribeModule(*module);
+        settings = ResolveSettings(info, plan.settings);
         size = plan.size;
         inputs.Open(plan, size);
     }
@@ -98,8 +98,8 @@ private:
     // and who converts a clip's pixels, now that the renderer is known.
     void StartHost() {
         NameThisThread(kMainThread);  // and the renderer's, the GL thread's
-        HeadlessGL& gl = makeContext();
-        reportDebugErrors(gl);
+        HeadlessGL& gl = MakeContext();
+        ReportDebugErrors(gl);
         ChooseSinks(gl.Renderer());
 #ifdef SIGPIPE                          // (Windows has none: a closed pipe is a write error there already)
         std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we can report
@@ -112,7 +112,7 @@ private:
             const std::string hint = module->Crashed() ? "" : UniformNameHint(info);
             throw Failure(hint.empty() ? error : error + "\nffglrun: " + hint);
         }
-        applySettings(host.Plugin(), settings);
+        ApplySettings(host.Plugin(), settings);
         if (spectrum) {
             audioFeed = std::make_unique<AudioFeed>(info, *spectrum);
             audioFeed->Start(*module, host.Plugin());
@@ -128,7 +128,7 @@ private:
     // every file is written, which a mismatch leaves for inspection.
     void ChooseSinks(const std::string& renderer) {
         if (plan.rawOut) {
-            sinks.push_back(RawPipeSink(takeStandardOutput()));
+            sinks.push_back(RawPipeSink(TakeStandardOutput()));
             eventsTo = stderr;
         }
         switch (plan.outKind) {
@@ -254,15 +254,15 @@ private:
 
 }  // namespace
 
-Command addRenderCommand(CLI::App& app) {
+Command AddRenderCommand(CLI::App& app) {
     auto a = std::make_shared<RenderArgs>();
-    CLI::App* c = addSubcommand(app, "render", "Render frames through the module", a->module);
-    addRepeated(c, "--input", a->inputs, "Input PNG or video clip (one); once per input");
-    addPatterns(c, a->patterns);
+    CLI::App* c = AddSubcommand(app, "render", "Render frames through the module", a->module);
+    AddRepeated(c, "--input", a->inputs, "Input PNG or video clip (one); once per input");
+    AddPatterns(c, a->patterns);
     c->add_option("--size", a->size, "Output size WxH (default: the first input's size)");
     c->add_option("--out", a->out,
                   "Output PNG (a %d or %04d writes one file per frame) or video: " + ClipExtensionList());
-    addRepeated(c, "--set", a->settings, "NAME=VALUE by display name or index; on/off, option names, texts");
+    AddRepeated(c, "--set", a->settings, "NAME=VALUE by display name or index; on/off, option names, texts");
     c->add_option_function<int>(
         "--frames", [a](const int& n) { a->frames = n; }, "Number of frames (default 1; with --raw-in or a clip: all)");
     c->add_option("--fps", a->fps, "Frames per second for the host time (default 30; a clip's own)");

@@ -32,9 +32,9 @@ OutputKind outputKind(const std::string& out) {
 
 // Standard streams that would take raw frames from or to a person.
 void checkStreams(const RenderArgs& a) {
-    if (a.rawOut && isTerminal(kStdoutFd))
+    if (a.rawOut && IsTerminal(kStdoutFd))
         throw UsageFailure("--raw-out: standard output is a terminal; pipe it into a program or a file");
-    if (!a.rawIn.empty() && isTerminal(kStdinFd))
+    if (!a.rawIn.empty() && IsTerminal(kStdinFd))
         throw UsageFailure("--raw-in: standard input is a terminal; pipe RGBA frames into it");
 }
 
@@ -47,8 +47,8 @@ RenderPlan RenderPlan::Parse(const RenderArgs& a) {
     checkStreams(a);
     if (!gpu::ParseConvertMode(a.convert, p.convert))
         throw UsageFailure("--convert " + a.convert + ": must be auto, gl or cpu");
-    p.size = parseSizeArg("--size", a.size);
-    if (!a.rawIn.empty()) p.rawIn = parseSizeArg("--raw-in", a.rawIn);
+    p.size = ParseSizeArg("--size", a.size);
+    if (!a.rawIn.empty()) p.rawIn = ParseSizeArg("--raw-in", a.rawIn);
     if (!a.out.empty()) p.out.emplace(a.out);
     if (!a.expect.empty()) {
         p.expect.emplace(a.expect, "--expect");

@@ -44,8 +44,8 @@ using gpu::PixelLayout;
 using libav::FramePtr;
 using libav::SwsPtr;
 
-FramePtr makeFrame(AVPixelFormat format, int width, int height) {
-    FramePtr f = libav::makeFrame(format, width, height, 64);  // rows padded to 64 bytes
+FramePtr MakeFrame(AVPixelFormat format, int width, int height) {
+    FramePtr f = libav::MakeFrame(format, width, height, 64);  // rows padded to 64 bytes
     EXPECT_TRUE(f);
     return f;
 }
@@ -70,7 +70,7 @@ PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
                      : matrix == Matrix::BT709 ? AVCOL_SPC_BT709
                                                : AVCOL_SPC_BT2020_NCL;
     PixelLayout l;
-    EXPECT_TRUE(tessivar::libav::gpuLayout(format, code, fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, l))
+    EXPECT_TRUE(tessivar::libav::GpuLayout(format, code, fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG, l))
         << av_get_pix_fmt_name(format);
     return l;
 }
@@ -173,7 +173,7 @@ class GpuConvert : public testhost::GLTest {};
 // Y'CbCr planes of `format` drawn straight from smooth waves (in the legal
 // range of limited pictures), alpha a ramp.
 FramePtr wavePlanes(AVPixelFormat format, int width, int height, bool fullRange) {
-    FramePtr f = makeFrame(format, width, height);
+    FramePtr f = MakeFrame(format, width, height);
     const PixelLayout l = layoutOf(format, Matrix::BT709, fullRange);
     const double step = double(1 << (l.bits - 8));
     for (int p = 0; p < l.Planes(); ++p)
@@ -198,14 +198,14 @@ Difference planesVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRan
     const int width = 66, height = 34;
     const PixelLayout layout = layoutOf(format, matrix, fullRange);
     FramePtr planes = wavePlanes(format, width, height, fullRange);
-    FramePtr expected = makeFrame(layout.Wide() ? AV_PIX_FMT_RGBA64LE : AV_PIX_FMT_RGBA, width, height);
+    FramePtr expected = MakeFrame(layout.Wide() ? AV_PIX_FMT_RGBA64LE : AV_PIX_FMT_RGBA, width, height);
     swsConvert(planes.get(), expected.get(), matrix, fullRange, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT);
 
     gpu::PlanesToRgba pass;
     std::string error;
     EXPECT_TRUE(pass.Create(error)) << error;
     Texture target(width, height, layout.Wide());
-    EXPECT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, target.name, error)) << error;
+    EXPECT_TRUE(pass.Convert(layout, libav::PlanesOf(planes.get()), width, height, 0, target.name, error)) << error;
     const std::vector<int> got = target.Read();
 
     Difference d;
@@ -243,7 +243,7 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
         for (int axis = 0; axis < 2; ++axis) {
             const PixelLayout layout = layoutOf(format, Matrix::BT709, true);
             SCOPED_TRACE(layout.Describe() + (axis ? ", rising down" : ", rising right"));
-            FramePtr planes = makeFrame(format, width, height);
+            FramePtr planes = MakeFrame(format, width, height);
             for (int p = 0; p < 3; ++p)
                 for (int y = 0; y < layout.PlaneHeight(p, height); ++y)
                     for (int x = 0; x < layout.PlaneWidth(p, width); ++x) {
@@ -256,7 +256,7 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
             std::string error;
             ASSERT_TRUE(pass.Create(error)) << error;
             Texture target(width, height, false);
-            ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, target.name, error))
+            ASSERT_TRUE(pass.Convert(layout, libav::PlanesOf(planes.get()), width, height, 0, target.name, error))
                 << error;
             const std::vector<int> got = target.Read();
             Difference d;
@@ -287,12 +287,13 @@ TEST_F(GpuConvert, QuarterTurnsStandThePictureUprightClockwise) {
     std::string error;
     ASSERT_TRUE(pass.Create(error)) << error;
     Texture unturned(width, height, false);
-    ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, 0, unturned.name, error)) << error;
+    ASSERT_TRUE(pass.Convert(layout, libav::PlanesOf(planes.get()), width, height, 0, unturned.name, error)) << error;
     const std::vector<int> stored = unturned.Read();
     for (int turns = 1; turns < 4; ++turns) {
         const int w = turns == 2 ? width : height, h = turns == 2 ? height : width;
         Texture turned(w, h, false);
-        ASSERT_TRUE(pass.Convert(layout, libav::planesOf(planes.get()), width, height, turns, turned.name, error)) << error;
+        ASSERT_TRUE(pass.Convert(layout, libav::PlanesOf(planes.get()), width, height, turns, turned.name, error))
+            << error;
         const std::vector<int> got = turned.Read();
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
@@ -334,7 +335,7 @@ TEST_F(GpuConvert, RowStridesDownToExactlyOneRowAreTakenAndShorterOrNegativeOnes
 
 // RGBA with colour and alpha changing smoothly.
 FramePtr wavePicture(int width, int height) {
-    FramePtr f = makeFrame(AV_PIX_FMT_RGBA, width, height);
+    FramePtr f = MakeFrame(AV_PIX_FMT_RGBA, width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const double v[4] = {wave(x, y, 0.06, 0.02, 0.0), wave(x, y, -0.03, 0.07, 1.0), wave(x, y, 0.04, 0.05, 2.0),
@@ -346,7 +347,7 @@ FramePtr wavePicture(int width, int height) {
 
 // The picture over black, as straight alpha composites: colour times alpha.
 FramePtr overBlack(const AVFrame* rgba) {
-    FramePtr f = makeFrame(AV_PIX_FMT_RGBA, rgba->width, rgba->height);
+    FramePtr f = MakeFrame(AV_PIX_FMT_RGBA, rgba->width, rgba->height);
     for (int y = 0; y < rgba->height; ++y)
         for (int x = 0; x < rgba->width; ++x) {
             const uint8_t* p = rgba->data[0] + y * rgba->linesize[0] + x * 4;
@@ -373,7 +374,7 @@ Difference packVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRange
     const int width = 66, height = 34;
     const PixelLayout layout = layoutOf(format, matrix, fullRange);
     FramePtr picture = wavePicture(width, height);
-    FramePtr expected = makeFrame(format, width, height);
+    FramePtr expected = MakeFrame(format, width, height);
     swsConvert(composite ? overBlack(picture.get()).get() : picture.get(), expected.get(), matrix, fullRange,
                SWS_BICUBIC | SWS_ACCURATE_RND);
 
@@ -383,8 +384,8 @@ Difference packVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRange
     std::string error;
     EXPECT_TRUE(pack.Create(layout, composite, width, height, 1, error)) << error;
     EXPECT_TRUE(pack.Pack(texture.name));
-    FramePtr got = makeFrame(format, width, height);
-    EXPECT_TRUE(pack.Collect(libav::planesOf(got.get()), error)) << error;
+    FramePtr got = MakeFrame(format, width, height);
+    EXPECT_TRUE(pack.Collect(libav::PlanesOf(got.get()), error)) << error;
     return compare(got.get(), expected.get(), layout);
 }
 
@@ -416,19 +417,19 @@ TEST_F(GpuConvert, PackTakesAsManyFramesAsItsDepthAndCollectReturnsThemInOrder) 
     std::vector<std::unique_ptr<Texture>> textures;
     for (int i = 0; i <= depth; ++i) {
         textures.push_back(std::make_unique<Texture>(width, height, false));
-        FramePtr f = makeFrame(AV_PIX_FMT_RGBA, width, height);
+        FramePtr f = MakeFrame(AV_PIX_FMT_RGBA, width, height);
         for (int y = 0; y < height; ++y) std::fill_n(f->data[0] + y * f->linesize[0], width * 4, uint8_t(10 + i));
         textures.back()->Fill(f.get());
     }
     for (int i = 0; i < depth; ++i) EXPECT_TRUE(pack.Pack(textures[size_t(i)]->name)) << i;
     EXPECT_FALSE(pack.Pack(textures[size_t(depth)]->name)) << "one frame past the depth went in";
-    FramePtr got = makeFrame(AV_PIX_FMT_BGRA, width, height);
+    FramePtr got = MakeFrame(AV_PIX_FMT_BGRA, width, height);
     for (int i = 0; i < depth; ++i) {
-        ASSERT_TRUE(pack.Collect(libav::planesOf(got.get()), error)) << error;
+        ASSERT_TRUE(pack.Collect(libav::PlanesOf(got.get()), error)) << error;
         EXPECT_EQ(got->data[0][0], 10 + i);
     }
     EXPECT_EQ(pack.InFlight(), 0);
-    EXPECT_FALSE(pack.Collect(libav::planesOf(got.get()), error));
+    EXPECT_FALSE(pack.Collect(libav::PlanesOf(got.get()), error));
 }
 
 }  // namespace
@@ -439,20 +440,20 @@ namespace {
 // big-endian or shifted high, interleaved chroma, a matrix the passes lack.
 TEST(GpuLayout, TakesOnlyWhatThePassesConvertExactly) {
     PixelLayout l;
-    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUV420P10LE, AVCOL_SPC_BT2020_NCL, AVCOL_RANGE_MPEG, l));
+    EXPECT_TRUE(tessivar::libav::GpuLayout(AV_PIX_FMT_YUV420P10LE, AVCOL_SPC_BT2020_NCL, AVCOL_RANGE_MPEG, l));
     EXPECT_EQ(l.Describe(), "yuv420p10 bt2020 limited");
-    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUVA444P16LE, AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG, l));
+    EXPECT_TRUE(tessivar::libav::GpuLayout(AV_PIX_FMT_YUVA444P16LE, AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG, l));
     EXPECT_EQ(l.Describe(), "yuva444p16 bt601 full");
-    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_GBRAP16LE, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
+    EXPECT_TRUE(tessivar::libav::GpuLayout(AV_PIX_FMT_GBRAP16LE, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
     EXPECT_EQ(l.Describe(), "gbrap16");
-    EXPECT_TRUE(tessivar::libav::gpuLayout(AV_PIX_FMT_BGRA, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
+    EXPECT_TRUE(tessivar::libav::GpuLayout(AV_PIX_FMT_BGRA, AVCOL_SPC_RGB, AVCOL_RANGE_JPEG, l));
     EXPECT_EQ(l.Describe(), "bgra");
     for (AVPixelFormat refused : {AV_PIX_FMT_YUV420P10BE, AV_PIX_FMT_P010LE, AV_PIX_FMT_NV12, AV_PIX_FMT_YUYV422,
                                   AV_PIX_FMT_GRAY8, AV_PIX_FMT_RGB48LE, AV_PIX_FMT_PAL8})
-        EXPECT_FALSE(tessivar::libav::gpuLayout(refused, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, l))
+        EXPECT_FALSE(tessivar::libav::GpuLayout(refused, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, l))
             << av_get_pix_fmt_name(refused);
     for (int matrix : {AVCOL_SPC_SMPTE240M, AVCOL_SPC_FCC, AVCOL_SPC_YCGCO, AVCOL_SPC_BT2020_CL, AVCOL_SPC_UNSPECIFIED})
-        EXPECT_FALSE(tessivar::libav::gpuLayout(AV_PIX_FMT_YUV420P, matrix, AVCOL_RANGE_MPEG, l)) << matrix;
+        EXPECT_FALSE(tessivar::libav::GpuLayout(AV_PIX_FMT_YUV420P, matrix, AVCOL_RANGE_MPEG, l)) << matrix;
 }
 
 }  // namespace
