@@ -37,6 +37,7 @@ FFGL_OPERATION FFMixed getParamRange(RangeQueryStruct& range);       // writes m
 FFGL_OPERATION FFMixed getNumFileParameterExtensions(unsigned int index);                    // [FF_FAIL]
 FFGL_OPERATION FFMixed getFileParameterExtension(unsigned int index, unsigned int position); // [null]
 FFGL_OPERATION FFMixed getDefaultParameterVisibility(unsigned int index);                    // 1/0 [FF_FAIL]
+// (The element separators' two start with a capital: the names hosts look up.)
 FFGL_OPERATION FFMixed GetNumElementSeparators(unsigned int index);                          // [0]
 FFGL_OPERATION FFMixed GetElementSeparatorElementIndex(unsigned int index, unsigned int position);  // [FF_FAIL]
 FFGL_OPERATION FFMixed getParamGroup(GroupQueryStruct* query);       // copies min(len, capacity) bytes, no zero [FF_FAIL]

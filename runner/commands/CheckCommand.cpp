@@ -60,7 +60,9 @@ std::vector<std::string> modulesNamed(const std::vector<std::string>& paths) {
     return modules;
 }
 
-std::string oneLine(std::string text) {
+// A row's detail as the last field of its line: a tab or a line end in it
+// would split the row.
+std::string rowField(std::string text) {
     std::replace(text.begin(), text.end(), '\t', ' ');
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
@@ -71,7 +73,7 @@ std::string oneLine(std::string text) {
 int runRowsForParent(const std::string& module, int fromRow) {
     size_t index = size_t(fromRow);
     const CheckReport report = CheckModule(module, MakeContext(), index, [&](const CheckResult& r) {
-        std::cout << kRowLine << '\t' << index++ << '\t' << (r.passed ? "pass" : "FAIL") << '\t' << oneLine(r.detail)
+        std::cout << kRowLine << '\t' << index++ << '\t' << (r.passed ? "pass" : "FAIL") << '\t' << rowField(r.detail)
                   << std::endl;
     });
     if (report.crashed) std::cout << kCrashedLine << std::endl;

@@ -50,7 +50,7 @@ inline const int32_t* DisplayMatrix(const AVStream* st) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
 namespace detail {
 template <typename T>
-const T* supportedConfig(const AVCodec* codec, AVCodecConfig what) {
+const T* SupportedConfig(const AVCodec* codec, AVCodecConfig what) {
     const void* list = nullptr;
     if (avcodec_get_supported_config(nullptr, codec, what, 0, &list, nullptr) < 0) return nullptr;
     return static_cast<const T*>(list);
@@ -63,7 +63,7 @@ const T* supportedConfig(const AVCodec* codec, AVCodecConfig what) {
 // none (any value may do).
 inline const AVPixelFormat* EncoderPixelFormats(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
-    return detail::supportedConfig<AVPixelFormat>(codec, AV_CODEC_CONFIG_PIX_FORMAT);
+    return detail::SupportedConfig<AVPixelFormat>(codec, AV_CODEC_CONFIG_PIX_FORMAT);
 #else
     return codec->pix_fmts;
 #endif
@@ -71,7 +71,7 @@ inline const AVPixelFormat* EncoderPixelFormats(const AVCodec* codec) {
 
 inline const int* EncoderSampleRates(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
-    return detail::supportedConfig<int>(codec, AV_CODEC_CONFIG_SAMPLE_RATE);
+    return detail::SupportedConfig<int>(codec, AV_CODEC_CONFIG_SAMPLE_RATE);
 #else
     return codec->supported_samplerates;
 #endif
@@ -79,7 +79,7 @@ inline const int* EncoderSampleRates(const AVCodec* codec) {
 
 inline const AVSampleFormat* EncoderSampleFormats(const AVCodec* codec) {
 #if TESSIVAR_LIBAV_SUPPORTED_CONFIG
-    return detail::supportedConfig<AVSampleFormat>(codec, AV_CODEC_CONFIG_SAMPLE_FORMAT);
+    return detail::SupportedConfig<AVSampleFormat>(codec, AV_CODEC_CONFIG_SAMPLE_FORMAT);
 #else
     return codec->sample_fmts;
 #endif
