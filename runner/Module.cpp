@@ -319,6 +319,15 @@ bool Instance::Create(const Module& m, uint32_t width, uint32_t height, std::str
 }
 
 bool Instance::Destroy() {
+    if (id && module->Crashed()) {
+        // The module is called no more, so its instance is never removed: it
+        // is kept as the module left it, reachable (a leak checker would
+        // otherwise blame ffglrun for it).
+        static auto* const abandoned = new std::vector<FFInstanceID>;
+        abandoned->push_back(id);
+        id = nullptr;
+        return false;
+    }
     const bool ok = !id || module->Call(FF_DEINSTANTIATE_GL, 0u, id).Bits == FF_SUCCESS;
     id = nullptr;
     return ok;
