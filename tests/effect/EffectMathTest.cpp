@@ -44,7 +44,7 @@ TEST(Homography, EveryPointGoesBackToItsCornerOfTheSquare) {
         ASSERT_TRUE(tessivar::InverseHomography(q, m));
         for (int c = 0; c < 4; ++c) {
             double u = 0, v = 0;
-            apply(m, q[2 * c], q[2 * c + 1], u, v);
+            apply(m, double(q[2 * c]), double(q[2 * c + 1]), u, v);
             EXPECT_NEAR(u, corners[c][0], 1e-5) << "point " << c + 1;
             EXPECT_NEAR(v, corners[c][1], 1e-5) << "point " << c + 1;
         }
