@@ -34,6 +34,9 @@ if(TESSIVAR_WINE)
 endif()
 
 # pkg-config must not offer the build machine's libraries (FFmpeg's, say):
-# only what was built for Windows into TESSIVAR_WINDOWS_PREFIX.
+# only what was built for Windows into TESSIVAR_WINDOWS_PREFIX. (Compile
+# checks read this file again in the same process: they are handed the
+# prefix, or they would point pkg-config at /lib/pkgconfig for everyone.)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TESSIVAR_WINDOWS_PREFIX)
 set(ENV{PKG_CONFIG_LIBDIR} "${TESSIVAR_WINDOWS_PREFIX}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")

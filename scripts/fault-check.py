@@ -45,6 +45,8 @@ MACOS = ["scripts/build-macos.sh"]
 FFMPEG_HEADERS = ["scripts/ffmpeg-header-check.sh"]
 # Windows, under Wine: the tests that name files past ASCII and replace goldens.
 WINE = ["scripts/test-windows.sh", "-R", "^Cli\\.(Paths|Goldens)"]
+# Windows, under Wine: an interrupted run.
+WINE_INTERRUPT = ["scripts/test-windows.sh", "-R", "^Cli\\.AnInterrupted"]
 
 # id, file, the code as it is, the code with the fault[, the command that must fail]
 FAULTS = [
@@ -175,6 +177,9 @@ FAULTS = [
      "return _wfopen(Widen(path).c_str(), Widen(mode).c_str());", "return std::fopen(path.c_str(), mode);", WINE),
     ("runner-windows-narrow-arguments", "runner/platform/PathsWin32.cpp",
      "    if (!wide || count != argc) {", "    if (wide || count != argc) {", WINE),
+    ("runner-windows-ctrl-c-not-caught", "runner/platform/InterruptWin32.cpp",
+     "if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;",
+     "if (type != CTRL_BREAK_EVENT) return FALSE;", WINE_INTERRUPT),
     ("runner-crash-guard-no-signal-stack", "runner/platform/CrashGuardPosix.cpp",
      "    (void)t_altStack.memory;\n", ""),
     ("runner-crash-guard-kept-after-exception", "runner/platform/CrashGuardPosix.cpp",
@@ -233,8 +238,6 @@ FAULTS = [
      "return stats.size_in_use;", "return stats.size_in_use", MACOS),
     ("macos-cgl-context-syntax", "runner/platform/gl/HeadlessGLCGL.cpp",
      "    f->DestroyContext(ctx);\n", "    f->DestroyContext(ctx)\n", MACOS),
-    ("macos-mkdtemp-header-dropped", "runner/preview/ModuleBuild.cpp",
-     "#include <unistd.h>  // mkdtemp: macOS declares it here, glibc in stdlib.h\n", "", MACOS),
     ("runner-output-compared-by-name", "runner/commands/CommandLine.cpp",
      "sequence ? Numbers(input) : fs::equivalent(fs::u8path(For(0)), fs::u8path(input), ec);",
      "sequence ? Numbers(input) : For(0) == input;"),
@@ -320,7 +323,7 @@ FAULTS = [
      "while ((width / factor > kMaxViewSide || height / factor > kMaxViewSide)",
      "while ((width / factor >= kMaxViewSide || height / factor >= kMaxViewSide)"),
     ("preview-build-not-copied", "runner/preview/ModuleBuild.cpp",
-     "build->module = Module::Load(copy, error);", "build->module = Module::Load(path, error);"),
+     "build->module = Module::Load(copy.u8string(), error);", "build->module = Module::Load(path, error);"),
     ("preview-watch-unsettled", "runner/preview/ModuleBuild.cpp",
      "now.exists && now == candidate && !(now == seen)", "now.exists && !(now == seen)"),
     ("preview-values-not-carried", "runner/preview/Session.cpp",

@@ -5,6 +5,7 @@
 // through the wide calls, and the arguments come from the wide command line.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,6 +28,23 @@ bool MoveOnto(const std::string& from, const std::string& to, std::string& why);
 // mode any new file would get, open for writing ("wb"); its name goes to
 // `tmpPath`. Null with the system's reason in `why`.
 std::FILE* CreateTemporaryBeside(const std::string& path, std::string& tmpPath, std::string& why);
+
+// What tells one version of a file from the next: when it was last
+// written, its size and which file it is (its inode; on Windows its file
+// index), so a file replaced by another of the same size and time counts.
+struct FileStamp {
+    bool exists = false;
+    int64_t mtimeNs = 0;
+    uint64_t size = 0, id = 0;
+    bool operator==(const FileStamp& o) const {
+        return exists == o.exists && mtimeNs == o.mtimeNs && size == o.size && id == o.id;
+    }
+};
+FileStamp StampOf(const std::string& path);
+
+// A new empty folder in the system's temporary folder, named `prefix` and a
+// unique ending; empty when none can be made.
+std::string MakeTemporaryFolder(const std::string& prefix);
 
 // Where a path's folder part ends: its last separator ('/', and on Windows
 // '\\' too), or npos.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tessivar {
@@ -47,6 +48,27 @@ std::FILE* CreateTemporaryBeside(const std::string& path, std::string& tmpPath, 
         std::remove(tmpPath.c_str());
     }
     return f;
+}
+
+FileStamp StampOf(const std::string& path) {
+    FileStamp s;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+#ifdef __APPLE__
+    s.mtimeNs = int64_t(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
+#else
+    s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#endif
+    s.size = uint64_t(st.st_size);
+    s.id = uint64_t(st.st_ino);
+    return s;
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "XXXXXX";
+    return ::mkdtemp(&name[0]) ? name : std::string();
 }
 
 size_t LastSeparator(const std::string& path) { return path.rfind('/'); }

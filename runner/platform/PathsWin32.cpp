@@ -92,6 +92,39 @@ std::FILE* CreateTemporaryBeside(const std::string& path, std::string& tmpPath, 
     return nullptr;
 }
 
+FileStamp StampOf(const std::string& path) {
+    FileStamp s;
+    const std::wstring wide = Widen(path);
+    // No access asked and every sharing allowed: a linker writing the file
+    // meanwhile is not held up.
+    HANDLE f = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return s;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(f, &info)) {
+        s.exists = true;
+        // 100 ns steps since 1601: only changes are compared, so the epoch stays.
+        s.mtimeNs = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime) * 100);
+        s.size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+        s.id = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    }
+    CloseHandle(f);
+    return s;
+}
+
+std::string MakeTemporaryFolder(const std::string& prefix) {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH) return {};
+    const std::string base = Narrow(folder) + prefix + std::to_string(_getpid()) + "-";
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = base + std::to_string(GetTickCount() + attempt);
+        if (CreateDirectoryW(Widen(name).c_str(), nullptr)) return name;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return {};
+}
+
 size_t LastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
 
 std::string FolderOf(const std::string& path) {

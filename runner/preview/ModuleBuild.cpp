@@ -1,8 +1,5 @@
 #include "runner/preview/ModuleBuild.h"
 
-#include <sys/stat.h>
-#include <unistd.h>  // mkdtemp: macOS declares it here, glibc in stdlib.h
-
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -27,20 +24,22 @@ std::unique_ptr<ModuleBuild> ModuleBuild::Load(const std::string& path, const st
     static std::atomic<unsigned> count{0};
     std::unique_ptr<ModuleBuild> build(new ModuleBuild);
     build->folder = workFolder + "/" + std::to_string(++count);
-    const fs::path original(path);
+    // (Names are UTF-8; u8path keeps them so where the system's are wide.)
+    const fs::path original = fs::u8path(path);
     fs::path name = original.filename();
     if (name.empty()) name = original.parent_path().filename();  // "X.bundle/"
-    const std::string copy = build->copy = (fs::path(build->folder) / name).string();
+    const fs::path copy = fs::u8path(build->folder) / name;
+    build->copy = copy.u8string();
     std::error_code ec;
-    fs::create_directories(build->folder, ec);
+    fs::create_directories(fs::u8path(build->folder), ec);
     if (!ec) fs::copy(original, copy, fs::copy_options::recursive, ec);
     if (ec) {
         error = path + ": cannot copy it to load (" + ec.message() + ")";
         return nullptr;
     }
-    build->module = Module::Load(copy, error);
+    build->module = Module::Load(copy.u8string(), error);
     if (!build->module) {
-        error = aboutOriginal(error, copy, path);
+        error = aboutOriginal(error, copy.u8string(), path);
         return nullptr;
     }
     build->info = build->module->Describe();
@@ -63,43 +62,26 @@ std::string ModuleBuild::CrashLine() const {
 ModuleBuild::~ModuleBuild() {
     module.reset();
     std::error_code ignored;
-    if (!folder.empty()) fs::remove_all(folder, ignored);
+    if (!folder.empty()) fs::remove_all(fs::u8path(folder), ignored);
 }
 
-FileWatch::FileWatch(std::string p) : path(std::move(p)) { seen = candidate = Read(); }
-
-FileWatch::Stamp FileWatch::Read() const {
-    Stamp s;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return s;
-    s.exists = true;
-#ifdef __APPLE__
-    s.mtimeNs = int64_t(st.st_mtimespec.tv_sec) * 1000000000 + st.st_mtimespec.tv_nsec;
-#else
-    s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-#endif
-    s.size = uint64_t(st.st_size);
-    s.inode = uint64_t(st.st_ino);
-    return s;
-}
+FileWatch::FileWatch(std::string p) : path(std::move(p)) { seen = candidate = StampOf(path); }
 
 bool FileWatch::Settled() {
-    const Stamp now = Read();
+    const FileStamp now = StampOf(path);
     const bool settled = now.exists && now == candidate && !(now == seen);
     if (settled) seen = now;
     candidate = now;
     return settled;
 }
 
-WorkFolder::WorkFolder() {
-    std::string name = (fs::temp_directory_path() / "ffglrun-preview-XXXXXX").string();
-    if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a folder in " + fs::temp_directory_path().string());
-    path = name;
+WorkFolder::WorkFolder() : path(MakeTemporaryFolder("ffglrun-preview-")) {
+    if (path.empty()) throw std::runtime_error("cannot make a folder in the temporary folder");
 }
 
 WorkFolder::~WorkFolder() {
     std::error_code ignored;
-    fs::remove_all(path, ignored);
+    fs::remove_all(fs::u8path(path), ignored);
 }
 
 }  // namespace tessivar::preview

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "runner/Module.h"
+#include "runner/platform/Paths.h"
 
 #include <cstdint>
 #include <memory>
@@ -49,17 +50,8 @@ public:
     bool Settled();
 
 private:
-    struct Stamp {
-        bool exists = false;
-        int64_t mtimeNs = 0;
-        uint64_t size = 0, inode = 0;
-        bool operator==(const Stamp& o) const {
-            return exists == o.exists && mtimeNs == o.mtimeNs && size == o.size && inode == o.inode;
-        }
-    };
-    Stamp Read() const;
     std::string path;
-    Stamp seen, candidate;
+    FileStamp seen, candidate;
 };
 
 // A new empty folder for the copies, removed with everything in it by the

@@ -5,7 +5,9 @@
 
 #include <httplib.h>
 
+#ifndef _WIN32
 #include <sys/socket.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -88,10 +90,16 @@ Server::Server(Hub& h, const std::string& listenHost, int listenPort, std::strin
                                {"X-Content-Type-Options", "nosniff"},
                                {"Referrer-Policy", "no-referrer"}});
     // cpp-httplib's default also sets SO_REUSEPORT, which would let a second
-    // preview share a port in use instead of being refused.
+    // preview share a port in use instead of being refused. On Windows
+    // SO_REUSEADDR itself means that (any socket may then take the port over);
+    // exclusive use refuses it there, and a closed port is free at once anyway.
     http->set_socket_options([](socket_t sock) {
         int yes = 1;
+#ifdef _WIN32
+        ::setsockopt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+#else
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+#endif
     });
     Routes();
     port = listenPort == 0 ? http->bind_to_any_port(host) : (http->bind_to_port(host, listenPort) ? listenPort : -1);

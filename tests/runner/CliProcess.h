@@ -24,6 +24,14 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
 // exit code.
 int RunProgramAndSignal(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
                         const std::string& errPath, int signal, const std::function<bool()>& ready);
+#else
+// Runs `program` as RunProgram does and, as soon as `ready()` answers true,
+// interrupts it as a console would: Ctrl-C under Wine (delivered to the
+// child whose command line holds `tag`), Ctrl-Break on Windows proper.
+// Answers its exit code.
+int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args,
+                           const std::string& outPath, const std::string& errPath, const std::string& tag,
+                           const std::function<bool()>& ready);
 #endif
 
 // A new empty folder under `parent`, with a trailing separator.

@@ -1,5 +1,7 @@
 #include "tests/runner/CliProcess.h"
 
+#include "tests/support/ToolShell.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN 1
 #endif
@@ -50,8 +52,18 @@ HANDLE openInherited(const std::string& path, bool write) {
 
 }  // namespace
 
-int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
-               const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env) {
+namespace {
+
+// The running child, with the handles its streams were opened on.
+struct Child {
+    PROCESS_INFORMATION pi{};
+    bool started = false;
+    HANDLE in = INVALID_HANDLE_VALUE, out = INVALID_HANDLE_VALUE, err = INVALID_HANDLE_VALUE;
+};
+
+Child start(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
+            const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env,
+            DWORD flags) {
     std::string commandLine = quoted(program);
     for (const auto& a : args) commandLine += " " + quoted(a);
 
@@ -69,26 +81,62 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     for (const auto& e : env) block.append(e).push_back('\0');
     block.push_back('\0');
 
-    HANDLE in = stdinPath.empty() ? INVALID_HANDLE_VALUE : openInherited(stdinPath, false);
-    HANDLE out = openInherited(outPath, true), err = openInherited(errPath, true);
+    Child c;
+    c.in = stdinPath.empty() ? INVALID_HANDLE_VALUE : openInherited(stdinPath, false);
+    c.out = openInherited(outPath, true);
+    c.err = openInherited(errPath, true);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in != INVALID_HANDLE_VALUE ? in : GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = out;
-    si.hStdError = err;
-    PROCESS_INFORMATION pi{};
-    DWORD code = 127;
+    si.hStdInput = c.in != INVALID_HANDLE_VALUE ? c.in : GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = c.out;
+    si.hStdError = c.err;
     std::wstring wideCommandLine = widen(commandLine);
-    if (CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &si, &pi)) {
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+    c.started = CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, TRUE, flags, block.data(), nullptr,
+                               &si, &c.pi);
+    return c;
+}
+
+int finish(Child& c) {
+    DWORD code = 127;
+    if (c.started) {
+        WaitForSingleObject(c.pi.hProcess, INFINITE);
+        GetExitCodeProcess(c.pi.hProcess, &code);
+        CloseHandle(c.pi.hThread);
+        CloseHandle(c.pi.hProcess);
     }
-    for (HANDLE h : {in, out, err})
+    for (HANDLE h : {c.in, c.out, c.err})
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return int(code);
+}
+
+}  // namespace
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
+               const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env) {
+    Child c = start(program, args, stdinPath, outPath, errPath, env, 0);
+    return finish(c);
+}
+
+int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args,
+                           const std::string& outPath, const std::string& errPath, const std::string& tag,
+                           const std::function<bool()>& ready) {
+    // A process group of its own takes Ctrl-Break alone, and ignores Ctrl-C.
+    const bool wine = testtools::UnderWine();
+    Child c = start(program, args, kNullDevice, outPath, errPath, {}, wine ? 0 : CREATE_NEW_PROCESS_GROUP);
+    for (int i = 0; c.started && i < 6000 && !ready(); ++i) Sleep(10);
+    if (c.started && wine) {
+        // Wine hands a Windows program's SIGINT to its console handlers as
+        // Ctrl-C, as a terminal's Ctrl-C; the Unix process is the one whose
+        // command line holds `tag` (not the shell that looks for it).
+        testtools::RunTool("for p in /proc/[0-9]*; do [ \"${p#/proc/}\" = $$ ] && continue; case \"$(tr '\\000' ' ' "
+                           "2>/dev/null < $p/cmdline)\" in *" + tag + "*) kill -INT \"${p#/proc/}\";; esac; done");
+    } else if (c.started) {
+        // A console's Ctrl-C reaches only the whole console; Ctrl-Break
+        // reaches the child's own process group.
+        GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, c.pi.dwProcessId);
+    }
+    return finish(c);
 }
 
 std::string MakeTempFolder(const std::string& parent) {

@@ -72,6 +72,18 @@ protected:
         r.err = slurp(errPath);
         return r;
     }
+#else
+    // Runs ffglrun and interrupts it as a console does once `ready()` is true.
+    Result RunAndInterrupt(const std::vector<std::string>& args, const std::function<bool()>& ready) {
+        const std::string outPath = dir + "stdout", errPath = dir + "stderr";
+        // The test folder's own name, which only this run's command line holds.
+        const std::string tag = fs::path(dir).parent_path().filename().string();
+        Result r;
+        r.code = RunProgramAndInterrupt(Module("FFGLRUN"), args, outPath, errPath, tag, ready);
+        r.out = slurp(outPath);
+        r.err = slurp(errPath);
+        return r;
+    }
 #endif
 
     // Files in the test folder other than the captured streams.

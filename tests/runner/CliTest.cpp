@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -137,13 +138,17 @@ TEST_F(Cli, BadInputFilesAreNamed) {
         return tessivar::MediaSupported() ? says : "no video or audio file support";
     };
     const std::string clip = dir + "missing.mp4", notMedia = dir + "text.mp4", tone = dir + "tone.wav";
+    const std::string silent = dir + "silent.mkv";
     std::ofstream(notMedia) << "hello, not a clip";
     mediatest::WriteToneWav(tone, 8000, 0.1, 60, 0);
+    if (tessivar::MediaSupported()) {
+        ASSERT_EQ(Run({"render", m, "--pattern", "grid", "--size", "8x8", "--frames", "1", "--out", silent}).code, 0);
+    }
     const struct { std::vector<std::string> args; std::string says; } media_cases[] = {
         {{"--input", clip, "--out", out}, media("input file not found: " + clip)},
         {{"--input", notMedia, "--out", out}, media(notMedia + ": not a media file")},
         {{"--input", tone, "--out", out}, media(tone + ": no video stream")},
-        {{"--pattern", "grid", "--audio", good, "--out", out}, media(good + ": no audio stream")},
+        {{"--pattern", "grid", "--audio", silent, "--out", out}, media(silent + ": no audio stream")},
         {{"--pattern", "grid", "--out", dir + "o.avi"}, dir + "o.avi: unknown output extension"},
         {{"--pattern", "grid", "--size", "65x48", "--out", dir + "o.mp4"},
          media(dir + "o.mp4: libx264 in yuv420p needs even sides; 65x48 has not")},
@@ -212,12 +217,10 @@ TEST_F(Cli, AnOutputThatIsAnInputIsRefusedFirst) {
     EXPECT_ONE_LINE(Run({"render", absent, "--input", in, "--out", dir + "in8.png"}), 1, "module not found");
 }
 
-// Ctrl-C or SIGTERM ends a run at a frame boundary with 130; whatever the
-// run had written goes, the temporary file of a video too.
+// Ctrl-C or SIGTERM (a console's Ctrl-C or Ctrl-Break on Windows) ends a
+// run at a frame boundary with 130; whatever the run had written goes, the
+// temporary file of a video too.
 TEST_F(Cli, AnInterruptedRunLeavesNothingBehind) {
-#ifdef _WIN32
-    GTEST_SKIP() << "POSIX signals; the console handler on Windows is built, not run here";
-#else
     const std::vector<std::string> render = {"render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size",
                                              "8x8", "--frames", "10000000", "--out"};
     auto args = [&](const std::string& out) {
@@ -225,19 +228,30 @@ TEST_F(Cli, AnInterruptedRunLeavesNothingBehind) {
         a.push_back(out);
         return a;
     };
-    const Result pngs = RunAndSignal(args(dir + "f%d.png"), SIGTERM, [&] { return fs::exists(dir + "f3.png"); });
-    EXPECT_ONE_LINE(pngs, 130, "interrupted by SIGTERM after ");
-    EXPECT_NE(pngs.Line().find(" frame(s); " + dir + "f%d.png not written"), std::string::npos) << pngs.Line();
-    EXPECT_TRUE(Files().empty());
-    if (!tessivar::MediaSupported()) return;
-    const Result clip = RunAndSignal(args(dir + "o.mkv"), SIGINT, [&] {
+    const auto started = [&] { return fs::exists(dir + "f3.png"); };
+    const auto videoStarted = [&] {
         for (const auto& name : Files())
             if (name.find(".partial-") != std::string::npos && fs::file_size(dir + name) > 4096) return true;
         return false;
-    });
-    EXPECT_ONE_LINE(clip, 130, "interrupted by SIGINT after ");
-    EXPECT_TRUE(Files().empty());
+    };
+#ifdef _WIN32
+    const Result pngs = RunAndInterrupt(args(dir + "f%d.png"), started);
+    EXPECT_ONE_LINE(pngs, 130, "interrupted by Ctrl-");
+#else
+    const Result pngs = RunAndSignal(args(dir + "f%d.png"), SIGTERM, started);
+    EXPECT_ONE_LINE(pngs, 130, "interrupted by SIGTERM after ");
 #endif
+    EXPECT_NE(pngs.Line().find(" frame(s); " + dir + "f%d.png not written"), std::string::npos) << pngs.Line();
+    EXPECT_TRUE(Files().empty());
+    if (!tessivar::MediaSupported()) return;
+#ifdef _WIN32
+    const Result clip = RunAndInterrupt(args(dir + "o.mkv"), videoStarted);
+    EXPECT_ONE_LINE(clip, 130, "interrupted by Ctrl-");
+#else
+    const Result clip = RunAndSignal(args(dir + "o.mkv"), SIGINT, videoStarted);
+    EXPECT_ONE_LINE(clip, 130, "interrupted by SIGINT after ");
+#endif
+    EXPECT_TRUE(Files().empty());
 }
 
 // ---- raw streams ----------------------------------------------------------------
@@ -470,7 +484,42 @@ TEST_F(Cli, PathsBeyondAsciiAreTakenAsGiven) {
     std::string error;
     EXPECT_TRUE(tessivar::ReadPng(golden, picture, error)) << error;
     EXPECT_TRUE(tessivar::ReadPng(out, picture, error)) << error;
+    if (!tessivar::MediaSupported()) return;
+    // A clip in and a video out through FFmpeg's own file calls.
+    const std::string clip = folder + "cl\xc3\xadp.mkv", video = folder + "v\xc3\xad" "deo \xe2\x9c\x93.mp4";
+    ASSERT_EQ(Run({"render", module, "--pattern", "grid", "--size", "16x16", "--frames", "2", "--out", clip}).code, 0);
+    const Result through = Run({"render", module, "--input", clip, "--out", video});
+    EXPECT_EQ(through.code, 0) << through.err;
+    auto written = tessivar::ClipReader::Open(video, error);
+    tessivar::VideoFrame frame;
+    int frames = 0;
+    while (written && written->Next(frame, error)) ++frames;
+    EXPECT_EQ(frames, 2) << error;
 }
+
+#ifdef _WIN32
+// Windows spells one file many ways: in any case, with either separator,
+// relative to the current folder. Each spelling of a clip is its input.
+TEST_F(Cli, AnInputSpelledAnotherWayIsStillTheInput) {
+    if (!tessivar::MediaSupported()) GTEST_SKIP() << "this build has no media support";
+    const std::string m = Module("FRAMETESTPLUGIN"), clip = dir + "clip.mkv";
+    ASSERT_EQ(Run({"render", m, "--pattern", "grid", "--size", "8x8", "--frames", "2", "--out", clip}).code, 0);
+    const std::string before = slurp(clip);
+    std::string upper = clip, forward = clip;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : forward) c = c == '\\' ? '/' : c;
+    const std::string folder = fs::path(dir).parent_path().filename().string();
+    const std::string relative = "..\\" + folder + "\\clip.mkv";
+    const fs::path cwd = fs::current_path();
+    fs::current_path(fs::path(dir));  // the child starts here
+    for (const std::string& out : {upper, forward, relative, std::string("clip.mkv"), std::string(".\\CLIP.mkv")}) {
+        const Result r = Run({"render", m, "--input", clip, "--out", out});
+        EXPECT_ONE_LINE(r, 1, out + ": would overwrite the input " + clip + "; choose another name");
+    }
+    fs::current_path(cwd);
+    EXPECT_EQ(slurp(clip), before);
+}
+#endif
 
 // The soak fails a module that keeps a texture or a small block of heap per
 // cycle, and its JSON stays whole though the module prints every frame.

@@ -119,9 +119,11 @@ TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
     EXPECT_ONE_LINE(Run({"render", tessivar, "--input", dir + "head.mp4", "--out", dir + "head.mkv"}), 1,
                     dir + "head.mp4: no frame decodes; 1 damaged packet(s) skipped");
 
-    for (const char* side : {"16384", "16385"})
-        ASSERT_TRUE(mediatest::Ffmpeg("-f rawvideo -pix_fmt gray -s " + std::string(side) + "x16 -i /dev/zero "
-                                      "-frames:v 1 -c:v ffv1 " + dir + side + ".mkv"));
+    for (const char* side : {"16384", "16385"}) {
+        std::ofstream(dir + "zero.gray", std::ios::binary) << std::string(size_t(std::atoi(side)) * 16, '\0');
+        ASSERT_TRUE(mediatest::Ffmpeg("-f rawvideo -pix_fmt gray -s " + std::string(side) + "x16 -i " + dir +
+                                      "zero.gray -frames:v 1 -c:v ffv1 " + dir + side + ".mkv"));
+    }
     const Result at = Run({"render", tessivar, "--input", dir + "16384.mkv", "--out", dir + "o.png"});
     EXPECT_EQ(at.code, 0) << at.err;
     const Result wide = Run({"render", tessivar, "--input", dir + "16385.mkv", "--out", dir + "o.png"});
@@ -334,8 +336,10 @@ TEST_F(MediaCli, StatsNameTheConversionsAndEveryStage) {
             sum += stats["cpu_ms_per_frame"][stage].get<double>();
         }
         EXPECT_NEAR(stats["cpu_ms_per_frame"]["total"].get<double>(), sum, 0.1);
+#ifndef _WIN32  // Windows counts a thread's time in clock ticks (10-16 ms), more than this clip's stages take
         EXPECT_GT(stats["cpu_ms_per_frame"]["decode"].get<double>(), 0.0);
         EXPECT_GT(stats["cpu_ms_per_frame"]["encode"].get<double>(), 0.0);
+#endif
     }
     const Result bad = Run({"render", tessivar, "--input", in, "--out", dir + "x.mp4", "--convert", "fast"});
     EXPECT_EQ(bad.code, 2);

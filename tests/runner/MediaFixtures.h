@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runner/GLFrame.h"
+#include "tests/support/ToolShell.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,9 +36,7 @@ inline void WriteToneWav(const std::string& path, uint32_t rate, double seconds,
 
 // Runs the ffmpeg tool (installed with the build's dependencies) to make a
 // clip the runner's own writer cannot: other codecs, tags, damage.
-inline bool Ffmpeg(const std::string& args) {
-    return std::system(("ffmpeg -nostdin -v error -y " + args).c_str()) == 0;
-}
+inline bool Ffmpeg(const std::string& args) { return testtools::RunTool("ffmpeg -nostdin -v error -y " + args); }
 
 // The first `bytes` of a file into another: a download cut short.
 inline void Truncate(const std::string& from, const std::string& to, size_t bytes) {
@@ -55,7 +54,7 @@ inline std::string ReadText(const std::string& path) {
 // What ffprobe says of a file: `args` select the entries, one per line.
 inline std::string Probe(const std::string& path, const std::string& args) {
     const std::string to = path + ".probe";
-    if (std::system(("ffprobe -v error " + args + " " + path + " > " + to).c_str()) != 0) return "<ffprobe failed>";
+    if (!testtools::RunTool("ffprobe -v error " + args + " " + path + " > " + to)) return "<ffprobe failed>";
     std::ifstream f(to);
     return std::string(std::istreambuf_iterator<char>(f), {});
 }

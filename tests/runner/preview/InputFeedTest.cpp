@@ -22,6 +22,14 @@ TEST(PreviewInput, AClipPlaysWithItsTimesThenStopsOrStartsOverAndPatternsStay) {
     if (!MediaSupported()) GTEST_SKIP() << "this build has no media support";
     const fs::path dir = fs::temp_directory_path() / ("preview-input-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(dir);
+    // Removed after the feeds below have closed their files (Windows deletes no open file).
+    struct Cleanup {
+        fs::path folder;
+        ~Cleanup() {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
+    } cleanup{dir};
     const std::string eight = (dir / "eight.mp4").string(), deep = (dir / "deep.mov").string();
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=32x16:rate=25 -frames:v 3 -pix_fmt yuv420p " + eight));
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=32x16:rate=25 -frames:v 2 -c:v prores_ks -pix_fmt yuv422p10le " + deep));
@@ -55,7 +63,6 @@ TEST(PreviewInput, AClipPlaysWithItsTimesThenStopsOrStartsOverAndPatternsStay) {
     EXPECT_EQ(deeper.Pictures()[0].bits, 16);
     ASSERT_EQ(deeper.Advance(false, rewound, error), InputFeed::Step::Moved) << error;
     ExpectFilled(deeper.Pictures()[0]);
-    fs::remove_all(dir);
 }
 
 }  // namespace

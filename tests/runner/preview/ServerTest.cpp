@@ -8,16 +8,27 @@
 
 #include <httplib.h>
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32  // (httplib.h brings Windows sockets)
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <thread>
 
 namespace tessivar::preview {
 namespace {
+
+// Raw sockets the same on both systems.
+#ifdef _WIN32
+void closeSocket(socket_t fd) { ::closesocket(fd); }
+constexpr int kShutBoth = SD_BOTH, kNoSignal = 0;  // (Windows raises no SIGPIPE)
+#else
+void closeSocket(socket_t fd) { ::close(fd); }
+constexpr int kShutBoth = SHUT_RDWR, kNoSignal = MSG_NOSIGNAL;
+#endif
 
 const std::string kToken = "0123456789abcdef0123456789abcdef";
 
@@ -50,8 +61,8 @@ protected:
         return res ? res->status : -1;
     }
     // A raw connection, for clients no library would be.
-    int Connect() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    socket_t Connect() {
+        const socket_t fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(uint16_t(server->Port()));
@@ -129,16 +140,16 @@ TEST_F(PreviewServer, ClientsLeavingMidAnswerEndOnlyTheirConnection) {
     const std::string request = "GET " + root + "frame?after=0 HTTP/1.1\r\nHost: x\r\n\r\n";
     const linger hard{1, 0};  // close with a reset
     for (int i = 0; i < 30; ++i) {
-        const int fd = Connect();
-        ASSERT_EQ(::send(fd, request.data(), request.size(), 0), ssize_t(request.size()));
+        const socket_t fd = Connect();
+        ASSERT_EQ(::send(fd, request.data(), int(request.size()), 0), int(request.size()));
         if (i % 3 == 0) {  // gone before the answer starts
-            ::shutdown(fd, SHUT_RDWR);
+            ::shutdown(fd, kShutBoth);
         } else {           // gone mid-body
             char some[1024];
             ::recv(fd, some, sizeof some, 0);
-            if (i % 3 == 1) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            if (i % 3 == 1) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
         }
-        ::close(fd);
+        closeSocket(fd);
     }
     EXPECT_EQ(Get(root + "state"), 200);
 }
@@ -146,10 +157,10 @@ TEST_F(PreviewServer, ClientsLeavingMidAnswerEndOnlyTheirConnection) {
 TEST_F(PreviewServer, AFloodIsServedOrRefusedAndTheServerHoldsUp) {
     // Clients that connect and say nothing, or never finish their headers,
     // hold a worker only until the read timeout.
-    std::vector<int> idle;
+    std::vector<socket_t> idle;
     for (int i = 0; i < 2 * Server::kWorkers; ++i) idle.push_back(Connect());
     const std::string endless = "GET " + root + "state HTTP/1.1\r\nX: " + std::string(16384, 'y');
-    ::send(idle[0], endless.data(), endless.size(), MSG_NOSIGNAL);
+    ::send(idle[0], endless.data(), int(endless.size()), kNoSignal);
 
     std::atomic<int> good{0}, refused{0}, other{0};
     std::vector<std::thread> flood;
@@ -167,7 +178,7 @@ TEST_F(PreviewServer, AFloodIsServedOrRefusedAndTheServerHoldsUp) {
             }
         });
     for (auto& f : flood) f.join();
-    for (int fd : idle) ::close(fd);
+    for (socket_t fd : idle) closeSocket(fd);
     EXPECT_EQ(good, 100);
     EXPECT_EQ(refused, 100);
     EXPECT_EQ(other, 0);

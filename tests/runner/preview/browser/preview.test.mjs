@@ -4,7 +4,7 @@
 //
 // Environment (set by CTest): FFGLRUN, TESSIVAR_MODULE_TESSIVAR,
 // TESSIVAR_MODULE_FRAMETESTPLUGIN, TESSIVAR_MODULE_LEAKYPLUGIN, TESSIVAR_MODULE_CRASHINGPLUGIN;
-// CHROMIUM (default /usr/bin/chromium).
+// CHROMIUM (default /usr/bin/chromium); FFGLRUN_LAUNCHER in a cross build (Wine, which runs ffglrun.exe).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -21,6 +21,16 @@ const tessivar = process.env.TESSIVAR_MODULE_TESSIVAR;
 const frameTest = process.env.TESSIVAR_MODULE_FRAMETESTPLUGIN;
 const leaky = process.env.TESSIVAR_MODULE_LEAKYPLUGIN;
 const crashing = process.env.TESSIVAR_MODULE_CRASHINGPLUGIN;
+const launcher = process.env.FFGLRUN_LAUNCHER;
+// Under Wine a terminal's Ctrl-C (SIGINT) is what reaches ffglrun.exe as the
+// console's interrupt; SIGTERM would end Wine's process without a word.
+const STOP = launcher ? 'SIGINT' : 'SIGTERM';
+// How a crash is named: Windows names its exception.
+const SEGV = launcher ? 'EXCEPTION_ACCESS_VIOLATION' : 'SIGSEGV';
+
+function ffglrunPreview(args, options) {
+  return launcher ? spawn(launcher, [ffglrun, 'preview', ...args], options) : spawn(ffglrun, ['preview', ...args], options);
+}
 const WAIT = { timeout: 20000 };
 
 let browser;
@@ -42,14 +52,14 @@ before(async () => {
 });
 
 after(async () => {
-  for (const p of running) p.kill('SIGTERM');
+  for (const p of running) p.kill(STOP);
   await browser?.close();
   fs.rmSync(profile, { recursive: true, force: true });
 });
 
 // Starts `ffglrun preview` and answers once it has printed its address.
 function startPreview(args, env = {}) {
-  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
+  const proc = ffglrunPreview(args, { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
   running.add(proc);
   let out = '', err = '';
   proc.stderr.on('data', (d) => { err += d; });
@@ -65,7 +75,7 @@ function startPreview(args, env = {}) {
 
 // Runs a preview that must fail at once; answers its exit code and stderr.
 function runFailing(args) {
-  const proc = spawn(ffglrun, ['preview', ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
+  const proc = ffglrunPreview(args, { stdio: ['ignore', 'ignore', 'pipe'] });
   let err = '';
   proc.stderr.on('data', (d) => { err += d; });
   return new Promise((resolve) => proc.on('exit', (code) => resolve({ code, err })));
@@ -75,7 +85,7 @@ function stop(proc) {
   running.delete(proc);
   return new Promise((resolve) => {
     proc.on('exit', (code, signal) => resolve(code ?? signal));
-    proc.kill('SIGTERM');
+    proc.kill(STOP);
   });
 }
 
@@ -264,8 +274,8 @@ test('a new build is loaded with the same values; a broken or crashing one leave
   // A build that crashes in its first frame: the page names the call, and
   // the next good build runs again.
   replace(crashing);
-  await page.waitForFunction(() => /crashed in FF_PROCESS_OPENGL: SIGSEGV/.test(
-    document.getElementById('load-error').textContent), WAIT);
+  await page.waitForFunction((segv) => document.getElementById('load-error').textContent.includes(
+    `crashed in FF_PROCESS_OPENGL: ${segv}`), WAIT, SEGV);
   assert.match(await page.$eval('#load-error', (e) => e.textContent), new RegExp(`^The module crashed.*\\n${module} crashed`));
   replace(tessivar);
   await page.waitForFunction(() => /load 4/.test(document.getElementById('module-path').textContent), WAIT);
