@@ -45,8 +45,11 @@ MACOS = ["scripts/build-macos.sh"]
 FFMPEG_HEADERS = ["scripts/ffmpeg-header-check.sh"]
 # Windows, under Wine: the tests that name files past ASCII and replace goldens.
 WINE = ["scripts/test-windows.sh", "-R", "^Cli\\.(Paths|Goldens)"]
-# Windows, under Wine: an interrupted run.
+# Windows, under Wine: an interrupted run; a clip spelled another way; the
+# preview's module copies.
 WINE_INTERRUPT = ["scripts/test-windows.sh", "-R", "^Cli\\.AnInterrupted"]
+WINE_SPELLINGS = ["scripts/test-windows.sh", "-R", "^Cli\\.AnInputSpelled"]
+WINE_PREVIEW_BUILD = ["scripts/test-windows.sh", "-R", "^PreviewBuild\\."]
 
 # id, file, the code as it is, the code with the fault[, the command that must fail]
 FAULTS = [
@@ -180,6 +183,12 @@ FAULTS = [
     ("runner-windows-ctrl-c-not-caught", "runner/platform/InterruptWin32.cpp",
      "if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;",
      "if (type != CTRL_BREAK_EVENT) return FALSE;", WINE_INTERRUPT),
+    ("runner-windows-output-compared-by-spelling", "runner/commands/CommandLine.cpp",
+     "fs::equivalent(fs::u8path(For(0)), fs::u8path(input), ec);",
+     "fs::absolute(fs::u8path(For(0)), ec).lexically_normal() == fs::absolute(fs::u8path(input), ec).lexically_normal();",
+     WINE_SPELLINGS),
+    ("preview-windows-copy-narrow-name", "runner/preview/ModuleBuild.cpp",
+     "const fs::path original = fs::u8path(path);", "const fs::path original(path);", WINE_PREVIEW_BUILD),
     ("runner-crash-guard-no-signal-stack", "runner/platform/CrashGuardPosix.cpp",
      "    (void)t_altStack.memory;\n", ""),
     ("runner-crash-guard-kept-after-exception", "runner/platform/CrashGuardPosix.cpp",
