@@ -100,8 +100,6 @@ FFInstanceID Instantiate(uint32_t width, uint32_t height, bool guides, std::stri
     return made.PointerValue;
 }
 
-void Deinstantiate(FFInstanceID instance) {
-    process().plugMain(FF_DEINSTANTIATE_GL, ffMixedU32(0), instance);
-}
+void Deinstantiate(FFInstanceID instance) { process().plugMain(FF_DEINSTANTIATE_GL, ffMixedU32(0), instance); }
 
 }  // namespace benchhost

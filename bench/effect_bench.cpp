@@ -109,11 +109,12 @@ public:
             "out vec2 uv;\n"
             "void main() { gl_Position = vec4(corners[gl_VertexID], 0.0, 1.0);"
             " uv = corners[gl_VertexID] * 0.5 + 0.5; }\n";
-        static const char* fragment = "#version 410 core\n"
-                                      "uniform sampler2D InputTexture;\n"
-                                      "in vec2 uv;\n"
-                                      "out vec4 fragColor;\n"
-                                      "void main() { fragColor = texture(InputTexture, uv); }\n";
+        static const char* fragment =
+            "#version 410 core\n"
+            "uniform sampler2D InputTexture;\n"
+            "in vec2 uv;\n"
+            "out vec4 fragColor;\n"
+            "void main() { fragColor = texture(InputTexture, uv); }\n";
         vs = glCreateShader(GL_VERTEX_SHADER);
         fs = glCreateShader(GL_FRAGMENT_SHADER);
         glShaderSource(vs, 1, &vertex, nullptr);
@@ -177,7 +178,8 @@ public:
                 source.at<cv::Vec4b>(y, x) = cv::Vec4b(uchar(x * 255 / w), uchar(y * 255 / h), 128, 255);
         const cv::Point2f from[4] = {{0, 0}, {float(w), 0}, {float(w), float(h)}, {0, float(h)}};
         cv::Point2f to[4];
-        for (int i = 0; i < 4; ++i) to[i] = {benchhost::kQuad[2 * i] * float(w), benchhost::kQuad[2 * i + 1] * float(h)};
+        for (int i = 0; i < 4; ++i)
+            to[i] = {benchhost::kQuad[2 * i] * float(w), benchhost::kQuad[2 * i + 1] * float(h)};
         forward = cv::getPerspectiveTransform(from, to);
     }
     void Run() {
@@ -247,7 +249,8 @@ void sideBySide(benchmark::State& state, FrameSize size) {
         for (Kind& kind : kinds) {
             const auto start = std::chrono::steady_clock::now();
             kind.frame();
-            kind.ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            kind.ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         }
     if (oneReady) onePin.DeInitGL();
     if (fullReady) fullPin.DeInitGL();

@@ -36,9 +36,9 @@ constexpr float kMinInputAspect = 0.1f;
 constexpr float kMaxInputAspect = 4.0f;
 
 constexpr GLsizei kAnalysisSize = 256;
-constexpr int kOpaqueThreshold = 12;          // red byte above this counts as opaque
-constexpr float kWholeFrame = 0.98f;          // a detection this large is the whole frame
-constexpr uint32_t kMaxDetectAttempts = 30;   // then fall back to the aspect fit
+constexpr int kOpaqueThreshold = 12;         // red byte above this counts as opaque
+constexpr float kWholeFrame = 0.98f;         // a detection this large is the whole frame
+constexpr uint32_t kMaxDetectAttempts = 30;  // then fall back to the aspect fit
 constexpr double kSameAspect = 0.001;
 
 bool isOn(float value) { return value >= 0.5f; }
@@ -74,11 +74,11 @@ void main()
 // Texture coordinate of a source position (0..1, bottom-up). MaxUV limits the
 // lookup to the used part of a larger texture, and the clamp keeps linear
 // filtering half a texel inside it, so the padding never bleeds into a pixel.
-#define TESSIVAR_INPUT_COORD                                         \
-    "vec2 inputCoord(vec2 uv)\n"                                     \
-    "{\n"                                                            \
+#define TESSIVAR_INPUT_COORD \
+    "vec2 inputCoord(vec2 uv)\n" \
+    "{\n" \
     "    vec2 halfTexel = 0.5 / vec2(textureSize(InputTexture, 0));\n" \
-    "    return clamp(uv * MaxUV, halfTexel, MaxUV - halfTexel);\n"  \
+    "    return clamp(uv * MaxUV, halfTexel, MaxUV - halfTexel);\n" \
     "}\n"
 
 const char FragmentShader[] =
@@ -220,9 +220,10 @@ void main()
 
 // Resamples the input's alpha over the 256 x 256 analysis target, bottom row
 // first, so the CPU can find the opaque region.
-const char AnalysisFragmentShader[] = "#version 410 core\n"
-                                      "uniform sampler2D InputTexture;\n"
-                                      "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
+const char AnalysisFragmentShader[] =
+    "#version 410 core\n"
+    "uniform sampler2D InputTexture;\n"
+    "uniform vec2 MaxUV;\n" TESSIVAR_INPUT_COORD R"GLSL(
 in vec2 canvasUV;
 out vec4 fragColor;
 void main()
@@ -352,7 +353,8 @@ CornerPin::CornerPin()
     paramValues[kAutoBounds] = 1.0f;
     paramValues[kInputAspect] = 1.0f;
 
-    for (unsigned int i = kPoint1X; i <= kPoint4Y; ++i) SetParamInfo(i, kPointNames[i], FF_TYPE_STANDARD, paramValues[i]);
+    for (unsigned int i = kPoint1X; i <= kPoint4Y; ++i)
+        SetParamInfo(i, kPointNames[i], FF_TYPE_STANDARD, paramValues[i]);
     SetParamInfo(kShowGuides, "Show Guides", FF_TYPE_BOOLEAN, true);
     SetParamInfo(kAutoBounds, "Auto Bounds", FF_TYPE_BOOLEAN, true);
     SetParamInfo(kInputAspect, "Input Aspect", FF_TYPE_STANDARD, 1.0f);
@@ -443,8 +445,8 @@ FFResult CornerPin::SetFloatParameter(unsigned int index, float value) {
     }
 
     const float previous = paramValues[index];
-    paramValues[index] = index == kAutoBounds ? clampTo(value, 0.0f, 1.0f)
-                                              : clampTo(value, kMinInputAspect, kMaxInputAspect);
+    paramValues[index] =
+        index == kAutoBounds ? clampTo(value, 0.0f, 1.0f) : clampTo(value, kMinInputAspect, kMaxInputAspect);
     if (std::fabs(paramValues[index] - previous) > 1e-6f) RequestRefit();
     return FF_SUCCESS;
 }
@@ -459,9 +461,7 @@ void CornerPin::RequestRefit() {
     CropSource({0.0f, 0.0f, 1.0f, 1.0f});
 }
 
-float CornerPin::GetFloatParameter(unsigned int index) {
-    return index < kParamCount ? paramValues[index] : 0.0f;
-}
+float CornerPin::GetFloatParameter(unsigned int index) { return index < kParamCount ? paramValues[index] : 0.0f; }
 
 bool CornerPin::CalculateInverseHomography(float* out) const { return tessivar::InverseHomography(paramValues, out); }
 
@@ -481,9 +481,7 @@ FFResult CornerPin::ProcessOpenGL(ProcessOpenGLStruct* pGL) {
     return FF_SUCCESS;
 }
 
-bool CornerPin::UsesSplitPasses() const {
-    return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady();
-}
+bool CornerPin::UsesSplitPasses() const { return splitRenderer && splitPassesAllowed && warpOnlyShader.IsReady(); }
 
 // Every uniform the program declares, and no other.
 void CornerPin::SendUniforms(const WarpProgram& program, const FFGLTextureStruct& input, const float* inverse) {

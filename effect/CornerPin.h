@@ -120,7 +120,7 @@ private:
     ffglex::FFGLShader analysisShader;
     ffglex::FFGLShader warpOnlyShader;   // llvmpipe: the warp shader without guide code
     ffglex::FFGLShader warpWholeShader;  // the same for an uncropped, unpadded input
-    bool splitRenderer;                 // llvmpipe: split passes pay off and are verified
+    bool splitRenderer;                  // llvmpipe: split passes pay off and are verified
     bool splitPassesAllowed;
     bool fittedAreaAllowed;
     std::vector<tessivar::PixelRect> warpRects;  // kept between frames to spare the allocation

@@ -34,8 +34,7 @@ PixelRect intersect(const PixelRect& a, const PixelRect& b) {
 bool MarkerRects(const float points[8], const float resolution[2], const int viewport[4], PixelRect out[4]) {
     const double resW = static_cast<double>(resolution[0]), resH = static_cast<double>(resolution[1]);
     // Below twice the inset the label's clamp has no defined result.
-    if (!(resW >= 2.0 * kLabelInset && resH >= 2.0 * kLabelInset) || viewport[2] <= 0 || viewport[3] <= 0)
-        return false;
+    if (!(resW >= 2.0 * kLabelInset && resH >= 2.0 * kLabelInset) || viewport[2] <= 0 || viewport[3] <= 0) return false;
 
     const double scaleX = viewport[2] / resW, scaleY = viewport[3] / resH;
     const double reach = kMarkerReach + 1.0;  // one marker pixel to spare

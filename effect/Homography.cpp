@@ -41,9 +41,8 @@ bool InvertHomography(const Matrix3d& H, Matrix3d& inverse) {
 
     // Cofactors, transposed into the adjugate: adj[r][c] = cofactor of (c, r).
     const double adj[9] = {
-        e * i - f * h, c * h - b * i, b * f - c * e,
-        f * g - d * i, a * i - c * g, c * d - a * f,
-        d * h - e * g, b * g - a * h, a * e - b * d,
+        e * i - f * h, c * h - b * i, b * f - c * e, f * g - d * i, a * i - c * g,
+        c * d - a * f, d * h - e * g, b * g - a * h, a * e - b * d,
     };
     const double det = a * adj[0] + b * adj[3] + c * adj[6];
     if (!(std::fabs(det) >= kHomographyEpsilon)) return false;

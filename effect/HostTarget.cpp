@@ -13,9 +13,9 @@ namespace {
 // attachment 0 shows, or nothing at all.
 bool drawOnlyState() {
     static const GLenum kCapabilities[] = {
-        GL_DEPTH_TEST,          GL_STENCIL_TEST,  GL_COLOR_LOGIC_OP,     GL_RASTERIZER_DISCARD,
-        GL_CULL_FACE,           GL_POLYGON_SMOOTH, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE,
-        GL_SAMPLE_COVERAGE,     GL_SAMPLE_MASK,
+        GL_DEPTH_TEST,      GL_STENCIL_TEST,   GL_COLOR_LOGIC_OP,           GL_RASTERIZER_DISCARD,
+        GL_CULL_FACE,       GL_POLYGON_SMOOTH, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE,
+        GL_SAMPLE_COVERAGE, GL_SAMPLE_MASK,
     };
     for (const GLenum capability : kCapabilities)
         if (glIsEnabled(capability) == GL_TRUE) return true;

@@ -5,13 +5,12 @@
 namespace {
 
 CFFGLPluginInfo PluginInfo(PluginFactory<CornerPin>,  // factory
-                           "TSVR",                      // unique identifier
-                           "Tessivar",                  // name
-                           2, 1,                        // FFGL API version
-                           1, 6,                        // plugin version
-                           FF_EFFECT,                   // type
-                           "Four-corner perspective warper with numbered colour guides",
-                           "Tessivar for Brindlex",
-                           0, nullptr);                 // no extended data
+                           "TSVR",                    // unique identifier
+                           "Tessivar",                // name
+                           2, 1,                      // FFGL API version
+                           1, 6,                      // plugin version
+                           FF_EFFECT,                 // type
+                           "Four-corner perspective warper with numbered colour guides", "Tessivar for Brindlex", 0,
+                           nullptr);  // no extended data
 
 }  // namespace

@@ -17,9 +17,9 @@ class Showcase : public ffglqs::Effect {
 public:
     Showcase() {
         using namespace ffglqs;
-        AddParam(ParamRange::Create("brightness", 1.0f, { 0.0f, 2.0f }));
-        AddParam(ParamRange::CreateInteger("levels", 0, { 0.0f, 16.0f }));
-        AddParam(ParamOption::Create("channel", { { "All", 0.0f }, { "Red", 1.0f }, { "Green", 2.0f }, { "Blue", 3.0f } }));
+        AddParam(ParamRange::Create("brightness", 1.0f, {0.0f, 2.0f}));
+        AddParam(ParamRange::CreateInteger("levels", 0, {0.0f, 16.0f}));
+        AddParam(ParamOption::Create("channel", {{"All", 0.0f}, {"Red", 1.0f}, {"Green", 2.0f}, {"Blue", 3.0f}}));
         AddParam(ParamBool::Create("invert", false));
         AddParam(ParamEvent::Create("showTint"));
         AddParam(ParamTrigger::Create("flash"));

@@ -18,7 +18,7 @@ public:
         AddParam(fft);
         audioParams.at(fft).SetGain(0.0f);
         audioParams.at(fft).SetSmoothness(0.5f);
-        AddParam(ParamRange::Create("scale", 4.0f, { 1.0f, 32.0f }));
+        AddParam(ParamRange::Create("scale", 4.0f, {1.0f, 32.0f}));
         AddParam(Param::Create("grain", 0.1f));
         Include(shader::noise);
         Include(shader::random);

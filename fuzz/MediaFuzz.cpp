@@ -19,7 +19,7 @@ namespace {
 using tessivar::AudioSpectrum;
 using tessivar::ClipReader;
 
-constexpr int kFrames = 6;            // read from each clip, then once more after going back
+constexpr int kFrames = 6;  // read from each clip, then once more after going back
 const char* const kName = "fuzz.clip";
 
 [[noreturn]] void finding(const char* what, const std::string& detail) {
@@ -37,9 +37,8 @@ void checkFrame(const ClipReader& clip, const tessivar::VideoFrame& frame) {
     const tessivar::Image& p = frame.picture;
     const size_t filled = p.bits == 16 ? p.rgba16.size() * 2 : p.rgba.size();
     if (p.width != clip.Format().width || p.height != clip.Format().height || filled != p.RowBytes() * p.height)
-        finding("a frame that does not fill the clip's picture", std::to_string(p.width) + "x" +
-                                                                     std::to_string(p.height) + " at " +
-                                                                     std::to_string(p.bits) + " bits");
+        finding("a frame that does not fill the clip's picture",
+                std::to_string(p.width) + "x" + std::to_string(p.height) + " at " + std::to_string(p.bits) + " bits");
     if (!std::isfinite(frame.Seconds(clip.Format())))
         finding("a frame time that is not a number", std::to_string(frame.pts));
 }
@@ -62,7 +61,8 @@ void readClip(const uint8_t* data, size_t size) {
     tessivar::VideoFrame frame;
     int frames = 0;
     for (; frames < kFrames && clip->Next(frame, error); ++frames) checkFrame(*clip, frame);
-    fuzzsupport::NoteOutcome("clip of " + std::string(size_t(frames) + 1, '*') + (clip->HasAudio() ? " with audio" : ""));
+    fuzzsupport::NoteOutcome("clip of " + std::string(size_t(frames) + 1, '*') +
+                             (clip->HasAudio() ? " with audio" : ""));
     if (!error.empty()) return checkRefusal(error);
     if (!clip->Seek(0.0, error)) return checkRefusal(error);
     if (clip->Next(frame, error)) checkFrame(*clip, frame);
@@ -73,10 +73,14 @@ void readSound(const uint8_t* data, size_t size) {
     std::string error;
     const auto sound = AudioSpectrum::Open(data, size, kName, error);
     if (!sound) return checkRefusal(error);
-    if (sound->SampleRate() <= 0) finding("a sound without a sample rate was opened", std::to_string(sound->SampleRate()));
+    if (sound->SampleRate() <= 0)
+        finding("a sound without a sample rate was opened", std::to_string(sound->SampleRate()));
     std::vector<float> bins;
     // Moments that move forward, as frames ask for them, then back to the start.
-    const struct { double seconds; size_t bins; } asks[] = {{0.0, 16}, {0.02, 512}, {0.3, 64}, {0.0, 16}};
+    const struct {
+        double seconds;
+        size_t bins;
+    } asks[] = {{0.0, 16}, {0.02, 512}, {0.3, 64}, {0.0, 16}};
     for (size_t i = 0; i < sizeof asks / sizeof asks[0]; ++i) {
         if (i == 3 && !sound->Seek(0.0, error)) return checkRefusal(error);
         if (!sound->Bins(asks[i].seconds, asks[i].bins, bins, error)) return checkRefusal(error);

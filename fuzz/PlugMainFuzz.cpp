@@ -60,7 +60,7 @@ public:
     float Float() {
         const uint8_t b = U8();
         if (b < 0xC0) return float(b % 101) / 100.0f;  // the usual 0..1
-        const uint32_t bits = U32();                     // anything, NaN included
+        const uint32_t bits = U32();                   // anything, NaN included
         float f;
         std::memcpy(&f, &bits, 4);
         return f;
@@ -86,7 +86,9 @@ private:
 struct Record {
     explicit Record(size_t n) : words((n + 7) / 8 + 1, 0) {}
     template <typename T>
-    void Put(size_t off, T v) { std::memcpy(reinterpret_cast<uint8_t*>(words.data()) + off, &v, sizeof v); }
+    void Put(size_t off, T v) {
+        std::memcpy(reinterpret_cast<uint8_t*>(words.data()) + off, &v, sizeof v);
+    }
     template <typename T>
     T Get(size_t off) const {
         T v;
@@ -122,8 +124,8 @@ struct Host {
     tessivar::RenderTarget target;
     std::vector<std::unique_ptr<tessivar::InputTexture>> textures;
     tessivar::GLStateSnapshot expected;  // the host's GL state between calls
-    uint64_t resident = 0;  // lives across inputs; 0 until made (again)
-    uint64_t fresh = 0;     // made by the current input, removed at its end
+    uint64_t resident = 0;               // lives across inputs; 0 until made (again)
+    uint64_t fresh = 0;                  // made by the current input, removed at its end
     uint64_t runs = 0;
 
     // The instance calls go to: the current input's own, else the resident one.
@@ -260,8 +262,10 @@ void prepareResident(Host& host) {
         const Param& p = host.params[i];
         Record r(16);
         r.Put<uint32_t>(0, i);
-        if (host.IsText(i)) r.Put<const char*>(8, p.defaultText.c_str());
-        else r.Put<uint64_t>(8, p.defaultBits);
+        if (host.IsText(i))
+            r.Put<const char*>(8, p.defaultText.c_str());
+        else
+            r.Put<uint64_t>(8, p.defaultBits);
         checkedCall(host, FF_SET_PARAMETER, r.Arg(), host.resident);
     }
     Record viewport(16);
@@ -293,8 +297,10 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             Record r(16);
             r.Put<uint32_t>(0, index);
             const std::string text = in.Text();
-            if (host.IsText(index)) r.Put<const char*>(8, text.c_str());
-            else r.Put<float>(8, in.Float());
+            if (host.IsText(index))
+                r.Put<const char*>(8, text.c_str());
+            else
+                r.Put<float>(8, in.Float());
             return host.Call(code, r.Arg(), live);
         }
         case FF_GET_PARAMETER: {
@@ -361,7 +367,8 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             // The host draws the layer through one of several viewports: the
             // whole target, a wide part, a part off the origin, one pixel.
             constexpr int side = int(kTarget);
-            static const int viewports[4][4] = {{0, 0, side, side}, {0, 0, side, side * 3 / 4}, {5, 3, 20, 17}, {0, 0, 1, 1}};
+            static const int viewports[4][4] = {
+                {0, 0, side, side}, {0, 0, side, side * 3 / 4}, {5, 3, 20, 17}, {0, 0, 1, 1}};
             const int* v = viewports[(flags >> 4) & 3];
             glViewport(v[0], v[1], v[2], v[3]);
             tessivar::GLStateSnapshot expected = host.expected;
@@ -391,8 +398,10 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
             const uint64_t payload = in.U64();
             if (live && live == host.resident && !lifecycle(flags)) return host.Call(code, payload, 0);
             const uint64_t answer = host.Call(code, payload, live);
-            if (live == host.fresh) host.fresh = 0;
-            else if (live == host.resident) host.resident = 0;
+            if (live == host.fresh)
+                host.fresh = 0;
+            else if (live == host.resident)
+                host.resident = 0;
             return answer;
         }
         case FF_SET_TIME: {
@@ -482,8 +491,7 @@ uint64_t call(Host& host, uint32_t code, uint8_t flags, Bytes& in) {
         case FF_GET_NUM_FILE_PARAMETER_EXTENSIONS:
         case FF_GET_PARAMETER_VISIBILITY:
         case FF_GET_NUM_ELEMENT_SEPARATORS:
-        case FF_ENABLE_PLUGIN_CAP:
-            return host.Call(code, in.Index(), live);
+        case FF_ENABLE_PLUGIN_CAP: return host.Call(code, in.Index(), live);
         default:  // the codes that ignore their input, and those without a meaning: any input at all
             return host.Call(code, in.U64(), live);
     }

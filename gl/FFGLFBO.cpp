@@ -63,9 +63,7 @@ void FFGLFBO::Release() {
     colorTextureID = 0;
 }
 
-void FFGLFBO::ResizeViewPort() {
-    glViewport(0, 0, width, height);
-}
+void FFGLFBO::ResizeViewPort() { glViewport(0, 0, width, height); }
 
 FFGLTextureStruct FFGLFBO::GetTextureInfo() const {
     FFGLTextureStruct info{};

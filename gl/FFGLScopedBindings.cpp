@@ -12,7 +12,8 @@ void ScopedBufferBinding::EndScope() {
     isBound = false;
 }
 
-ScopedTextureBinding::ScopedTextureBinding(GLenum textureTarget, GLuint texture) : target(textureTarget), isBound(true) {
+ScopedTextureBinding::ScopedTextureBinding(GLenum textureTarget, GLuint texture)
+    : target(textureTarget), isBound(true) {
     glBindTexture(target, texture);
 }
 ScopedTextureBinding::~ScopedTextureBinding() { EndScope(); }
@@ -48,9 +49,7 @@ void ScopedRenderBufferBinding::EndScope() {
     isBound = false;
 }
 
-ScopedSamplerActivation::ScopedSamplerActivation(GLuint unit) : isBound(true) {
-    glActiveTexture(GL_TEXTURE0 + unit);
-}
+ScopedSamplerActivation::ScopedSamplerActivation(GLuint unit) : isBound(true) { glActiveTexture(GL_TEXTURE0 + unit); }
 ScopedSamplerActivation::~ScopedSamplerActivation() { EndScope(); }
 void ScopedSamplerActivation::EndScope() {
     if (!isBound) return;
@@ -58,9 +57,7 @@ void ScopedSamplerActivation::EndScope() {
     isBound = false;
 }
 
-ScopedShaderBinding::ScopedShaderBinding(GLuint program) : isBound(true) {
-    glUseProgram(program);
-}
+ScopedShaderBinding::ScopedShaderBinding(GLuint program) : isBound(true) { glUseProgram(program); }
 ScopedShaderBinding::~ScopedShaderBinding() { EndScope(); }
 void ScopedShaderBinding::EndScope() {
     if (!isBound) return;
@@ -68,9 +65,7 @@ void ScopedShaderBinding::EndScope() {
     isBound = false;
 }
 
-ScopedVAOBinding::ScopedVAOBinding(GLuint vertexArray) : isBound(true) {
-    glBindVertexArray(vertexArray);
-}
+ScopedVAOBinding::ScopedVAOBinding(GLuint vertexArray) : isBound(true) { glBindVertexArray(vertexArray); }
 ScopedVAOBinding::~ScopedVAOBinding() { EndScope(); }
 void ScopedVAOBinding::EndScope() {
     if (!isBound) return;

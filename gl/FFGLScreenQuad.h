@@ -27,13 +27,11 @@ struct TexturedQuadVertex {
 // Top-left, top-right, bottom-left; bottom-left, top-right, bottom-right.
 // v follows GL's bottom-left texture origin: 1 at the top edge.
 inline constexpr TexturedQuadVertex TEXTURED_QUAD_VERTICES[6] = {
-    {0, 1, -1, 1, 0}, {1, 1, 1, 1, 0},  {0, 0, -1, -1, 0},
-    {0, 0, -1, -1, 0}, {1, 1, 1, 1, 0}, {1, 0, 1, -1, 0},
+    {0, 1, -1, 1, 0}, {1, 1, 1, 1, 0}, {0, 0, -1, -1, 0}, {0, 0, -1, -1, 0}, {1, 1, 1, 1, 0}, {1, 0, 1, -1, 0},
 };
 // The same rectangle with v = 0 at the top edge.
 inline constexpr TexturedQuadVertex FLIPPED_TEXTURED_QUAD_VERTICES[6] = {
-    {0, 0, -1, 1, 0}, {1, 0, 1, 1, 0},  {0, 1, -1, -1, 0},
-    {0, 1, -1, -1, 0}, {1, 0, 1, 1, 0}, {1, 1, 1, -1, 0},
+    {0, 0, -1, 1, 0}, {1, 0, 1, 1, 0}, {0, 1, -1, -1, 0}, {0, 1, -1, -1, 0}, {1, 0, 1, 1, 0}, {1, 1, 1, -1, 0},
 };
 static_assert(sizeof(TEXTURED_QUAD_VERTICES) == 120, "the quad is six packed 20-byte vertices");
 

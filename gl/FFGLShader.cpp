@@ -8,9 +8,7 @@ namespace ffglex {
 
 namespace {
 
-bool isEmpty(const char* source) {
-    return source == nullptr || source[0] == '\0';
-}
+bool isEmpty(const char* source) { return source == nullptr || source[0] == '\0'; }
 
 // Driver logs usually end in a line feed; Log adds its own, so the failure
 // stays one line per message.
@@ -46,8 +44,7 @@ bool FFGLShader::Compile(const char* vertexSource, const char* geometrySource, c
 
     const bool linked = CompileVertexShader(vertexSource) &&
                         (isEmpty(geometrySource) || CompileGeometryShader(geometrySource)) &&
-                        (isEmpty(fragmentSource) || CompileFragmentShader(fragmentSource)) &&
-                        LinkProgram();
+                        (isEmpty(fragmentSource) || CompileFragmentShader(fragmentSource)) && LinkProgram();
     if (linked) return true;
     FreeGLResources();
     return false;
@@ -120,9 +117,7 @@ void FFGLShader::FreeGLResources() {
     programID = 0;
 }
 
-void FFGLShader::AddTransformFeedbackVarying(const std::string& name) {
-    transformFeedbackVaryings.push_back(name);
-}
+void FFGLShader::AddTransformFeedbackVarying(const std::string& name) { transformFeedbackVaryings.push_back(name); }
 
 GLint FFGLShader::FindUniform(const char* name) const {
     // An empty shader has no uniforms; asking GL about program 0 would leave
@@ -131,24 +126,16 @@ GLint FFGLShader::FindUniform(const char* name) const {
     return glGetUniformLocation(programID, name);
 }
 
-void FFGLShader::Set(const char* name, float x) {
-    glUniform1f(FindUniform(name), x);
-}
+void FFGLShader::Set(const char* name, float x) { glUniform1f(FindUniform(name), x); }
 
-void FFGLShader::Set(const char* name, float x, float y) {
-    glUniform2f(FindUniform(name), x, y);
-}
+void FFGLShader::Set(const char* name, float x, float y) { glUniform2f(FindUniform(name), x, y); }
 
-void FFGLShader::Set(const char* name, float x, float y, float z) {
-    glUniform3f(FindUniform(name), x, y, z);
-}
+void FFGLShader::Set(const char* name, float x, float y, float z) { glUniform3f(FindUniform(name), x, y, z); }
 
 void FFGLShader::Set(const char* name, float x, float y, float z, float w) {
     glUniform4f(FindUniform(name), x, y, z, w);
 }
 
-void FFGLShader::Set(const char* name, int value) {
-    glUniform1i(FindUniform(name), value);
-}
+void FFGLShader::Set(const char* name, int value) { glUniform1i(FindUniform(name), value); }
 
 }  // namespace ffglex

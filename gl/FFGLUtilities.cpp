@@ -13,9 +13,7 @@ void Log(const std::string& message) {
     std::printf("%s", line.c_str());
 }
 
-bool is_power_of_2(unsigned int x) {
-    return x != 0 && (x & (x - 1)) == 0;
-}
+bool is_power_of_2(unsigned int x) { return x != 0 && (x & (x - 1)) == 0; }
 
 int npot(int n) {
     uint32_t x = static_cast<uint32_t>(n);
@@ -40,37 +38,53 @@ void hsvToRgb(T h, T s, T v, T& r, T& g, T& b) {
     // Any other sector (5, hue 1.0, hues outside 0..1) is the last one.
     const int sector = (i >= 0 && i <= 4) ? static_cast<int>(i) : 5;
     switch (sector) {
-        case 0: r = v; g = t; b = p; break;
-        case 1: r = q; g = v; b = p; break;
-        case 2: r = p; g = v; b = t; break;
-        case 3: r = p; g = q; b = v; break;
-        case 4: r = t; g = p; b = v; break;
-        default: r = v; g = p; b = q; break;
+        case 0:
+            r = v;
+            g = t;
+            b = p;
+            break;
+        case 1:
+            r = q;
+            g = v;
+            b = p;
+            break;
+        case 2:
+            r = p;
+            g = v;
+            b = t;
+            break;
+        case 3:
+            r = p;
+            g = q;
+            b = v;
+            break;
+        case 4:
+            r = t;
+            g = p;
+            b = v;
+            break;
+        default:
+            r = v;
+            g = p;
+            b = q;
+            break;
     }
 }
 
 }  // namespace
 
-void HSVtoRGB(float h, float s, float v, float& r, float& g, float& b) {
-    hsvToRgb(h, s, v, r, g, b);
-}
+void HSVtoRGB(float h, float s, float v, float& r, float& g, float& b) { hsvToRgb(h, s, v, r, g, b); }
 
-void HSVtoRGB(double h, double s, double v, double* r, double* g, double* b) {
-    hsvToRgb(h, s, v, *r, *g, *b);
-}
+void HSVtoRGB(double h, double s, double v, double* r, double* g, double* b) { hsvToRgb(h, s, v, *r, *g, *b); }
 
 float random(float min, float max) {
     const float r = static_cast<float>(std::rand());
     return r / (2147483648.0f / (max - min)) + min;
 }
 
-float clamp01(float x) {
-    return std::min(1.0f, std::max(0.0f, x));
-}
+float clamp01(float x) { return std::min(1.0f, std::max(0.0f, x)); }
 
-float clamp(float value, float min, float max) {
-    return std::max(min, std::min(max, value));
-}
+float clamp(float value, float min, float max) { return std::max(min, std::min(max, value)); }
 
 float map(float x, float a, float b, float c, float d) {
     const float y = (d - c) * (x - a) / (b - a) + c;

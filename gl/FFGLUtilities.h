@@ -37,8 +37,8 @@ void HSVtoRGB(double h, double s, double v, double* r, double* g, double* b);
 // which nothing seeds, so the sequence is the platform's default one.
 float random(float min, float max);
 
-float clamp01(float x);                            // x limited to 0..1
-float clamp(float value, float min, float max);    // max(min, min(max, value))
+float clamp01(float x);                          // x limited to 0..1
+float clamp(float value, float min, float max);  // max(min, min(max, value))
 // Maps x linearly from a..b onto c..d and limits the result to c..d. With a
 // reversed output range (c > d) the result is always c.
 float map(float x, float a, float b, float c, float d);

@@ -16,7 +16,7 @@ bool LoadGLEntryPoints(GLResolver resolver) {
     if (s_loaded) return true;
     GLEntryPoints table{};
     const char* missing = nullptr;
-#define TESSIVAR_GL_RESOLVE(Name, NAME)                                         \
+#define TESSIVAR_GL_RESOLVE(Name, NAME) \
     table.Name = reinterpret_cast<decltype(table.Name)>(resolver("gl" #Name)); \
     if (!table.Name && !missing) missing = "gl" #Name;
     TESSIVAR_GL_FUNCTIONS(TESSIVAR_GL_RESOLVE)

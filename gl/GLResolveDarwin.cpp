@@ -10,8 +10,7 @@
 namespace ffglex {
 
 GLProc ResolveGLPlatform(const char* name) {
-    static void* const framework =
-        dlopen("/System/Library/Frameworks/OpenGL.framework/OpenGL", RTLD_LAZY | RTLD_LOCAL);
+    static void* const framework = dlopen("/System/Library/Frameworks/OpenGL.framework/OpenGL", RTLD_LAZY | RTLD_LOCAL);
     return framework ? reinterpret_cast<GLProc>(dlsym(framework, name)) : nullptr;
 }
 

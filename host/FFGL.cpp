@@ -260,9 +260,7 @@ FFMixed Dispatch(uint32_t code, FFMixed input, CFFGLPlugin* instance) {
 
 FFMixed getInfo() { return g_CurrPluginInfo ? ffMixedPtr(g_CurrPluginInfo->GetPluginInfo()) : kNull; }
 
-FFMixed getExtendedInfo() {
-    return g_CurrPluginInfo ? ffMixedPtr(g_CurrPluginInfo->GetPluginExtendedInfo()) : kNull;
-}
+FFMixed getExtendedInfo() { return g_CurrPluginInfo ? ffMixedPtr(g_CurrPluginInfo->GetPluginExtendedInfo()) : kNull; }
 
 FFMixed initialise() {
     if (!g_CurrPluginInfo) return kFail;
@@ -290,10 +288,9 @@ FFMixed instantiateGL(const FFGLViewportStruct* viewport) {
         const unsigned int count = prototype->GetNumParams();
         for (unsigned int i = 0; i < count && defaultsTaken; ++i) {
             const FFMixed def = prototype->GetParamDefault(i);
-            const FFResult result =
-                IsTextType(prototype->GetParamType(i))
-                    ? instance->SetTextParameter(i, static_cast<const char*>(def.PointerValue))
-                    : instance->SetFloatParameter(i, ffMixedToFloat(def));
+            const FFResult result = IsTextType(prototype->GetParamType(i))
+                                        ? instance->SetTextParameter(i, static_cast<const char*>(def.PointerValue))
+                                        : instance->SetFloatParameter(i, ffMixedToFloat(def));
             defaultsTaken = result != FF_FAIL;
         }
     } catch (...) {

@@ -248,11 +248,11 @@ typedef struct FFGLViewportStruct {
 } FFGLViewportStruct;
 
 typedef struct FFGLTextureStruct {
-    uint32_t Width;          /* image size */
+    uint32_t Width; /* image size */
     uint32_t Height;
-    uint32_t HardwareWidth;  /* size of the GL texture holding the image */
+    uint32_t HardwareWidth; /* size of the GL texture holding the image */
     uint32_t HardwareHeight;
-    uint32_t Handle;         /* GL texture name */
+    uint32_t Handle; /* GL texture name */
 } FFGLTextureStruct;
 
 typedef struct ProcessOpenGLStruct {
@@ -305,21 +305,21 @@ typedef struct ParamEventsQueryStruct {
 
 typedef struct GroupQueryStruct {
     uint32_t ParameterNumber;
-    char* buffer;      /* receives min(len, capacity) bytes, no terminator */
+    char* buffer; /* receives min(len, capacity) bytes, no terminator */
     uint32_t capacity;
 } GroupQueryStruct;
 
 typedef struct GetThumbnailStruct {
-    uint32_t width;  /* written by the plugin */
-    uint32_t height; /* written by the plugin */
+    uint32_t width;   /* written by the plugin */
+    uint32_t height;  /* written by the plugin */
     uint32_t* pixels; /* width*height*4 bytes, or null to ask for the size */
 } GetThumbnailStruct;
 
 typedef struct PluginInfoStruct {
     uint32_t APIMajorVersion;
     uint32_t APIMinorVersion;
-    char PluginUniqueID[4];  /* no terminator */
-    char PluginName[16];     /* terminator only when shorter than 16 */
+    char PluginUniqueID[4]; /* no terminator */
+    char PluginName[16];    /* terminator only when shorter than 16 */
     uint32_t PluginType;
 } PluginInfoStruct;
 

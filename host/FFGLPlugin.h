@@ -71,8 +71,8 @@ public:
     static char s_DisplayValue[16];
 
 protected:
-    bool connected = false;             // kept by the entry point
-    CFFGLPlugin* plugin;                // whose values GetParameterDisplay shows; this object
+    bool connected = false;  // kept by the entry point
+    CFFGLPlugin* plugin;     // whose values GetParameterDisplay shows; this object
     FFGLViewportStruct currentViewport = {0, 0, 0, 0};
     float bpm = 120.0f;
     float barPhase = 0.0f;

@@ -22,8 +22,11 @@ CFFGLPluginInfo::CFFGLPluginInfo(FPCREATEINSTANCEGL createInstanceFn, const char
                                  unsigned int pluginMajorVersion, unsigned int pluginMinorVersion,
                                  unsigned int pluginType, const char* descriptionText, const char* aboutText,
                                  unsigned int extendedDataSize, const void* extendedDataBlock)
-    : pluginInfo(), extendedInfo(), about(aboutText ? aboutText : ""),
-      description(descriptionText ? descriptionText : ""), createInstance(createInstanceFn) {
+    : pluginInfo(),
+      extendedInfo(),
+      about(aboutText ? aboutText : ""),
+      description(descriptionText ? descriptionText : ""),
+      createInstance(createInstanceFn) {
     assert(dwAPIMajorVersion >= 2);
     pluginInfo.APIMajorVersion = dwAPIMajorVersion;
     pluginInfo.APIMinorVersion = dwAPIMinorVersion;

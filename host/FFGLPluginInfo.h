@@ -40,10 +40,9 @@ public:
     // description and about are copied. A non-empty extended data block is
     // copied too, so the caller's bytes need not outlive the record.
     CFFGLPluginInfo(FPCREATEINSTANCEGL createInstance, const char* uniqueID, const char* name,
-                    unsigned int dwAPIMajorVersion, unsigned int dwAPIMinorVersion,
-                    unsigned int pluginMajorVersion, unsigned int pluginMinorVersion, unsigned int pluginType,
-                    const char* description, const char* about, unsigned int extendedDataSize = 0,
-                    const void* extendedDataBlock = nullptr);
+                    unsigned int dwAPIMajorVersion, unsigned int dwAPIMinorVersion, unsigned int pluginMajorVersion,
+                    unsigned int pluginMinorVersion, unsigned int pluginType, const char* description,
+                    const char* about, unsigned int extendedDataSize = 0, const void* extendedDataBlock = nullptr);
     ~CFFGLPluginInfo();
     CFFGLPluginInfo(const CFFGLPluginInfo&) = delete;
     CFFGLPluginInfo& operator=(const CFFGLPluginInfo&) = delete;

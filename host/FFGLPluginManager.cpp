@@ -187,8 +187,8 @@ const char* CFFGLPluginManager::GetFileParamExtension(unsigned int index, unsign
 }
 
 unsigned int CFFGLPluginManager::GetNumPendingParamEvents() const {
-    return static_cast<unsigned int>(std::count_if(paramInfos.begin(), paramInfos.end(),
-                                                   [](const ParamInfo& p) { return p.pendingEvents != 0; }));
+    return static_cast<unsigned int>(
+        std::count_if(paramInfos.begin(), paramInfos.end(), [](const ParamInfo& p) { return p.pendingEvents != 0; }));
 }
 
 unsigned int CFFGLPluginManager::ConsumeParamEvents(ParamEventStruct* events, unsigned int maxEvents) {

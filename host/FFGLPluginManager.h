@@ -87,27 +87,27 @@ public:
     void SetParamVisibility(unsigned int index, bool visible);
     void SetParamRange(unsigned int index, float min, float max);  // the default is left alone
     void SetParamGroup(unsigned int index, std::string group);
-    void RaiseParamEvent(unsigned int index, uint64_t flags);        // ORs into the pending set
+    void RaiseParamEvent(unsigned int index, uint64_t flags);  // ORs into the pending set
     FFResult SetParamElementValue(unsigned int index, unsigned int elementIndex, float value);
 
     // ---- queries (answers for an unregistered index in brackets) ---------
     unsigned int GetNumParams() const { return static_cast<unsigned int>(paramInfos.size()); }
-    ParamInfo* FindParamInfo(unsigned int index);                  // [null]
-    const ParamInfo* FindParamInfo(unsigned int index) const;      // [null]
-    const char* GetParamName(unsigned int index) const;            // 16 chars [null]
-    unsigned int GetParamType(unsigned int index) const;           // [FF_FAIL]
-    FFMixed GetParamDefault(unsigned int index) const;             // text pointer or float bits [FF_FAIL]
-    unsigned int GetParamUsage(unsigned int index) const;          // [FF_FAIL]
-    unsigned int GetParamVisibility(unsigned int index) const;     // 1 / 0 [FF_FAIL]
-    RangeStruct GetParamRange(unsigned int index) const;           // [0..1]
-    std::string GetParamGroup(unsigned int index) const;           // [""]
-    unsigned int GetNumParamElements(unsigned int index) const;    // [FF_FAIL]
-    const char* GetParamElementName(unsigned int index, unsigned int elementIndex) const;  // [null]
-    FFMixed GetParamElementDefault(unsigned int index, unsigned int elementIndex) const;   // [FF_FAIL]
-    unsigned int GetNumElementSeparators(unsigned int index) const;                        // [0]
+    ParamInfo* FindParamInfo(unsigned int index);                // [null]
+    const ParamInfo* FindParamInfo(unsigned int index) const;    // [null]
+    const char* GetParamName(unsigned int index) const;          // 16 chars [null]
+    unsigned int GetParamType(unsigned int index) const;         // [FF_FAIL]
+    FFMixed GetParamDefault(unsigned int index) const;           // text pointer or float bits [FF_FAIL]
+    unsigned int GetParamUsage(unsigned int index) const;        // [FF_FAIL]
+    unsigned int GetParamVisibility(unsigned int index) const;   // 1 / 0 [FF_FAIL]
+    RangeStruct GetParamRange(unsigned int index) const;         // [0..1]
+    std::string GetParamGroup(unsigned int index) const;         // [""]
+    unsigned int GetNumParamElements(unsigned int index) const;  // [FF_FAIL]
+    const char* GetParamElementName(unsigned int index, unsigned int elementIndex) const;           // [null]
+    FFMixed GetParamElementDefault(unsigned int index, unsigned int elementIndex) const;            // [FF_FAIL]
+    unsigned int GetNumElementSeparators(unsigned int index) const;                                 // [0]
     unsigned int GetElementSeparatorElementIndex(unsigned int index, unsigned int position) const;  // [FF_FAIL]
-    unsigned int GetNumFileParamExtensions(unsigned int index) const;                      // [0]
-    const char* GetFileParamExtension(unsigned int index, unsigned int position) const;    // [null]
+    unsigned int GetNumFileParamExtensions(unsigned int index) const;                               // [0]
+    const char* GetFileParamExtension(unsigned int index, unsigned int position) const;             // [null]
 
     // ---- parameter events ----------------------------------------------
     // Number of parameters with at least one pending flag.

@@ -11,8 +11,7 @@ bool Fits(uint32_t width, uint32_t height) {
 }
 }  // namespace
 
-CFFGLThumbnailInfo::CFFGLThumbnailInfo(uint32_t w, uint32_t h, std::vector<CFFGLColor> colors)
-    : width(w), height(h) {
+CFFGLThumbnailInfo::CFFGLThumbnailInfo(uint32_t w, uint32_t h, std::vector<CFFGLColor> colors) : width(w), height(h) {
     if (Fits(w, h)) {
         storage = std::move(colors);
         storage.resize(size_t(w) * size_t(h));

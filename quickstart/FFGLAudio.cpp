@@ -18,8 +18,7 @@ struct Band {
     }
     // Root mean square; a band that got no bins is silent rather than 0/0.
     float Level() const {
-        if (count == 0)
-            return 0.0f;
+        if (count == 0) return 0.0f;
         const float level = static_cast<float>(std::sqrt(sum / static_cast<double>(count)));
         return std::isfinite(level) ? level : 0.0f;
     }
@@ -36,15 +35,11 @@ void Audio::Update(std::vector<float> bins) {
     Band all, low, mid, top;
     for (size_t i = 0; i < n; ++i) {
         double e = static_cast<double>(fft[i]) * static_cast<double>(fft[i]) * static_cast<double>(gain);
-        if (!std::isfinite(e))
-            e = 0.0;  // one bad value must not poison the smoothed level for good
+        if (!std::isfinite(e)) e = 0.0;  // one bad value must not poison the smoothed level for good
         all.Add(e);
-        if (i < t)
-            low.Add(e);
-        if (t < i && i < u)
-            mid.Add(e);
-        if (i > u)
-            top.Add(e);
+        if (i < t) low.Add(e);
+        if (t < i && i < u) mid.Add(e);
+        if (i > u) top.Add(e);
     }
 
     volume.Update(all.Level());
@@ -57,10 +52,8 @@ float Audio::GetVolumeFromTo(int, int) const { return 0.0f; }
 
 float Audio::ToDB(float x) {
     const float db = (20.0f * std::log10(x) + 96.0f) / 96.0f;
-    if (db > 1.0f)
-        return 1.0f;
-    if (db >= 0.0f)
-        return db;
+    if (db > 1.0f) return 1.0f;
+    if (db >= 0.0f) return db;
     return 0.0f;  // below -96 dB, log10(0) = -inf, and NaN
 }
 

@@ -25,15 +25,18 @@ void Param::SetValue(float v) { value = v; }
 float Param::GetValue() const { return value; }
 
 // ---- bool, event, trigger, text ------------------------------------------------
-std::shared_ptr<ParamBool> ParamBool::Create(std::string name_) { return std::make_shared<ParamBool>(std::move(name_)); }
+std::shared_ptr<ParamBool> ParamBool::Create(std::string name_) {
+    return std::make_shared<ParamBool>(std::move(name_));
+}
 std::shared_ptr<ParamBool> ParamBool::Create(std::string name_, bool value_) {
     return std::make_shared<ParamBool>(std::move(name_), value_);
 }
 ParamBool::ParamBool(std::string name_) : Param(std::move(name_), FF_TYPE_BOOLEAN, 0.0f) {}
-ParamBool::ParamBool(std::string name_, bool value_)
-    : Param(std::move(name_), FF_TYPE_BOOLEAN, value_ ? 1.0f : 0.0f) {}
+ParamBool::ParamBool(std::string name_, bool value_) : Param(std::move(name_), FF_TYPE_BOOLEAN, value_ ? 1.0f : 0.0f) {}
 
-std::shared_ptr<ParamEvent> ParamEvent::Create(std::string name_) { return std::make_shared<ParamEvent>(std::move(name_)); }
+std::shared_ptr<ParamEvent> ParamEvent::Create(std::string name_) {
+    return std::make_shared<ParamEvent>(std::move(name_));
+}
 ParamEvent::ParamEvent(std::string name_) : Param(std::move(name_), FF_TYPE_EVENT, 0.0f) {}
 
 std::shared_ptr<ParamTrigger> ParamTrigger::Create(std::string name_) {
@@ -41,7 +44,9 @@ std::shared_ptr<ParamTrigger> ParamTrigger::Create(std::string name_) {
 }
 ParamTrigger::ParamTrigger(std::string name_) : Param(std::move(name_), FF_TYPE_EVENT, 0.0f) {}
 
-std::shared_ptr<ParamText> ParamText::create(std::string name_) { return std::make_shared<ParamText>(std::move(name_)); }
+std::shared_ptr<ParamText> ParamText::create(std::string name_) {
+    return std::make_shared<ParamText>(std::move(name_));
+}
 std::shared_ptr<ParamText> ParamText::create(std::string name_, std::string text_) {
     return std::make_shared<ParamText>(std::move(name_), std::move(text_));
 }
@@ -64,10 +69,8 @@ ParamRange::ParamRange(std::string name_, float value_, Range range_)
 float ParamRange::GetNormalizedValue() const {
     const float t = (value - range.min) / (range.max - range.min);
     // Written so that NaN (an empty range, or a NaN value) lands on 0.
-    if (t > 1.0f)
-        return 1.0f;
-    if (t >= 0.0f)
-        return t;
+    if (t > 1.0f) return 1.0f;
+    if (t >= 0.0f) return t;
     return 0.0f;
 }
 
@@ -107,8 +110,7 @@ std::shared_ptr<ParamFFT> ParamFFT::Create(std::string name_, uint64_t binCount)
     return std::make_shared<ParamFFT>(std::move(name_), binCount);
 }
 ParamFFT::ParamFFT(std::string name_, uint64_t binCount) : Param(std::move(name_), FF_TYPE_STANDARD, 0.0f) {
-    if (binCount > fftData.max_size())
-        throw std::length_error("ParamFFT: bin count too large");
+    if (binCount > fftData.max_size()) throw std::length_error("ParamFFT: bin count too large");
     fftData.assign(static_cast<size_t>(binCount), 0.0f);
     type = FF_TYPE_BUFFER;
 }

@@ -160,7 +160,7 @@ public:
 
     ParamFFT(std::string name, uint64_t binCount);
 
-    unsigned int index = 0;     // the parameter's index in its plugin
+    unsigned int index = 0;      // the parameter's index in its plugin
     std::vector<float> fftData;  // one magnitude per bin
 };
 

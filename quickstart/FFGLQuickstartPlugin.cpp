@@ -32,8 +32,7 @@ Plugin::~Plugin() = default;
 // ---- building ---------------------------------------------------------------------
 
 void Plugin::AddParam(std::shared_ptr<Param> param) {
-    if (!param)
-        return;
+    if (!param) return;
     const auto index = static_cast<unsigned int>(params.size());
     if (auto text = std::dynamic_pointer_cast<ParamText>(param)) {
         // The host pushes registered defaults into every new instance: a text
@@ -46,8 +45,7 @@ void Plugin::AddParam(std::shared_ptr<Param> param) {
 }
 
 void Plugin::AddParam(std::shared_ptr<ParamRange> param) {
-    if (!param)
-        return;
+    if (!param) return;
     const auto index = static_cast<unsigned int>(params.size());
     SetParamInfo(index, param->GetName().c_str(), param->GetType(), param->GetValue());
     const ParamRange::Range range = param->GetRange();
@@ -55,31 +53,26 @@ void Plugin::AddParam(std::shared_ptr<ParamRange> param) {
     // The registry keeps standard defaults inside 0..1, but a ranged value is
     // in the range's own units and every new instance starts from the
     // registered default: keep the value the plugin asked for.
-    if (ParamInfo* info = FindParamInfo(index))
-        info->defaultValue = param->GetValue();
+    if (ParamInfo* info = FindParamInfo(index)) info->defaultValue = param->GetValue();
     params.push_back(std::move(param));
 }
 
 void Plugin::AddParam(std::shared_ptr<ParamOption> param) {
-    if (!param)
-        return;
+    if (!param) return;
     const auto index = static_cast<unsigned int>(params.size());
     const auto& options = param->GetOptions();
-    SetOptionParamInfo(index, param->GetName().c_str(), static_cast<unsigned int>(options.size()),
-                       param->GetValue());
+    SetOptionParamInfo(index, param->GetName().c_str(), static_cast<unsigned int>(options.size()), param->GetValue());
     for (size_t k = 0; k < options.size(); ++k)
         SetParamElementInfo(index, static_cast<unsigned int>(k), options[k].name.c_str(), static_cast<float>(k));
     params.push_back(std::move(param));
 }
 
 void Plugin::AddParam(std::shared_ptr<ParamFFT> param) {
-    if (!param)
-        return;
+    if (!param) return;
     const auto index = static_cast<unsigned int>(params.size());
     audioParams[param] = Audio();
     param->index = index;
-    SetBufferParamInfo(index, param->GetName().c_str(), static_cast<unsigned int>(param->fftData.size()),
-                       FF_USAGE_FFT);
+    SetBufferParamInfo(index, param->GetName().c_str(), static_cast<unsigned int>(param->fftData.size()), FF_USAGE_FFT);
     params.push_back(std::move(param));
 }
 
@@ -99,8 +92,7 @@ void Plugin::AddRGBColorParam(const std::string& name) {
 
 std::shared_ptr<Param> Plugin::GetParam(const std::string& name) const {
     for (const auto& param : params)
-        if (param && param->GetName() == name)
-            return param;
+        if (param && param->GetName() == name) return param;
     return nullptr;
 }
 
@@ -113,8 +105,7 @@ std::shared_ptr<ParamText> Plugin::GetParamText(const std::string& name) const {
 }
 
 void Plugin::Include(const std::set<shader::snippet_id>& ids) {
-    for (shader::snippet_id id : ids)
-        Include(id);
+    for (shader::snippet_id id : ids) Include(id);
 }
 
 std::string Plugin::CreateFragmentShader(const std::string& code) const {
@@ -129,14 +120,12 @@ bool Plugin::IsHueColor(int position) const { return position >= 0 && IsHueColor
 FFResult Plugin::InitGL(const FFGLViewportStruct* viewport) {
     if (!ffglex::LoadGLEntryPoints()) return FF_FAIL;
     const std::string fragmentSource = CreateFragmentShader(fragmentShaderCode);
-    const bool ready = shader.Compile(vertexShaderCode, fragmentSource) && quad.Initialise(false) &&
-                       Init() != FF_FAIL;
+    const bool ready = shader.Compile(vertexShaderCode, fragmentSource) && quad.Initialise(false) && Init() != FF_FAIL;
     if (!ready) {
         DeInitGL();
         return FF_FAIL;
     }
-    if (viewport)
-        currentViewport = *viewport;
+    if (viewport) currentViewport = *viewport;
     return FF_SUCCESS;
 }
 
@@ -182,8 +171,7 @@ void Plugin::UpdateAudioAndTime() {
         const ParamInfo* info = FindParamInfo(param->index);
         if (info) {
             const size_t n = std::min(param->fftData.size(), info->elements.size());
-            for (size_t i = 0; i < n; ++i)
-                param->fftData[i] = info->elements[i].value;
+            for (size_t i = 0; i < n; ++i) param->fftData[i] = info->elements[i].value;
         }
         audio.Update(param->fftData);
     }
@@ -201,8 +189,7 @@ void Plugin::SendDefaultParams(ffglex::FFGLShader& program) {
 void Plugin::SendParams(ffglex::FFGLShader& program) {
     WalkParams(params, [&](ParamItem item, size_t pos) {
         const Param* param = params[pos].get();
-        if (!param)
-            return;
+        if (!param) return;
         const char* name = param->GetName().c_str();
         if (item == ParamItem::RGBColor) {
             program.Set(name, params[pos]->GetValue(), params[pos + 1]->GetValue(), params[pos + 2]->GetValue());
@@ -221,16 +208,14 @@ void Plugin::SendParams(ffglex::FFGLShader& program) {
 
 void Plugin::consumeAllTrigger() {
     for (const auto& param : params)
-        if (auto trigger = std::dynamic_pointer_cast<ParamTrigger>(param))
-            trigger->Consume();
+        if (auto trigger = std::dynamic_pointer_cast<ParamTrigger>(param)) trigger->Consume();
 }
 
 // ---- host values -------------------------------------------------------------------
 
 FFResult Plugin::SetFloatParameter(unsigned int index, float value) {
     Param* param = At(index);
-    if (!param)
-        return FF_FAIL;
+    if (!param) return FF_FAIL;
     param->SetValue(value);
     return FF_SUCCESS;
 }
@@ -242,8 +227,7 @@ float Plugin::GetFloatParameter(unsigned int index) {
 
 FFResult Plugin::SetTextParameter(unsigned int index, const char* value) {
     auto* text = dynamic_cast<ParamText*>(At(index));
-    if (!text)
-        return FF_FAIL;
+    if (!text) return FF_FAIL;
     text->text = value ? value : "";
     return FF_SUCCESS;
 }
@@ -255,8 +239,7 @@ char* Plugin::GetTextParameter(unsigned int index) {
 
 char* Plugin::GetParameterDisplay(unsigned int index) {
     const Param* param = At(index);
-    if (!param || param->GetType() == FF_TYPE_FILE || param->GetType() == FF_TYPE_TEXT)
-        return FailText();
+    if (!param || param->GetType() == FF_TYPE_FILE || param->GetType() == FF_TYPE_TEXT) return FailText();
     // Hosts read the display as a C string: it must end inside the field.
     FormatParameterDisplay(param->GetValue(), displayValueBuffer, sizeof displayValueBuffer);
     return displayValueBuffer;
@@ -264,8 +247,7 @@ char* Plugin::GetParameterDisplay(unsigned int index) {
 
 void Plugin::SetSampleRate(unsigned int rate) {
     CFFGLPlugin::SetSampleRate(rate);
-    for (auto& entry : audioParams)
-        entry.second.SetSampleRate(static_cast<int>(rate));
+    for (auto& entry : audioParams) entry.second.SetSampleRate(static_cast<int>(rate));
 }
 
 }  // namespace ffglqs

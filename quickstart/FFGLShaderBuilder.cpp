@@ -5,12 +5,10 @@ namespace ffglqs {
 namespace {
 
 bool TypesAt(const ParamList& params, size_t pos, std::initializer_list<unsigned int> types) {
-    if (params.size() < pos || params.size() - pos < types.size())
-        return false;
+    if (params.size() < pos || params.size() - pos < types.size()) return false;
     for (unsigned int type : types) {
         const auto& param = params[pos++];
-        if (!param || param->GetType() != type)
-            return false;
+        if (!param || param->GetType() != type) return false;
     }
     return true;
 }
@@ -18,18 +16,17 @@ bool TypesAt(const ParamList& params, size_t pos, std::initializer_list<unsigned
 }  // namespace
 
 bool IsRGBColorAt(const ParamList& params, size_t pos) {
-    return TypesAt(params, pos, { FF_TYPE_RED, FF_TYPE_GREEN, FF_TYPE_BLUE });
+    return TypesAt(params, pos, {FF_TYPE_RED, FF_TYPE_GREEN, FF_TYPE_BLUE});
 }
 
 bool IsHueColorAt(const ParamList& params, size_t pos) {
-    return TypesAt(params, pos, { FF_TYPE_HUE, FF_TYPE_SATURATION, FF_TYPE_BRIGHTNESS, FF_TYPE_ALPHA });
+    return TypesAt(params, pos, {FF_TYPE_HUE, FF_TYPE_SATURATION, FF_TYPE_BRIGHTNESS, FF_TYPE_ALPHA});
 }
 
 std::string UniformDeclarations(const ParamList& params) {
     std::string out;
     WalkParams(params, [&](ParamItem item, size_t pos) {
-        if (!params[pos])
-            return;
+        if (!params[pos]) return;
         const Param& param = *params[pos];
         const char* glslType = "float";
         if (item == ParamItem::RGBColor)
@@ -50,11 +47,9 @@ std::string UniformDeclarations(const ParamList& params) {
 }
 
 void IncludeSnippet(SnippetSet& included, shader::snippet_id id) {
-    if (!included.insert(id).second)
-        return;
+    if (!included.insert(id).second) return;
     const auto deps = shader::dependencies.find(id);
-    if (deps != shader::dependencies.end())
-        included.insert(deps->second.begin(), deps->second.end());
+    if (deps != shader::dependencies.end()) included.insert(deps->second.begin(), deps->second.end());
 }
 
 std::string BuildFragmentSource(const std::string& base, const ParamList& params, const SnippetSet& included,
@@ -62,8 +57,7 @@ std::string BuildFragmentSource(const std::string& base, const ParamList& params
     std::string source = base + UniformDeclarations(params);
     for (shader::snippet_id id : included) {
         const auto text = shader::snippets.find(id);
-        if (text != shader::snippets.end())
-            source += text->second;
+        if (text != shader::snippets.end()) source += text->second;
     }
     return source + code;
 }

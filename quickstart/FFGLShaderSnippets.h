@@ -31,7 +31,7 @@ enum snippet_id {
 };
 
 static const std::map<snippet_id, std::string> snippets = {
-    { random, R"GLSL(
+    {random, R"GLSL(
 const uint random_k = 1103515245U; // GLIB C
 
 float random( uvec2 x )
@@ -54,10 +54,10 @@ float random()
 	uvec2 p = uvec2( gl_FragCoord.xy ) + uint( resolution.x ) * uint( resolution.y ) * uint( frame );
 	return random( p );
 }
-)GLSL" },
+)GLSL"},
     // The clamps take the target bounds in either order, so a reversed target
     // range (newLow above newHigh) maps instead of being undefined.
-    { map, R"GLSL(
+    {map, R"GLSL(
 float map( float t, float a, float b )
 {
 	return clamp( ( t - a ) / ( b - a ), 0.0, 1.0 );
@@ -79,8 +79,8 @@ vec2 map( vec2 value, vec2 low, vec2 high, vec2 newLow, vec2 newHigh )
 	vec2 res = newLow + ( value - low ) * ( newHigh - newLow ) / ( high - low );
 	return clamp( res, min( newLow, newHigh ), max( newLow, newHigh ) );
 }
-)GLSL" },
-    { noise, R"GLSL(
+)GLSL"},
+    {noise, R"GLSL(
 vec3 random3( vec3 c )
 {
 	float j = 4096.0 * sin( dot( c, vec3( 17.0, 59.4, 15.0 ) ) );
@@ -138,11 +138,11 @@ float fractal_noise( vec3 m, vec4 coef )
 		+ coef.z * simplex3d( 4.0 * m * rot3 )
 		+ coef.w * simplex3d( 8.0 * m );
 }
-)GLSL" },
+)GLSL"},
 };
 
 static const std::map<snippet_id, std::set<snippet_id>> dependencies = {
-    { noise, {} },
+    {noise, {}},
 };
 
 }  // namespace shader

@@ -36,11 +36,9 @@ void SetUsedFraction(ffglex::FFGLShader& shader, const char* uniform, const FFGL
 }
 
 bool HasInputs(const ProcessOpenGLStruct* process, unsigned int count) {
-    if (!process || process->numInputTextures < count || !process->inputTextures)
-        return false;
+    if (!process || process->numInputTextures < count || !process->inputTextures) return false;
     for (unsigned int i = 0; i < count; ++i)
-        if (!process->inputTextures[i])
-            return false;
+        if (!process->inputTextures[i]) return false;
     return true;
 }
 
@@ -58,8 +56,7 @@ Effect::Effect(bool supportTopLeftTextureOrientation) : Plugin(supportTopLeftTex
 Effect::~Effect() = default;
 
 FFResult Effect::Render(ProcessOpenGLStruct* process) {
-    if (!HasInputs(process, 1))
-        return FF_FAIL;
+    if (!HasInputs(process, 1)) return FF_FAIL;
     const FFGLTextureStruct& input = *process->inputTextures[0];
     ffglex::ScopedShaderBinding bind(shader.GetGLID());
     ffglex::ScopedSamplerActivation unit(0);
@@ -83,8 +80,7 @@ Mixer::Mixer(bool supportTopLeftTextureOrientation) : Plugin(supportTopLeftTextu
 Mixer::~Mixer() = default;
 
 FFResult Mixer::Render(ProcessOpenGLStruct* process) {
-    if (!HasInputs(process, 2))
-        return FF_FAIL;
+    if (!HasInputs(process, 2)) return FF_FAIL;
     const FFGLTextureStruct& dest = *process->inputTextures[0];
     const FFGLTextureStruct& src = *process->inputTextures[1];
     ffglex::ScopedShaderBinding bind(shader.GetGLID());

@@ -7,21 +7,42 @@ namespace {
 
 constexpr GLuint kMargin = 1u << 16;
 
-const char* const kNames[GLCensus::kKinds] = {"textures", "framebuffers", "renderbuffers", "buffers",
-                                               "vertex arrays", "programs", "shaders"};
+const char* const kNames[GLCensus::kKinds] = {"textures",      "framebuffers", "renderbuffers", "buffers",
+                                              "vertex arrays", "programs",     "shaders"};
 
 // The name the driver would hand out next for each kind, found by asking for
 // one and giving it straight back.
 GLuint nextName(GLCensus::Kind kind) {
     GLuint name = 0;
     switch (kind) {
-        case GLCensus::Texture: glGenTextures(1, &name); glDeleteTextures(1, &name); break;
-        case GLCensus::Framebuffer: glGenFramebuffers(1, &name); glDeleteFramebuffers(1, &name); break;
-        case GLCensus::Renderbuffer: glGenRenderbuffers(1, &name); glDeleteRenderbuffers(1, &name); break;
-        case GLCensus::Buffer: glGenBuffers(1, &name); glDeleteBuffers(1, &name); break;
-        case GLCensus::VertexArray: glGenVertexArrays(1, &name); glDeleteVertexArrays(1, &name); break;
-        case GLCensus::Program: name = glCreateProgram(); glDeleteProgram(name); break;
-        case GLCensus::Shader: name = glCreateShader(GL_VERTEX_SHADER); glDeleteShader(name); break;
+        case GLCensus::Texture:
+            glGenTextures(1, &name);
+            glDeleteTextures(1, &name);
+            break;
+        case GLCensus::Framebuffer:
+            glGenFramebuffers(1, &name);
+            glDeleteFramebuffers(1, &name);
+            break;
+        case GLCensus::Renderbuffer:
+            glGenRenderbuffers(1, &name);
+            glDeleteRenderbuffers(1, &name);
+            break;
+        case GLCensus::Buffer:
+            glGenBuffers(1, &name);
+            glDeleteBuffers(1, &name);
+            break;
+        case GLCensus::VertexArray:
+            glGenVertexArrays(1, &name);
+            glDeleteVertexArrays(1, &name);
+            break;
+        case GLCensus::Program:
+            name = glCreateProgram();
+            glDeleteProgram(name);
+            break;
+        case GLCensus::Shader:
+            name = glCreateShader(GL_VERTEX_SHADER);
+            glDeleteShader(name);
+            break;
         case GLCensus::kKinds: break;
     }
     return name;

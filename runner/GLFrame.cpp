@@ -12,7 +12,8 @@ namespace tessivar {
 Image To8Bits(const Image& image) {
     if (image.bits != 16) return image;
     Image out(image.width, image.height);
-    for (size_t i = 0; i < out.rgba.size(); ++i) out.rgba[i] = uint8_t((uint32_t(image.rgba16[i]) * 255 + 32767) / 65535);
+    for (size_t i = 0; i < out.rgba.size(); ++i)
+        out.rgba[i] = uint8_t((uint32_t(image.rgba16[i]) * 255 + 32767) / 65535);
     return out;
 }
 

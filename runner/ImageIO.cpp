@@ -74,8 +74,8 @@ struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     PngErrors errors;
-    std::FILE* file = nullptr;           // the source: a file,
-    MemorySource* memory = nullptr;      // or bytes in memory
+    std::FILE* file = nullptr;       // the source: a file,
+    MemorySource* memory = nullptr;  // or bytes in memory
     png_uint_32 width = 0, height = 0;
     int depth = 0, colour = 0;
     uint64_t pixelData = 0;  // bytes of the pixels as stored, before expansion
@@ -147,8 +147,7 @@ std::FILE* openTemporary(const std::string& path, std::string& tmpPath, std::str
     return f;
 }
 
-bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const std::string& path,
-                     std::string& error) {
+bool finishTemporary(std::FILE* f, bool ok, const std::string& tmpPath, const std::string& path, std::string& error) {
     if (std::fflush(f) != 0 || std::ferror(f)) ok = false;
     const int savedErrno = errno;
     if (std::fclose(f) != 0) ok = false;

@@ -49,8 +49,8 @@ nlohmann::json InfoToJson(const ModuleInfo& info) {
     j["type"] = PluginTypeName(info.type);
     j["type_code"] = info.type;
     j["api_version"] = {{"major", info.apiMajor}, {"minor", info.apiMinor}};
-    j["plugin_version"] = info.hasExtendedInfo ? json{{"major", info.pluginMajor}, {"minor", info.pluginMinor}}
-                                               : json(nullptr);
+    j["plugin_version"] =
+        info.hasExtendedInfo ? json{{"major", info.pluginMajor}, {"minor", info.pluginMinor}} : json(nullptr);
     j["description"] = info.description;
     j["about"] = info.about;
     j["capabilities"] = {{"min_inputs", info.minInputs},
@@ -86,7 +86,8 @@ std::string InfoToText(const ModuleInfo& info) {
     out << "\n";
     if (!info.description.empty()) out << "  " << info.description << "\n";
     if (!info.about.empty()) out << "  About: " << info.about << "\n";
-    out << "  Inputs: " << info.minInputs << " to " << info.maxInputs << "   Time: " << (info.timeSupported ? "yes" : "no")
+    out << "  Inputs: " << info.minInputs << " to " << info.maxInputs
+        << "   Time: " << (info.timeSupported ? "yes" : "no")
         << "   Top-left textures: " << (info.topLeftOrientation ? "yes" : "no") << "   Thumbnail: "
         << (info.hasThumbnail ? std::to_string(info.thumbnailWidth) + "x" + std::to_string(info.thumbnailHeight)
                               : std::string("none"))
@@ -94,11 +95,13 @@ std::string InfoToText(const ModuleInfo& info) {
     out << "Parameters (" << info.params.size() << ")" << (info.params.empty() ? "" : ":") << "\n";
     if (info.params.empty()) return out.str();
 
-    std::vector<std::vector<std::string>> rows = {{"#", "Name", "Type", "Default", "Range", "Group", "Visible", "Options"}};
+    std::vector<std::vector<std::string>> rows = {
+        {"#", "Name", "Type", "Default", "Range", "Group", "Visible", "Options"}};
     // Switches and option lists are set by on/off and by name: a range of
     // numbers would only mislead.
     const auto range = [](const ParamDesc& p) {
-        const bool byWord = p.IsText() || p.type == FF_TYPE_BOOLEAN || p.type == FF_TYPE_EVENT || p.type == FF_TYPE_OPTION;
+        const bool byWord =
+            p.IsText() || p.type == FF_TYPE_BOOLEAN || p.type == FF_TYPE_EVENT || p.type == FF_TYPE_OPTION;
         return byWord ? std::string() : number(p.rangeMin) + " .. " + number(p.rangeMax);
     };
     for (const ParamDesc& p : info.params)

@@ -18,9 +18,7 @@ constexpr uint32_t kMaxElements = 4096;
 constexpr uint32_t kMaxGroupBytes = 256;
 
 // Copies a fixed-size character field up to its first zero byte.
-std::string fixedField(const char* p, size_t n) {
-    return std::string(p, strnlen(p, n));
-}
+std::string fixedField(const char* p, size_t n) { return std::string(p, strnlen(p, n)); }
 
 // The four identifier bytes, with anything unprintable shown as \xNN.
 std::string printableId(const char id[4]) {
@@ -186,19 +184,57 @@ FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const 
 std::string Module::CrashLine() const { return crashed ? path + " " + crash.Describe() : std::string(); }
 
 const char* FunctionName(uint32_t code) {
-    static const char* const names[] = {
-        "FF_GET_INFO", nullptr, "FF_DEINITIALISE", nullptr, "FF_GET_NUM_PARAMETERS", "FF_GET_PARAMETER_NAME",
-        "FF_GET_PARAMETER_DEFAULT", "FF_GET_PARAMETER_DISPLAY", "FF_SET_PARAMETER", "FF_GET_PARAMETER",
-        "FF_GET_PLUGIN_CAPS", nullptr, nullptr, "FF_GET_EXTENDED_INFO", nullptr, "FF_GET_PARAMETER_TYPE",
-        "FF_GET_INPUT_STATUS", "FF_PROCESS_OPENGL", "FF_INSTANTIATE_GL", "FF_DEINSTANTIATE_GL", "FF_SET_TIME",
-        "FF_CONNECT", "FF_DISCONNECT", "FF_RESIZE", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-        "FF_GET_NUM_PARAMETER_ELEMENTS", "FF_GET_PARAMETER_USAGE", "FF_GET_PLUGIN_SHORT_NAME",
-        "FF_INITIALISE_V2", "FF_GET_PARAMETER_ELEMENT_NAME", "FF_GET_PARAMETER_ELEMENT_DEFAULT",
-        "FF_SET_PARAMETER_ELEMENT_VALUE", "FF_SET_BEAT_INFO", "FF_SET_HOST_INFO", "FF_SET_SAMPLE_RATE",
-        "FF_GET_RANGE", "FF_GET_THUMBNAIL", "FF_GET_NUM_FILE_PARAMETER_EXTENSIONS",
-        "FF_GET_FILE_PARAMETER_EXTENSION", "FF_GET_PARAMETER_VISIBILITY", "FF_GET_PARAMETER_EVENTS",
-        "FF_GET_NUM_ELEMENT_SEPARATORS", "FF_GET_SEPARATOR_ELEMENT_INDEX", "FF_ENABLE_PLUGIN_CAP",
-        "FF_GET_PARAMETER_GROUP"};
+    static const char* const names[] = {"FF_GET_INFO",
+                                        nullptr,
+                                        "FF_DEINITIALISE",
+                                        nullptr,
+                                        "FF_GET_NUM_PARAMETERS",
+                                        "FF_GET_PARAMETER_NAME",
+                                        "FF_GET_PARAMETER_DEFAULT",
+                                        "FF_GET_PARAMETER_DISPLAY",
+                                        "FF_SET_PARAMETER",
+                                        "FF_GET_PARAMETER",
+                                        "FF_GET_PLUGIN_CAPS",
+                                        nullptr,
+                                        nullptr,
+                                        "FF_GET_EXTENDED_INFO",
+                                        nullptr,
+                                        "FF_GET_PARAMETER_TYPE",
+                                        "FF_GET_INPUT_STATUS",
+                                        "FF_PROCESS_OPENGL",
+                                        "FF_INSTANTIATE_GL",
+                                        "FF_DEINSTANTIATE_GL",
+                                        "FF_SET_TIME",
+                                        "FF_CONNECT",
+                                        "FF_DISCONNECT",
+                                        "FF_RESIZE",
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        "FF_GET_NUM_PARAMETER_ELEMENTS",
+                                        "FF_GET_PARAMETER_USAGE",
+                                        "FF_GET_PLUGIN_SHORT_NAME",
+                                        "FF_INITIALISE_V2",
+                                        "FF_GET_PARAMETER_ELEMENT_NAME",
+                                        "FF_GET_PARAMETER_ELEMENT_DEFAULT",
+                                        "FF_SET_PARAMETER_ELEMENT_VALUE",
+                                        "FF_SET_BEAT_INFO",
+                                        "FF_SET_HOST_INFO",
+                                        "FF_SET_SAMPLE_RATE",
+                                        "FF_GET_RANGE",
+                                        "FF_GET_THUMBNAIL",
+                                        "FF_GET_NUM_FILE_PARAMETER_EXTENSIONS",
+                                        "FF_GET_FILE_PARAMETER_EXTENSION",
+                                        "FF_GET_PARAMETER_VISIBILITY",
+                                        "FF_GET_PARAMETER_EVENTS",
+                                        "FF_GET_NUM_ELEMENT_SEPARATORS",
+                                        "FF_GET_SEPARATOR_ELEMENT_INDEX",
+                                        "FF_ENABLE_PLUGIN_CAP",
+                                        "FF_GET_PARAMETER_GROUP"};
     if (code < sizeof names / sizeof names[0] && names[code]) return names[code];
     return "an FFGL function of unknown code";
 }
@@ -351,9 +387,7 @@ std::string Instance::Display(uint32_t index) const {
     return TextAnswer(module->Call(FF_GET_PARAMETER_DISPLAY, index, id), 256);
 }
 
-bool Instance::SetTime(double seconds) const {
-    return module->Call(FF_SET_TIME, &seconds, id).Bits == FF_SUCCESS;
-}
+bool Instance::SetTime(double seconds) const { return module->Call(FF_SET_TIME, &seconds, id).Bits == FF_SUCCESS; }
 
 bool Instance::Process(const std::vector<FFGLTextureStruct>& inputs, uint32_t hostFbo) const {
     std::vector<FFGLTextureStruct> copies = inputs;  // the module may not write ours
@@ -376,7 +410,8 @@ std::vector<ParamEvent> Instance::CollectEvents() const {
     std::vector<ParamEventStruct> events(pending);
     ParamEventsQueryStruct q{pending, events.data()};
     if (module->Call(FF_GET_PARAMETER_EVENTS, &q, id).Bits != FF_SUCCESS) return out;
-    for (uint32_t i = 0; i < std::min(q.numEvents, pending); ++i) out.push_back({events[i].ParameterNumber, events[i].eventFlags});
+    for (uint32_t i = 0; i < std::min(q.numEvents, pending); ++i)
+        out.push_back({events[i].ParameterNumber, events[i].eventFlags});
     return out;
 }
 

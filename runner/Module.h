@@ -56,8 +56,8 @@ struct ModuleInfo {
     std::string path;
     bool hasInfo = false;  // FF_GET_INFO answered a record
     uint32_t apiMajor = 0, apiMinor = 0;
-    std::string id;    // four characters (printable or \xNN escaped)
-    std::string name;  // up to 16 characters
+    std::string id;     // four characters (printable or \xNN escaped)
+    std::string name;   // up to 16 characters
     uint32_t type = 0;  // FF_EFFECT / FF_SOURCE / FF_MIXER
     bool hasExtendedInfo = false;
     uint32_t pluginMajor = 0, pluginMinor = 0;
@@ -77,8 +77,8 @@ struct ModuleInfo {
     const ParamDesc* FindParam(const std::string& nameOrIndex) const;
 };
 
-const char* TypeName(uint32_t ffType);          // "boolean", "standard", ... or "type N"
-const char* PluginTypeName(uint32_t pluginType); // "effect", "source", "mixer" or "unknown"
+const char* TypeName(uint32_t ffType);            // "boolean", "standard", ... or "type N"
+const char* PluginTypeName(uint32_t pluginType);  // "effect", "source", "mixer" or "unknown"
 
 // The file a module path loads, and a watcher watches for a new build: a
 // macOS bundle (a folder X.bundle, which is what hosts are handed there)

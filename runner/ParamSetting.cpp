@@ -103,9 +103,7 @@ bool ParseSetting(const ModuleInfo& info, const std::string& assignment, ParamSe
     out.param = p;
     switch (p->type) {
         case FF_TYPE_TEXT:
-        case FF_TYPE_FILE:
-            out.text = value;
-            return true;
+        case FF_TYPE_FILE: out.text = value; return true;
         case FF_TYPE_BOOLEAN:
         case FF_TYPE_EVENT:
             if (parseSwitch(value, out.value)) return true;
@@ -146,8 +144,8 @@ bool ParseSetting(const ModuleInfo& info, const std::string& assignment, ParamSe
 
 bool ApplySetting(const Instance& instance, const ParamSetting& s, std::string& error, std::string& note) {
     note.clear();
-    const bool ok = s.param->IsText() ? instance.SetText(s.param->index, s.text)
-                                      : instance.SetFloat(s.param->index, s.value);
+    const bool ok =
+        s.param->IsText() ? instance.SetText(s.param->index, s.text) : instance.SetFloat(s.param->index, s.value);
     if (instance.Crashed()) {
         error = instance.CrashLine();
         return false;
@@ -158,9 +156,8 @@ bool ApplySetting(const Instance& instance, const ParamSetting& s, std::string& 
     }
     if (s.outsideRange) {
         const float kept = instance.GetFloat(s.param->index);
-        note = "--set " + s.assignment + ": " + number(s.value) + " is outside the range of '" + s.param->name +
-               "' (" + number(s.param->rangeMin) + " .. " + number(s.param->rangeMax) +
-               "); sent as given, and the module " +
+        note = "--set " + s.assignment + ": " + number(s.value) + " is outside the range of '" + s.param->name + "' (" +
+               number(s.param->rangeMin) + " .. " + number(s.param->rangeMax) + "); sent as given, and the module " +
                (kept == s.value ? std::string("kept it") : "keeps " + number(kept));
     }
     return true;

@@ -54,7 +54,8 @@ void checker(Image& img) {
     const uint32_t cx[4] = {0, w - cw, w - cw, 0}, cy[4] = {0, 0, h - ch, h - ch};
     for (int c = 0; c < 4; ++c)
         for (uint32_t y = 0; y < ch; ++y)
-            for (uint32_t x = 0; x < cw; ++x) put(img, cx[c] + x, cy[c] + y, colours[c][0], colours[c][1], colours[c][2]);
+            for (uint32_t x = 0; x < cw; ++x)
+                put(img, cx[c] + x, cy[c] + y, colours[c][0], colours[c][1], colours[c][2]);
 }
 
 void alphaBars(Image& img) {

@@ -18,8 +18,18 @@ namespace {
 
 // Indices of the rows below, in table order.
 enum RowIndex : size_t {
-    kExports, kInfo, kExtended, kThumbnail, kNullInstance, kParameters,
-    kDefaults, kLifecycle, kState, kDebug, kEvents, kRowCount
+    kExports,
+    kInfo,
+    kExtended,
+    kThumbnail,
+    kNullInstance,
+    kParameters,
+    kDefaults,
+    kLifecycle,
+    kState,
+    kDebug,
+    kEvents,
+    kRowCount
 };
 const char* const kRows[] = {
     "exports",
@@ -158,8 +168,8 @@ void checkThumbnail(const Module& m, Row& row, std::string& summary) {
     GetThumbnailStruct size{7, 7, nullptr};
     const uint64_t answer = m.Call(FF_GET_THUMBNAIL, &size).Bits;
     if (answer == FF_FAIL) {
-        if (size.width || size.height) row.Problem("failed but reported " + std::to_string(size.width) + "x" +
-                                                   std::to_string(size.height));
+        if (size.width || size.height)
+            row.Problem("failed but reported " + std::to_string(size.width) + "x" + std::to_string(size.height));
         summary = "none";
         return;
     }
@@ -193,15 +203,24 @@ void checkNullInstance(const Module& m, uint32_t paramCount, Row& row) {
         uint32_t code;
         FFMixed input;
     } calls[] = {
-        {FF_GET_PARAMETER_DISPLAY, ffMixedU32(0)}, {FF_SET_PARAMETER, ffMixedPtr(&setParam)},
-        {FF_GET_PARAMETER, ffMixedU32(0)},        {FF_GET_INPUT_STATUS, ffMixedU32(0)},
-        {FF_PROCESS_OPENGL, ffMixedPtr(&process)}, {FF_DEINSTANTIATE_GL, ffMixedU32(0)},
-        {FF_SET_TIME, ffMixedPtr(&time)},         {FF_CONNECT, ffMixedU32(0)},
-        {FF_DISCONNECT, ffMixedU32(0)},           {FF_RESIZE, ffMixedPtr(&viewport)},
-        {FF_SET_PARAMETER_ELEMENT_VALUE, ffMixedPtr(&element)}, {FF_SET_BEAT_INFO, ffMixedPtr(&beat)},
-        {FF_SET_HOST_INFO, ffMixedPtr(&host)},    {FF_SET_SAMPLE_RATE, ffMixedU32(44100)},
-        {FF_GET_PARAMETER_EVENTS, ffMixedPtr(&events)}, {FF_ENABLE_PLUGIN_CAP, ffMixedU32(FF_CAP_TOP_LEFT_TEXTURE_ORIENTATION)},
-        {51, ffMixedU32(0)},                      {0xFFFFFFFFu, ffMixedU32(0)},
+        {FF_GET_PARAMETER_DISPLAY, ffMixedU32(0)},
+        {FF_SET_PARAMETER, ffMixedPtr(&setParam)},
+        {FF_GET_PARAMETER, ffMixedU32(0)},
+        {FF_GET_INPUT_STATUS, ffMixedU32(0)},
+        {FF_PROCESS_OPENGL, ffMixedPtr(&process)},
+        {FF_DEINSTANTIATE_GL, ffMixedU32(0)},
+        {FF_SET_TIME, ffMixedPtr(&time)},
+        {FF_CONNECT, ffMixedU32(0)},
+        {FF_DISCONNECT, ffMixedU32(0)},
+        {FF_RESIZE, ffMixedPtr(&viewport)},
+        {FF_SET_PARAMETER_ELEMENT_VALUE, ffMixedPtr(&element)},
+        {FF_SET_BEAT_INFO, ffMixedPtr(&beat)},
+        {FF_SET_HOST_INFO, ffMixedPtr(&host)},
+        {FF_SET_SAMPLE_RATE, ffMixedU32(44100)},
+        {FF_GET_PARAMETER_EVENTS, ffMixedPtr(&events)},
+        {FF_ENABLE_PLUGIN_CAP, ffMixedU32(FF_CAP_TOP_LEFT_TEXTURE_ORIENTATION)},
+        {51, ffMixedU32(0)},
+        {0xFFFFFFFFu, ffMixedU32(0)},
     };
     for (const auto& c : calls) {
         const uint64_t answer = m.Call(c.code, c.input, nullptr).Bits;
@@ -225,8 +244,10 @@ void checkParameters(const Module& m, const ModuleInfo& info, Row& row) {
     std::set<std::string> names;
     for (const ParamDesc& p : info.params) {
         const std::string who = "parameter " + std::to_string(p.index);
-        if (IsNullText(m.Call(FF_GET_PARAMETER_NAME, p.index)) || p.name.empty()) row.Problem(who + " has no name");
-        else if (!names.insert(p.name).second) row.Problem(who + " repeats the name '" + p.name + "'");
+        if (IsNullText(m.Call(FF_GET_PARAMETER_NAME, p.index)) || p.name.empty())
+            row.Problem(who + " has no name");
+        else if (!names.insert(p.name).second)
+            row.Problem(who + " repeats the name '" + p.name + "'");
         if (!knownType(p.type)) {
             row.Problem(who + " has type " + hex(p.type));
             continue;
@@ -244,11 +265,14 @@ void checkParameters(const Module& m, const ModuleInfo& info, Row& row) {
         if (p.type == FF_TYPE_OPTION) {
             bool matches = false;
             for (const auto& e : p.elements) matches = matches || e.value == p.defaultValue;
-            if (p.elements.empty()) row.Problem(who + " is an option without options");
-            else if (!matches) row.Problem(who + " defaults to " + std::to_string(p.defaultValue) + ", which is none of its options");
+            if (p.elements.empty())
+                row.Problem(who + " is an option without options");
+            else if (!matches)
+                row.Problem(who + " defaults to " + std::to_string(p.defaultValue) + ", which is none of its options");
             continue;
         }
-        if (!(p.rangeMin <= p.rangeMax)) row.Problem(who + " has an inverted range");
+        if (!(p.rangeMin <= p.rangeMax))
+            row.Problem(who + " has an inverted range");
         else if (p.defaultValue < p.rangeMin || p.defaultValue > p.rangeMax)
             row.Problem(who + " ('" + p.name + "') defaults to " + std::to_string(p.defaultValue) + ", outside " +
                         std::to_string(p.rangeMin) + ".." + std::to_string(p.rangeMax));
@@ -404,8 +428,7 @@ private:
             const std::string frame = " (frame " + std::to_string(f + 1) + (f == kFrames - 1 ? ", blending on)" : ")");
             Watch(kLifecycle, "FF_SET_TIME" + frame, [&] { instance.SetTime(f / 60.0); });
             bool ok = false;
-            Watch(kLifecycle, "FF_PROCESS_OPENGL" + frame,
-                  [&] { ok = instance.Process(descs, target.Framebuffer()); });
+            Watch(kLifecycle, "FF_PROCESS_OPENGL" + frame, [&] { ok = instance.Process(descs, target.Framebuffer()); });
             if (!ok) lifecycle.Problem("FF_PROCESS_OPENGL failed" + frame);
         }
         glDisable(GL_BLEND);
@@ -469,8 +492,9 @@ CheckReport CheckModule(const std::string& path, HeadlessGL& gl, size_t firstRow
         if (module->Crashed()) out.Crashed(index, crashDetail(*module));
     };
     try {
-        out.Add(kExports, module->Symbol("SetLogCallback") != nullptr,
-                module->Symbol("SetLogCallback") ? "plugMain, SetLogCallback" : "plugMain found, SetLogCallback missing");
+        out.Add(
+            kExports, module->Symbol("SetLogCallback") != nullptr,
+            module->Symbol("SetLogCallback") ? "plugMain, SetLogCallback" : "plugMain found, SetLogCallback missing");
 
         Row infoRow, extRow, thumbRow, nullRow, paramRow;
         checkInfoRecord(*module, infoRow);
@@ -495,9 +519,12 @@ CheckReport CheckModule(const std::string& path, HeadlessGL& gl, size_t firstRow
         checkNullInstance(*module, count == FF_FAIL ? 0 : uint32_t(count), nullRow);
         crashed(kNullInstance);
         out.Add(kNullInstance, nullRow.Ok(), nullRow.Detail("all refused"));
-        if (count == FF_FAIL) paramRow.Problem("FF_GET_NUM_PARAMETERS failed");
-        else if (count > kMaxParams) paramRow.Problem(std::to_string(count) + " parameters is implausible");
-        else checkParameters(*module, info, paramRow);
+        if (count == FF_FAIL)
+            paramRow.Problem("FF_GET_NUM_PARAMETERS failed");
+        else if (count > kMaxParams)
+            paramRow.Problem(std::to_string(count) + " parameters is implausible");
+        else
+            checkParameters(*module, info, paramRow);
         crashed(kParameters);
         out.Add(kParameters, paramRow.Ok(), paramRow.Detail(std::to_string(info.params.size()) + " parameters"));
 

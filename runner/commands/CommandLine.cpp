@@ -37,7 +37,8 @@ std::unique_ptr<Module> LoadModule(const std::string& path) {
 
 ModuleInfo DescribeModule(const Module& module) {
     ModuleInfo info = module.Describe();
-    if (!info.hasInfo) throw Failure(module.Path() + ": answers no information record (FF_GET_INFO), so no plugin is registered");
+    if (!info.hasInfo)
+        throw Failure(module.Path() + ": answers no information record (FF_GET_INFO), so no plugin is registered");
     return info;
 }
 
@@ -129,8 +130,7 @@ void OutputName::RefuseInputs(const std::vector<std::string>& inputs) const {
     for (const auto& input : inputs) {
         std::error_code ec;
         const bool same = sequence ? Numbers(input) : fs::equivalent(fs::u8path(For(0)), fs::u8path(input), ec);
-        if (same)
-            throw Failure(option + " " + text + ": would overwrite the input " + input + "; choose another name");
+        if (same) throw Failure(option + " " + text + ": would overwrite the input " + input + "; choose another name");
     }
 }
 

@@ -55,9 +55,14 @@ nlohmann::json CheckToJson(const std::string& module, const CheckReport& report)
         checks.push_back({{"name", r.name}, {"passed", r.passed}, {"detail", r.detail}});
         failed += r.passed ? 0 : 1;
     }
-    return {{"module", module},         {"id", report.id},       {"name", report.name},
-            {"passed", failed == 0},    {"total", report.rows.size()}, {"failed", failed},
-            {"checks", checks},         {"hint", report.hint}};
+    return {{"module", module},
+            {"id", report.id},
+            {"name", report.name},
+            {"passed", failed == 0},
+            {"total", report.rows.size()},
+            {"failed", failed},
+            {"checks", checks},
+            {"hint", report.hint}};
 }
 
 namespace {
@@ -75,14 +80,21 @@ std::string CheckRowText(const CheckResult& r) {
 }
 
 std::string CheckSummaryText(const std::vector<CheckResult>& rows) {
-    const size_t failed = size_t(std::count_if(rows.begin(), rows.end(), [](const CheckResult& r) { return !r.passed; }));
+    const size_t failed =
+        size_t(std::count_if(rows.begin(), rows.end(), [](const CheckResult& r) { return !r.passed; }));
     return format("%zu checks: %zu passed, %zu failed\n", rows.size(), rows.size() - failed, failed);
 }
 
 nlohmann::json BenchToJson(const BenchResult& r) {
-    return {{"module", r.module},       {"name", r.name},         {"renderer", r.renderer},
-            {"width", r.width},         {"height", r.height},     {"frames", r.frames},
-            {"warmup", r.warmup},       {"module_ms", statsJson(r.plugin)}, {"floor_ms", statsJson(r.floor)},
+    return {{"module", r.module},
+            {"name", r.name},
+            {"renderer", r.renderer},
+            {"width", r.width},
+            {"height", r.height},
+            {"frames", r.frames},
+            {"warmup", r.warmup},
+            {"module_ms", statsJson(r.plugin)},
+            {"floor_ms", statsJson(r.floor)},
             {"ratio", r.Ratio()}};
 }
 
@@ -110,23 +122,26 @@ nlohmann::json SoakToJson(const SoakReport& report) {
                           {"bytes_per_cycle", p.bytesPerCycle},
                           {"gl_objects", gl}});
     }
-    return {{"module", report.module},
-            {"cycles", report.cycles},
-            {"passed", report.Passed()},
-            {"problems", report.Problems()},
-            {"limits", {{"largest_step_bytes", SoakLimits::kLargestStep}, {"bytes_per_cycle", SoakLimits::kBytesPerCycle}}},
-            {"phases", phases}};
+    return {
+        {"module", report.module},
+        {"cycles", report.cycles},
+        {"passed", report.Passed()},
+        {"problems", report.Problems()},
+        {"limits", {{"largest_step_bytes", SoakLimits::kLargestStep}, {"bytes_per_cycle", SoakLimits::kBytesPerCycle}}},
+        {"phases", phases}};
 }
 
 std::string SoakToText(const SoakReport& report) {
     std::string out = "soak " + report.module + format(": %u measured cycles per phase\n", report.cycles);
     for (const SoakPhase& p : report.phases) {
-        out += format("  %-10s %-4s %u cycles after %u warm-up; heap floor %ld -> %ld, largest step %ld, "
-                      "%.1f bytes/cycle besides\n",
-                      p.name.c_str(), p.Passed() ? "pass" : "FAIL", p.cycles, p.warmupCycles, p.heapStart, p.heapEnd,
-                      p.largestStep, p.bytesPerCycle);
-        if (p.counted) out += "             GL objects before: " + censusText(p.glBefore) + "\n" +
-                              "             GL objects after:  " + censusText(p.glAfter) + "\n";
+        out += format(
+            "  %-10s %-4s %u cycles after %u warm-up; heap floor %ld -> %ld, largest step %ld, "
+            "%.1f bytes/cycle besides\n",
+            p.name.c_str(), p.Passed() ? "pass" : "FAIL", p.cycles, p.warmupCycles, p.heapStart, p.heapEnd,
+            p.largestStep, p.bytesPerCycle);
+        if (p.counted)
+            out += "             GL objects before: " + censusText(p.glBefore) + "\n" +
+                   "             GL objects after:  " + censusText(p.glAfter) + "\n";
         for (const std::string& problem : p.problems) out += "             problem: " + problem + "\n";
     }
     return out + format("limits: one step up to %ld bytes, then %.0f bytes/cycle\n", SoakLimits::kLargestStep,

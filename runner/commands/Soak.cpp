@@ -302,11 +302,14 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
         report.phases.push_back(prototypes);
         return true;
     }
-    measure(prototypes, cycles, [&](uint32_t cycle) {
-        std::string why = host.PrototypeCycle(cycle);
-        if (why.empty() && cycle % 100 == 0) why = host.Frame(survivor, cycle);
-        return why;
-    }, progress);
+    measure(
+        prototypes, cycles,
+        [&](uint32_t cycle) {
+            std::string why = host.PrototypeCycle(cycle);
+            if (why.empty() && cycle % 100 == 0) why = host.Frame(survivor, cycle);
+            return why;
+        },
+        progress);
     if (const std::string why = host.Frame(survivor, 1); !why.empty())
         prototypes.problems.push_back("the instance that outlived the prototypes: " + why);
     if (!survivor.Destroy()) prototypes.problems.push_back("FF_DEINSTANTIATE_GL failed");

@@ -76,7 +76,8 @@ bool AudioTracks::Track::OpenEncoder(const std::string& name, const AVStream* so
     const AVCodec* encoder = avcodec_find_encoder_by_name(name.c_str());
     const AVCodec* decoder = avcodec_find_decoder(source->codecpar->codec_id);
     if (!encoder || !decoder) {
-        error = std::string("no ") + (!encoder ? name + " encoder" : std::string(avcodec_get_name(source->codecpar->codec_id)) + " decoder");
+        error = std::string("no ") +
+                (!encoder ? name + " encoder" : std::string(avcodec_get_name(source->codecpar->codec_id)) + " decoder");
         return false;
     }
     dec.reset(avcodec_alloc_context3(decoder));

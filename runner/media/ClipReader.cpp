@@ -55,7 +55,7 @@ struct ClipReader::Impl {
     Decoding d;
     Upright upright;
     VideoFormat format;
-    bool rgb = false;       // the stored pictures are RGB, no matrix applies
+    bool rgb = false;  // the stored pictures are RGB, no matrix applies
     SwsPtr sws;
     bool pending = false;  // `d.frame` holds a frame not handed out yet (after a seek)
     bool preferPlanes = false;
@@ -166,8 +166,7 @@ std::unique_ptr<ClipReader> ClipReader::Open(const uint8_t* data, size_t size, c
     return Open(std::move(state), name, error);
 }
 
-std::unique_ptr<ClipReader> ClipReader::Open(std::unique_ptr<Impl> state, const std::string& path,
-                                             std::string& error) {
+std::unique_ptr<ClipReader> ClipReader::Open(std::unique_ptr<Impl> state, const std::string& path, std::string& error) {
     if (!OpenDecoding(state->d, path, AVMEDIA_TYPE_VIDEO, error)) return nullptr;
     // A header that leaves the pictures open is completed by the first one.
     AVCodecContext* dec = state->d.dec.get();

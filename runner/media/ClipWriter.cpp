@@ -66,8 +66,9 @@ bool sidesFit(const std::string& path, const std::string& encoder, AVPixelFormat
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(pixels);
     const uint32_t across = 1u << d->log2_chroma_w, down = 1u << d->log2_chroma_h;
     if (width % across == 0 && height % down == 0) return true;
-    error = path + ": " + encoder + " in " + d->name + " needs " + (across > 1 && down > 1 ? "even sides" : "an even width") +
-            "; " + std::to_string(width) + "x" + std::to_string(height) + " has not (pick an even --size, or .mov or .mkv)";
+    error = path + ": " + encoder + " in " + d->name + " needs " +
+            (across > 1 && down > 1 ? "even sides" : "an even width") + "; " + std::to_string(width) + "x" +
+            std::to_string(height) + " has not (pick an even --size, or .mov or .mkv)";
     return false;
 }
 
@@ -94,7 +95,7 @@ struct ClipWriter::Impl {
     PacketPtr packet{av_packet_alloc()};
     SwsPtr sws;
     Image composited;
-    double convertSeconds = 0;  // thread CPU in Convert and CopyPlanes
+    double convertSeconds = 0;         // thread CPU in Convert and CopyPlanes
     int64_t lastPts = AV_NOPTS_VALUE;  // in the encoder's time base
     bool finished = false;
     AudioTracks audio;
@@ -277,8 +278,8 @@ bool ClipWriter::Impl::Convert(const Image& picture, std::string& error) {
 ClipWriter::ClipWriter(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 ClipWriter::~ClipWriter() = default;
 
-std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const VideoFormat& format,
-                                             const AudioCopy& audio, std::string& error) {
+std::unique_ptr<ClipWriter> ClipWriter::Open(const std::string& path, const VideoFormat& format, const AudioCopy& audio,
+                                             std::string& error) {
     QuietLibraries();
     const ClipRecipe* recipe = ClipRecipeFor(path);
     if (!recipe) {

@@ -68,8 +68,8 @@ Encoding ChooseEncoding(const std::vector<PixelFormat>& candidates, const Colour
     } else {
         const bool rgbSource = source.matrix == ColourTags::kRgb;
         e.colour.matrix = rgbSource ? guessed(width, height).matrix : source.matrix;
-        e.colour.range = !rgbSource && fullRangeOk && source.range == ColourTags::kFull ? ColourTags::kFull
-                                                                                         : ColourTags::kLimited;
+        e.colour.range =
+            !rgbSource && fullRangeOk && source.range == ColourTags::kFull ? ColourTags::kFull : ColourTags::kLimited;
     }
     return e;
 }

@@ -49,8 +49,8 @@ struct PixelFormat {
 
 struct Encoding {
     PixelFormat pixels;
-    ColourTags colour;   // written on the stream and on every frame
-    std::string note;    // what the output cannot keep, for one line; empty when it keeps all
+    ColourTags colour;  // written on the stream and on every frame
+    std::string note;   // what the output cannot keep, for one line; empty when it keeps all
 };
 
 // Picks among `candidates` (the container's formats that the encoder offers,

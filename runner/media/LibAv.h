@@ -142,7 +142,7 @@ struct Decoding {
     int64_t startPts = 0;  // the same in the stream's time base
     int64_t lastPts = AV_NOPTS_VALUE;
 
-    int damaged = 0;       // packets skipped as damaged
+    int damaged = 0;                  // packets skipped as damaged
     std::vector<double> damageTimes;  // the first few of them, seconds
 
     AVStream* Stream() const { return fmt->streams[stream]; }

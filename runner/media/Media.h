@@ -163,8 +163,8 @@ class ClipWriter {
 public:
     // The container comes from the extension of `path`. Every check on the
     // output (encoder, sizes, audio) is made here, before any frame.
-    static std::unique_ptr<ClipWriter> Open(const std::string& path, const VideoFormat& format,
-                                            const AudioCopy& audio, std::string& error);
+    static std::unique_ptr<ClipWriter> Open(const std::string& path, const VideoFormat& format, const AudioCopy& audio,
+                                            std::string& error);
     ~ClipWriter();
 
     const std::string& Encoder() const;

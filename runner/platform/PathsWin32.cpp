@@ -76,8 +76,7 @@ std::FILE* CreateTemporaryBeside(const std::string& path, std::string& tmpPath, 
     const std::string stem = path + ".partial-" + std::to_string(_getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmpPath = stem + std::to_string(attempt);
-        const int fd = _wopen(Widen(tmpPath).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
+        const int fd = _wopen(Widen(tmpPath).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
         std::FILE* f = _fdopen(fd, "wb");
@@ -104,7 +103,8 @@ FileStamp StampOf(const std::string& path) {
     if (GetFileInformationByHandle(f, &info)) {
         s.exists = true;
         // 100 ns steps since 1601: only changes are compared, so the epoch stays.
-        s.mtimeNs = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime) * 100);
+        s.mtimeNs =
+            int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime) * 100);
         s.size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
         s.id = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
     }
@@ -131,7 +131,7 @@ std::string FolderOf(const std::string& path) {
     const size_t at = LastSeparator(path);
     const bool drive = path.size() >= 2 && path[1] == ':';
     if (at == std::string::npos) return drive ? path.substr(0, 2) : ".";  // "C:name": drive C's current folder
-    if (at == 0 || (drive && at == 2)) return path.substr(0, at + 1);  // a root: "\", "C:\"
+    if (at == 0 || (drive && at == 2)) return path.substr(0, at + 1);     // a root: "\", "C:\"
     return path.substr(0, at);
 }
 

@@ -33,18 +33,18 @@ struct Command {
     uint32_t index = 0;  // parameter, for SetValue and SetText
     float value = 0;
     std::string text;
-    bool on = false;          // Loop
-    uint64_t build = 0;       // the module build the parameter index belongs to
-    uint64_t seq = 0;         // given by the hub, in arrival order
+    bool on = false;     // Loop
+    uint64_t build = 0;  // the module build the parameter index belongs to
+    uint64_t seq = 0;    // given by the hub, in arrival order
 };
 
 // A frame as the page receives it.
 struct EncodedFrame {
     uint64_t id = 0;
-    uint64_t applied = 0;   // every command up to this sequence number is in it
-    double time = 0;        // host time, seconds
-    double renderMs = 0;    // the module's frame, to the end of the GPU work
-    double renderFps = 0;   // frames rendered per second, lately
+    uint64_t applied = 0;            // every command up to this sequence number is in it
+    double time = 0;                 // host time, seconds
+    double renderMs = 0;             // the module's frame, to the end of the GPU work
+    double renderFps = 0;            // frames rendered per second, lately
     uint32_t width = 0, height = 0;  // of the picture sent (may be scaled down)
     std::string mime;
     std::string bytes;

@@ -9,8 +9,8 @@ namespace tessivar::preview {
 using cli::Failure;
 using cli::UsageFailure;
 
-void InputFeed::Open(const std::vector<std::string>& files, const std::vector<std::string>& patterns,
-                     uint32_t& width, uint32_t& height, double rate) {
+void InputFeed::Open(const std::vector<std::string>& files, const std::vector<std::string>& patterns, uint32_t& width,
+                     uint32_t& height, double rate) {
     fps = rate;
     for (const auto& path : files) {
         Image img;

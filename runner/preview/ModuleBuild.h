@@ -21,7 +21,8 @@ public:
     // Copies `path` into `workFolder` (under a folder of its own, keeping the
     // file's name) and loads it there. Null with one line naming `path` on
     // failure; the copy is removed then.
-    static std::unique_ptr<ModuleBuild> Load(const std::string& path, const std::string& workFolder, std::string& error);
+    static std::unique_ptr<ModuleBuild> Load(const std::string& path, const std::string& workFolder,
+                                             std::string& error);
     ~ModuleBuild();
     ModuleBuild(const ModuleBuild&) = delete;
     ModuleBuild& operator=(const ModuleBuild&) = delete;

@@ -147,10 +147,13 @@ bool ParseParamRequest(const ModuleInfo& info, uint64_t build, const std::string
 bool ParseTransportRequest(const std::string& body, Command& out, std::string& error) {
     json j;
     if (!parseBody(body, j, error)) return false;
-    const std::string action = j.is_object() && j.contains("action") && j["action"].is_string() ? j["action"].get<std::string>() : "";
+    const std::string action =
+        j.is_object() && j.contains("action") && j["action"].is_string() ? j["action"].get<std::string>() : "";
     const size_t fields = j.is_object() ? j.size() : 0;
     if ((action == "play" || action == "pause" || action == "step") && fields == 1) {
-        out.kind = action == "play" ? Command::Kind::Play : action == "pause" ? Command::Kind::Pause : Command::Kind::Step;
+        out.kind = action == "play"    ? Command::Kind::Play
+                   : action == "pause" ? Command::Kind::Pause
+                                       : Command::Kind::Step;
         return true;
     }
     if (action == "loop" && fields == 2 && j.contains("on") && j["on"].is_boolean()) {

@@ -86,9 +86,8 @@ Server::Server(Hub& h, const std::string& listenHost, int listenPort, std::strin
     http->set_write_timeout(2, 0);
     http->set_keep_alive_timeout(2);
     http->set_payload_max_length(kMaxBodyBytes);
-    http->set_default_headers({{"Cache-Control", "no-store"},
-                               {"X-Content-Type-Options", "nosniff"},
-                               {"Referrer-Policy", "no-referrer"}});
+    http->set_default_headers(
+        {{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}, {"Referrer-Policy", "no-referrer"}});
     // cpp-httplib's default also sets SO_REUSEPORT, which would let a second
     // preview share a port in use instead of being refused. On Windows
     // SO_REUSEADDR itself means that (any socket may then take the port over);
@@ -129,7 +128,8 @@ void Server::Routes() {
     const std::string root = "/" + token;
     http->set_pre_routing_handler([root](const httplib::Request& req, httplib::Response& res) {
         const std::string head = req.path.substr(0, root.size());
-        const bool rooted = req.path.size() == root.size() || (req.path.size() > root.size() && req.path[root.size()] == '/');
+        const bool rooted =
+            req.path.size() == root.size() || (req.path.size() > root.size() && req.path[root.size()] == '/');
         if (sameText(head, root) && rooted) return httplib::Server::HandlerResponse::Unhandled;
         refuse(res, 403, "refused: this address needs the session's token");
         return httplib::Server::HandlerResponse::Handled;
@@ -192,8 +192,9 @@ void Server::Routes() {
         if (!a) return refuse(res, 404, "refused: no such thing here");
         res.set_content(reinterpret_cast<const char*>(a->data), a->size, mimeOf(name));
         if (name == "index.html")
-            res.set_header("Content-Security-Policy",
-                           "default-src 'self'; img-src 'self' blob: data:; connect-src 'self'; frame-ancestors 'none'");
+            res.set_header(
+                "Content-Security-Policy",
+                "default-src 'self'; img-src 'self' blob: data:; connect-src 'self'; frame-ancestors 'none'");
     });
 }
 

@@ -83,8 +83,9 @@ void Session::CarryValues(const ModuleBuild& next, FrameHost& made) const {
         if (p.type == FF_TYPE_BUFFER) continue;
         // The same index first, then the same name anywhere: a build that
         // inserts a parameter keeps the others' values.
-        const ParamDesc* was = p.index < old.params.size() && old.params[p.index].name == p.name ? &old.params[p.index]
-                                                                                                 : old.FindParam(p.name);
+        const ParamDesc* was = p.index < old.params.size() && old.params[p.index].name == p.name
+                                   ? &old.params[p.index]
+                                   : old.FindParam(p.name);
         if (!was || was->type != p.type || was->name != p.name) continue;
         if (p.IsText())
             made.Plugin().SetText(p.index, values[was->index].text);
@@ -263,12 +264,19 @@ void Session::Publish() {
     }
     json session = {
         {"module",
-         {{"path", args.module}, {"name", info.name}, {"id", info.id}, {"type", PluginTypeName(info.type)},
-          {"loads", loads}, {"error", loadError}, {"crash", crashLine}}},
+         {{"path", args.module},
+          {"name", info.name},
+          {"id", info.id},
+          {"type", PluginTypeName(info.type)},
+          {"loads", loads},
+          {"error", loadError},
+          {"crash", crashLine}}},
         {"size", {width, height}},
         {"params", std::move(params)},
         {"transport",
-         {{"source", feed.HasClip() ? "clip" : feed.Pictures().empty() ? "none" : "still"},
+         {{"source", feed.HasClip()            ? "clip"
+                     : feed.Pictures().empty() ? "none"
+                                               : "still"},
           {"playing", playing},
           {"loop", loop},
           {"fps", feed.FrameRate()},
@@ -279,7 +287,8 @@ void Session::Publish() {
 }
 
 void Session::Run(bool (*stop)()) {
-    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / feed.FrameRate()));
+    const auto period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / feed.FrameRate()));
     auto due = Clock::now();
     auto nextLook = Clock::now() + kWatchEvery;
     while (!stop() && !hub.Stopped()) {

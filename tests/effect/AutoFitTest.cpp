@@ -54,19 +54,44 @@ TEST_F(TessivarAutoFit, FitsARectangleOfTheRightAspect) {
         Rect rect;
         bool cropped;  // the source becomes the rectangle too
     } cases[] = {
-        {"opaque, the output's shape: the whole frame, events still raised", Gradient, 1920, 1080, 1920, 1080, 1, 1,
-         {0, 0, 1, 1}, false},
+        {"opaque, the output's shape: the whole frame, events still raised",
+         Gradient,
+         1920,
+         1080,
+         1920,
+         1080,
+         1,
+         1,
+         {0, 0, 1, 1},
+         false},
         {"240-pixel transparent bars", bars, 1920, 1080, 1920, 1080, 1, 1, {0.125f, 0, 0.875f, 1}, true},
         {"bars of alpha 12", faintBars, 1920, 1080, 1920, 1080, 1, 1, {0.125f, 0, 0.875f, 1}, true},
         // Aspects 0.00087 apart count as equal: detection runs and finds the
         // whole frame, then the input's own aspect decides.
-        {"1366 x 768 in 1920 x 1080", Gradient, 1366, 768, 1920, 1080, 1, 1, {0, 0.00024402142f, 1, 0.99975598f}, false},
+        {"1366 x 768 in 1920 x 1080",
+         Gradient,
+         1366,
+         768,
+         1920,
+         1080,
+         1,
+         1,
+         {0, 0.00024402142f, 1, 0.99975598f},
+         false},
         {"square in 1920 x 1080", Gradient, 1080, 1080, 1920, 1080, 1, 1, {0.21875f, 0, 0.78125f, 1}, false},
         {"1920 x 1080 in portrait", Gradient, 1920, 1080, 1080, 1920, 1, 1, {0, 0.341796875f, 1, 0.658203125f}, false},
         // "Auto Bounds" off: an input of the output's shape is taken to carry
         // a picture of "Input Aspect" centred in it.
         {"aspect 1 in the output's shape", Gradient, 1920, 1080, 1920, 1080, 0, 1, {0.21875f, 0, 0.78125f, 1}, true},
-        {"aspect 2, 1280 x 720 in 1920 x 1080", Gradient, 1280, 720, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f},
+        {"aspect 2, 1280 x 720 in 1920 x 1080",
+         Gradient,
+         1280,
+         720,
+         1920,
+         1080,
+         0,
+         2,
+         {0, 0.05555555f, 1, 0.94444442f},
          true},
         {"aspect 2 in a square input", Gradient, 1080, 1080, 1920, 1080, 0, 2, {0, 0.05555555f, 1, 0.94444442f}, false},
     };

@@ -102,8 +102,8 @@ private:
         glClearColor(0.2f, 0.4f, 0.6f, 0.5f);
         glClear(GL_COLOR_BUFFER_BIT);
         glViewport(host.viewport[0], host.viewport[1], host.viewport[2], host.viewport[3]);
-        const GLenum factors[][2] = {{GL_ONE, GL_ZERO}, {GL_ONE, GL_ONE_MINUS_SRC_ALPHA}, {GL_ONE, GL_ONE},
-                                     {GL_DST_COLOR, GL_ZERO}};
+        const GLenum factors[][2] = {
+            {GL_ONE, GL_ZERO}, {GL_ONE, GL_ONE_MINUS_SRC_ALPHA}, {GL_ONE, GL_ONE}, {GL_DST_COLOR, GL_ZERO}};
         (host.blend == Blend::None ? glDisable : glEnable)(GL_BLEND);
         glBlendFunc(factors[int(host.blend)][0], factors[int(host.blend)][1]);
         glScissor(host.scissorBox[0], host.scissorBox[1], host.scissorBox[2], host.scissorBox[3]);
@@ -142,8 +142,8 @@ bool SplitRenderer() {
 void CompareAllPaths(const Host& host, const std::vector<Quad>& quads) {
     SCOPED_TRACE(host.name);
     // Varying alpha, so the host's blending depends on every output byte.
-    tessivar::Image picture = Gradient(host.input == Host::Cropped ? host.width : 300,
-                                       host.input == Host::Cropped ? host.height : 200);
+    tessivar::Image picture =
+        Gradient(host.input == Host::Cropped ? host.width : 300, host.input == Host::Cropped ? host.height : 200);
     if (host.input == Host::Cropped) ClearColumns(picture, host.width / 8, host.width / 8);
     const uint32_t padded = host.input == Host::Padded ? 512 : 0;
     const tessivar::InputTexture input = MakeInput(picture, padded, padded);
@@ -196,7 +196,12 @@ TEST_F(TessivarDrawPaths, AwkwardQuadrilateralsDrawExactlyWhatTheFullScreenDrawD
     const Host hosts[] = {
         {"premultiplied blending", 641, 367, {0, 0, 641, 367}},
         {"no blending, alpha masked", 641, 367, {0, 0, 641, 367}, Blend::None, false, {}, true},
-        {"additive blending, scissor box through the frame", 400, 300, {37, 21, 400, 300}, Blend::Additive, true,
+        {"additive blending, scissor box through the frame",
+         400,
+         300,
+         {37, 21, 400, 300},
+         Blend::Additive,
+         true,
          {60, 10, 300, 250}},
         {"multiplying blending (drawn everywhere)", 641, 367, {0, 0, 641, 367}, Blend::Multiply},
     };

@@ -14,8 +14,19 @@ namespace effecttest {
 
 using namespace testhost;
 
-enum Param : uint32_t { kPoint1X, kPoint1Y, kPoint2X, kPoint2Y, kPoint3X, kPoint3Y, kPoint4X, kPoint4Y,
-                        kShowGuides, kAutoBounds, kInputAspect };
+enum Param : uint32_t {
+    kPoint1X,
+    kPoint1Y,
+    kPoint2X,
+    kPoint2Y,
+    kPoint3X,
+    kPoint3Y,
+    kPoint4X,
+    kPoint4Y,
+    kShowGuides,
+    kAutoBounds,
+    kInputAspect
+};
 inline constexpr float kDefaultPoints[8] = {0, 0, 1, 0, 1, 1, 0, 1};
 inline Module& Tessivar() { return SharedModule("TESSIVAR"); }
 

@@ -22,7 +22,10 @@ TEST_F(TessivarWarp, InstancesStartAtTheDefaultsAndClampWhatTheyAreGiven) {
     PluginHost host(Tessivar(), 320, 180), other(Tessivar(), 320, 180);
     ASSERT_TRUE(host.Ok() && other.Ok());
     EXPECT_NE(host.Instance(), other.Instance());
-    const struct { uint32_t index; float value, expected; } cases[] = {{kPoint1X, -0.2f, 0}, {kPoint1X, 1.7f, 1}, {kShowGuides, 3, 1}, {kInputAspect, 0.05f, 0.1f},
+    const struct {
+        uint32_t index;
+        float value, expected;
+    } cases[] = {{kPoint1X, -0.2f, 0}, {kPoint1X, 1.7f, 1},    {kShowGuides, 3, 1}, {kInputAspect, 0.05f, 0.1f},
                  {kInputAspect, 9, 4}, {kPoint2X, 0.4f, 0.4f}, {kPoint2X, 1, 1}};  // before a fit, 1 is a value
     for (const auto& c : cases) {
         host.Set(c.index, c.value);
@@ -70,8 +73,9 @@ TEST_F(TessivarWarp, WarpsMatchTheReference) {
         host.Set(kShowGuides, 0.0f);
         host.SetPoints(c.setup.points);  // before the first frame: the fit leaves them
         int inside = 0;
-        EXPECT_EQ(CompareWithReference(host.Render(MakeInput(image, c.hwW, c.hwH)), image, c.setup,
-                                       kTolerance, &inside, c.margin), 0);
+        EXPECT_EQ(CompareWithReference(host.Render(MakeInput(image, c.hwW, c.hwH)), image, c.setup, kTolerance, &inside,
+                                       c.margin),
+                  0);
         EXPECT_GT(inside, int(w * h / 20)) << "too few pixels compared to mean anything";
     }
 }

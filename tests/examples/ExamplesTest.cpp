@@ -30,12 +30,28 @@ void ExpectNear(const tessivar::Image& image, Rgb want, uint32_t x = 4, uint32_t
 // ---- the showcase effect, over an input of 200, 100, 40 ---------------------
 
 enum Showcase : uint32_t {
-    kBrightness, kLevels, kChannel, kInvert, kShowTint, kFlash, kTint, kTintGreen, kTintBlue,
-    kOverlay, kOverlaySaturation, kOverlayBrightness, kOverlayAlpha, kCaption,
+    kBrightness,
+    kLevels,
+    kChannel,
+    kInvert,
+    kShowTint,
+    kFlash,
+    kTint,
+    kTintGreen,
+    kTintBlue,
+    kOverlay,
+    kOverlaySaturation,
+    kOverlayBrightness,
+    kOverlayAlpha,
+    kCaption,
 };
 
 TEST_F(Examples, ShowcaseParametersShapeTheColourAsTheShaderSays) {
-    const struct { const char* name; std::vector<std::pair<uint32_t, float>> settings; Rgb expected; } cases[] = {
+    const struct {
+        const char* name;
+        std::vector<std::pair<uint32_t, float>> settings;
+        Rgb expected;
+    } cases[] = {
         {"defaults pass the input through", {}, {200, 100, 40}},
         {"range: brightness halved", {{kBrightness, 0.5f}}, {100, 50, 20}},
         {"integer range: steps of one half", {{kLevels, 2}}, {255, 128, 0}},
@@ -85,7 +101,8 @@ TEST_F(Examples, CrossfadeMixesTwoInputsAndRefusesOne) {
     ASSERT_TRUE(host.Ok());
     const tessivar::InputTexture first = MakeInput(Solid(8, 8, 200, 0, 0, 255));
     const tessivar::InputTexture second = MakeInput(Solid(8, 8, 0, 0, 100, 255), 16, 32);  // padded
-    for (const auto& [mix, expected] : {std::pair<float, Rgb>{0, {200, 0, 0}}, {0.5f, {100, 0, 50}}, {1, {0, 0, 100}}}) {
+    for (const auto& [mix, expected] :
+         {std::pair<float, Rgb>{0, {200, 0, 0}}, {0.5f, {100, 0, 50}}, {1, {0, 0, 100}}}) {
         host.Set(0, mix);
         ASSERT_EQ(host.Frame({&first, &second}), kSuccess);
         ExpectNear(host.Output(), expected, 7, 0);  // the far corner: still no padding

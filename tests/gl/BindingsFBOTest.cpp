@@ -46,11 +46,15 @@ TEST_F(HostFramebuffers, FBOScopeRestoresBothFramebuffersOrResetsToZero) {
     {
         ScopedFBOBinding bind(offscreen, ScopedFBOBinding::RestorePrevious);
         EXPECT_EQ(get(GL_DRAW_FRAMEBUFFER_BINDING) + get(GL_READ_FRAMEBUFFER_BINDING), 2 * GLint(offscreen));
-        { ScopedFBOBinding inner(0, ScopedFBOBinding::RestorePrevious); }
+        {
+            ScopedFBOBinding inner(0, ScopedFBOBinding::RestorePrevious);
+        }
         EXPECT_EQ(get(GL_DRAW_FRAMEBUFFER_BINDING), GLint(offscreen)) << "nested pass";
     }
     ExpectHostsBound();
-    { ScopedFBOBinding bind(offscreen, ScopedFBOBinding::ResetToZero); }
+    {
+        ScopedFBOBinding bind(offscreen, ScopedFBOBinding::ResetToZero);
+    }
     EXPECT_EQ(get(GL_DRAW_FRAMEBUFFER_BINDING) | get(GL_READ_FRAMEBUFFER_BINDING), 0);
     glDeleteFramebuffers(1, &offscreen);
 }

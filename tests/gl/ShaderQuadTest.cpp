@@ -17,18 +17,23 @@ using ffglex::ScopedShaderBinding;
 using testhost::GLTest;
 
 #define GLSL "#version 410 core\n"
-const char* const kVertex = GLSL "layout(location = 0) in vec4 vPosition;\nout vec2 uv;\n"
-                                 "void main() { gl_Position = vPosition; uv = vPosition.xy; }\n";
-const char* const kFragment = GLSL "in vec2 uv;\nuniform vec4 tint;\nuniform float gain;\nuniform sampler2D image;\n"
-                                   "out vec4 c;\nvoid main() { c = texture(image, uv) * tint * gain; }\n";
-const char* const kGeometry = GLSL "layout(points) in;\nlayout(points, max_vertices = 1) out;\nin vec2 uv[];\n"
-                                   "out vec2 gsUV;\nvoid main() { gsUV = uv[0]; EmitVertex(); }\n";
+const char* const kVertex = GLSL
+    "layout(location = 0) in vec4 vPosition;\nout vec2 uv;\n"
+    "void main() { gl_Position = vPosition; uv = vPosition.xy; }\n";
+const char* const kFragment = GLSL
+    "in vec2 uv;\nuniform vec4 tint;\nuniform float gain;\nuniform sampler2D image;\n"
+    "out vec4 c;\nvoid main() { c = texture(image, uv) * tint * gain; }\n";
+const char* const kGeometry = GLSL
+    "layout(points) in;\nlayout(points, max_vertices = 1) out;\nin vec2 uv[];\n"
+    "out vec2 gsUV;\nvoid main() { gsUV = uv[0]; EmitVertex(); }\n";
 const char* const kGeometryFragment = GLSL "in vec2 gsUV;\nout vec4 c;\nvoid main() { c = vec4(gsUV, 0, 1); }\n";
 
 void expectEmpty(const FFGLShader& shader) {
     EXPECT_FALSE(shader.IsReady());
     EXPECT_EQ(shader.GetGLID() | shader.GetVertexShaderGLID() | shader.GetGeometryShaderGLID() |
-                  shader.GetFragmentShaderGLID(), 0u) << "a GL name was left behind";
+                  shader.GetFragmentShaderGLID(),
+              0u)
+        << "a GL name was left behind";
 }
 
 // Compiles, expecting failure, and answers what was printed. Mesa also reports
@@ -130,7 +135,7 @@ TEST_F(ScreenQuadTest, BothTablesCoverTheViewportWithTheirOrientation) {
         const tessivar::Image img = Render();
         for (uint32_t y = 0; y < kSize; ++y)
             for (uint32_t x = 0; x < kSize; ++x) {
-                const uint8_t* p = img.At(x, y);  // y = 0 is the top row
+                const uint8_t* p = img.At(x, y);                   // y = 0 is the top row
                 ASSERT_NEAR(p[0], centre(x), 1) << x << "," << y;  // u left to right
                 // Plain: v grows bottom to top; flipped: top to bottom.
                 ASSERT_NEAR(p[1], centre(flipped ? y : kSize - 1 - y), 1) << x << "," << y;

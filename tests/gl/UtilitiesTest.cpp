@@ -19,11 +19,13 @@ TEST(Utilities, PowersOfTwo) {
 }
 
 TEST(Utilities, HSVtoRGBSectorsGreyAndHueOne) {
-    const float cases[][6] = {  // h, s, v -> r, g, b
-        {0, 1, 1, 1, 0, 0}, {1.0f / 3, 1, 1, 0, 1, 0}, {2.0f / 3, 1, 1, 0, 0, 1},
-        {0.5f, 0, 0.25f, 0.25f, 0.25f, 0.25f},  // no saturation: grey
-        {1.0f, 1, 1, 1, 0, 1},                  // hue 1.0 falls into the last case: magenta
-        {2.0f, 1, 0.5f, 0.5f, 0, 0.5f}};        // so do hues beyond 1
+    const float cases[][6] = {// h, s, v -> r, g, b
+                              {0, 1, 1, 1, 0, 0},
+                              {1.0f / 3, 1, 1, 0, 1, 0},
+                              {2.0f / 3, 1, 1, 0, 0, 1},
+                              {0.5f, 0, 0.25f, 0.25f, 0.25f, 0.25f},  // no saturation: grey
+                              {1.0f, 1, 1, 1, 0, 1},                  // hue 1.0 falls into the last case: magenta
+                              {2.0f, 1, 0.5f, 0.5f, 0, 0.5f}};        // so do hues beyond 1
     for (const auto& c : cases) {
         float f[3] = {-1, -1, -1};
         HSVtoRGB(c[0], c[1], c[2], f[0], f[1], f[2]);

@@ -19,22 +19,67 @@ namespace {
 
 // Function codes, spelled out here so the test does not trust the ABI header.
 enum : uint32_t {
-    kGetInfo = 0, kDeinitialise = 2, kGetNumParameters = 4, kGetParameterName = 5, kGetParameterDefault = 6,
-    kGetParameterDisplay = 7, kSetParameter = 8, kGetParameter = 9, kGetPluginCaps = 10, kGetExtendedInfo = 13,
-    kGetParameterType = 15, kGetInputStatus = 16, kProcessOpenGL = 17, kInstantiateGL = 18,
-    kDeinstantiateGL = 19, kSetTime = 20, kConnect = 21, kDisconnect = 22, kResize = 23,
-    kGetNumParameterElements = 31, kGetParameterUsage = 32, kGetPluginShortName = 33, kInitialiseV2 = 34,
-    kGetParameterElementName = 35, kGetParameterElementDefault = 36, kSetParameterElementValue = 37,
-    kSetBeatInfo = 38, kSetHostInfo = 39, kSetSampleRate = 40, kGetRange = 41, kGetThumbnail = 42,
-    kGetNumFileParameterExtensions = 43, kGetFileParameterExtension = 44, kGetParameterVisibility = 45,
-    kGetParameterEvents = 46, kGetNumElementSeparators = 47, kGetSeparatorElementIndex = 48,
-    kEnablePluginCap = 49, kGetParameterGroup = 50,
+    kGetInfo = 0,
+    kDeinitialise = 2,
+    kGetNumParameters = 4,
+    kGetParameterName = 5,
+    kGetParameterDefault = 6,
+    kGetParameterDisplay = 7,
+    kSetParameter = 8,
+    kGetParameter = 9,
+    kGetPluginCaps = 10,
+    kGetExtendedInfo = 13,
+    kGetParameterType = 15,
+    kGetInputStatus = 16,
+    kProcessOpenGL = 17,
+    kInstantiateGL = 18,
+    kDeinstantiateGL = 19,
+    kSetTime = 20,
+    kConnect = 21,
+    kDisconnect = 22,
+    kResize = 23,
+    kGetNumParameterElements = 31,
+    kGetParameterUsage = 32,
+    kGetPluginShortName = 33,
+    kInitialiseV2 = 34,
+    kGetParameterElementName = 35,
+    kGetParameterElementDefault = 36,
+    kSetParameterElementValue = 37,
+    kSetBeatInfo = 38,
+    kSetHostInfo = 39,
+    kSetSampleRate = 40,
+    kGetRange = 41,
+    kGetThumbnail = 42,
+    kGetNumFileParameterExtensions = 43,
+    kGetFileParameterExtension = 44,
+    kGetParameterVisibility = 45,
+    kGetParameterEvents = 46,
+    kGetNumElementSeparators = 47,
+    kGetSeparatorElementIndex = 48,
+    kEnablePluginCap = 49,
+    kGetParameterGroup = 50,
 };
 
 // FrameTestPlugin's parameters, in registration order.
 enum : uint32_t {
-    pStandard, pBoolean, pTrigger, pRed, pGreen, pBlue, pHue, pSaturation, pBrightness, pAlpha,
-    pOption, pBands, pCount, pImage, pCaption, pCounter, pLongName, kFrameParams
+    pStandard,
+    pBoolean,
+    pTrigger,
+    pRed,
+    pGreen,
+    pBlue,
+    pHue,
+    pSaturation,
+    pBrightness,
+    pAlpha,
+    pOption,
+    pBands,
+    pCount,
+    pImage,
+    pCaption,
+    pCounter,
+    pLongName,
+    kFrameParams
 };
 const uint32_t kUnregistered = 99;
 const uint64_t kNull = 0;
@@ -62,7 +107,8 @@ class ModuleAbi : public ::testing::Test {
 protected:
     explicit ModuleAbi(const char* target) : module(ModulePath((std::string("TESSIVAR_MODULE_") + target).c_str())) {
         if (!module.Loaded()) return;
-        if (auto fn = reinterpret_cast<TestModuleControlFn>(module.Symbol(TESSIVAR_TEST_CONTROL_SYMBOL))) control = fn();
+        if (auto fn = reinterpret_cast<TestModuleControlFn>(module.Symbol(TESSIVAR_TEST_CONTROL_SYMBOL)))
+            control = fn();
         module.Call(kDeinitialise);
         std::memset(control, 0, sizeof *control);
         frame.AddInput(8, 8, 8, 8, 1);
@@ -70,9 +116,14 @@ protected:
     void SetUp() override { ASSERT_TRUE(module.Loaded()) << module.Error(); }
 
     std::string Trace() const { return std::string(control->trace, control->traceLength); }
-    uint64_t Call(uint32_t code, uint64_t input = 0, uint64_t instance = 0) { return module.Call(code, input, instance); }
+    uint64_t Call(uint32_t code, uint64_t input = 0, uint64_t instance = 0) {
+        return module.Call(code, input, instance);
+    }
     uint64_t Call(uint32_t code, Record& record, uint64_t instance = 0) { return module.Call(code, record, instance); }
-    struct Ask { uint32_t code; uint64_t input, answer; };
+    struct Ask {
+        uint32_t code;
+        uint64_t input, answer;
+    };
     void ExpectAnswers(std::initializer_list<Ask> asks, uint64_t instance = 0) {
         for (const Ask& a : asks) EXPECT_EQ(Call(a.code, a.input, instance), a.answer) << a.code << " " << a.input;
     }
@@ -91,9 +142,15 @@ protected:
     ProcessRecord frame;
 };
 
-struct FrameAbi : ModuleAbi { FrameAbi() : ModuleAbi("FRAMETESTPLUGIN") {} };
-struct EmptyModuleAbi : ModuleAbi { EmptyModuleAbi() : ModuleAbi("EMPTYMODULE") {} };
-struct FaultyAbi : ModuleAbi { FaultyAbi() : ModuleAbi("FAULTYPLUGIN") {} };
+struct FrameAbi : ModuleAbi {
+    FrameAbi() : ModuleAbi("FRAMETESTPLUGIN") {}
+};
+struct EmptyModuleAbi : ModuleAbi {
+    EmptyModuleAbi() : ModuleAbi("EMPTYMODULE") {}
+};
+struct FaultyAbi : ModuleAbi {
+    FaultyAbi() : ModuleAbi("FAULTYPLUGIN") {}
+};
 
 // ---------------------------------------------------------------------------
 // Codes outside the table, requests without an instance, null records
@@ -169,14 +226,25 @@ TEST_F(FrameAbi, GlobalQueriesAnswerFromThePrototype) {
     Record element = ElementQuery(pOption, 1), past = ElementQuery(pOption, 3);
     Record separator = ElementQuery(pOption, 0), noSeparator = ElementQuery(pOption, 1);
     ExpectAnswers({
-        {kGetParameterType, kUnregistered, kFail}, {kGetParameterName, kUnregistered, kNull},
-        {kGetParameterDefault, pStandard, FloatBits(0.25f)}, {kGetParameterDefault, pLongName, FloatBits(1.0f)},
-        {kGetNumParameterElements, pBands, 4}, {kGetParameterUsage, pBands, 1},
-        {kGetParameterElementDefault, element.Arg(), FloatBits(1.0f)}, {kGetParameterElementDefault, past.Arg(), kFail},
-        {kGetParameterElementName, past.Arg(), kNull}, {kGetNumElementSeparators, pOption, 1},
-        {kGetSeparatorElementIndex, separator.Arg(), 1}, {kGetSeparatorElementIndex, noSeparator.Arg(), kFail},
-        {kGetNumFileParameterExtensions, pImage, 2}, {kGetPluginCaps, 5, 1}, {kGetPluginCaps, 10, 1},
-        {kGetPluginCaps, 11, 1}, {kGetPluginCaps, 16, 1}, {kGetPluginCaps, 4, 0}, {kGetPluginCaps, 0xFFFFFFFFu, 0},
+        {kGetParameterType, kUnregistered, kFail},
+        {kGetParameterName, kUnregistered, kNull},
+        {kGetParameterDefault, pStandard, FloatBits(0.25f)},
+        {kGetParameterDefault, pLongName, FloatBits(1.0f)},
+        {kGetNumParameterElements, pBands, 4},
+        {kGetParameterUsage, pBands, 1},
+        {kGetParameterElementDefault, element.Arg(), FloatBits(1.0f)},
+        {kGetParameterElementDefault, past.Arg(), kFail},
+        {kGetParameterElementName, past.Arg(), kNull},
+        {kGetNumElementSeparators, pOption, 1},
+        {kGetSeparatorElementIndex, separator.Arg(), 1},
+        {kGetSeparatorElementIndex, noSeparator.Arg(), kFail},
+        {kGetNumFileParameterExtensions, pImage, 2},
+        {kGetPluginCaps, 5, 1},
+        {kGetPluginCaps, 10, 1},
+        {kGetPluginCaps, 11, 1},
+        {kGetPluginCaps, 16, 1},
+        {kGetPluginCaps, 4, 0},
+        {kGetPluginCaps, 0xFFFFFFFFu, 0},
     });
 
     Record extension = ElementQuery(pImage, 1);
@@ -189,7 +257,10 @@ TEST_F(FrameAbi, GlobalQueriesAnswerFromThePrototype) {
     EXPECT_EQ(Text(Call(kGetPluginShortName)), "FrameT");
 
     // An unregistered index answers the full 0..1 range rather than failing.
-    const struct { uint32_t index; float min, max; } ranges[] = {{pCount, 0, 16}, {kUnregistered, 0, 1}};
+    const struct {
+        uint32_t index;
+        float min, max;
+    } ranges[] = {{pCount, 0, 16}, {kUnregistered, 0, 1}};
     for (const auto& r : ranges) {
         Record range = RangeQuery(r.index);
         EXPECT_EQ(Call(kGetRange, range), kSuccess);
@@ -199,7 +270,10 @@ TEST_F(FrameAbi, GlobalQueriesAnswerFromThePrototype) {
 }
 
 TEST_F(FrameAbi, GroupCopiesExactlyTheBytesThatFitAndNoTerminator) {
-    const struct { uint32_t index, capacity; const char* shown; } cases[] = {
+    const struct {
+        uint32_t index, capacity;
+        const char* shown;
+    } cases[] = {
         {pStandard, 4, "Geom##"},  // "Geometry Group" cut to the capacity
         {pRed, 32, "Colour##"},
         {pBoolean, 32, "######"},  // no group, and unregistered: buffer untouched
@@ -226,8 +300,9 @@ TEST_F(FrameAbi, InstantiationPushesEveryDefaultThroughTheSetters) {
     ASSERT_NE(instance, kFail);
     EXPECT_EQ(Trace(), "NNI");  // prototype, instance, InitGL
     const std::pair<uint32_t, float> floats[] = {{pStandard, 0.25f}, {pBoolean, 1.0f}, {pGreen, 0.5f},
-                                                 {pOption, 1.0f}, {pCount, 7.0f}, {pLongName, 1.0f}};
-    for (const auto& [index, value] : floats) EXPECT_EQ(Call(kGetParameter, index, instance), FloatBits(value)) << index;
+                                                 {pOption, 1.0f},    {pCount, 7.0f},   {pLongName, 1.0f}};
+    for (const auto& [index, value] : floats)
+        EXPECT_EQ(Call(kGetParameter, index, instance), FloatBits(value)) << index;
     EXPECT_EQ(Text(Call(kGetParameter, pCaption, instance)), "hello");
     EXPECT_EQ(Text(Call(kGetParameter, pImage, instance)), "default.png");
     module.Deinstantiate(instance);
@@ -284,7 +359,10 @@ TEST_F(FrameAbi, ParametersAreSetAndShownByType) {
     EXPECT_EQ(Text(Call(kGetParameterDisplay, pOption, instance)), "1.000000");  // the number, not "Multiply"
     // Values too long for the 16-byte text are cut inside it, never into a
     // number of another magnitude, and a dot left last goes too.
-    const struct { float value; const char* shown; } displays[] = {
+    const struct {
+        float value;
+        const char* shown;
+    } displays[] = {
         {-1.5f, "-1.500000"}, {1.0e9f, "1000000000.0000"}, {5.0e13f, "50000000188416"}, {1.0e20f, "1.000000e+20"}};
     for (const auto& d : displays) {
         EXPECT_EQ(module.SetFloat(instance, pCount, d.value), kSuccess);
@@ -332,15 +410,26 @@ TEST_F(FrameAbi, HostStateVisibilityAndElementValuesReachTheInstance) {
     Record vp = Viewport(0, 0, 1920, 1080);
     Record set = SetElementValue(pOption, 2, 5.0f), outside = SetElementValue(pOption, 3, 5.0f);
     Record unknown = SetElementValue(kUnregistered, 0, 5.0f), q = ElementQuery(pOption, 2);
-    ExpectAnswers({
-        {kSetTime, time.Arg(), kSuccess}, {kSetBeatInfo, beat.Arg(), kSuccess}, {kSetHostInfo, host.Arg(), kSuccess},
-        {kSetHostInfo, nullTexts.Arg(), kSuccess}, {kSetSampleRate, 48000, kSuccess}, {kResize, vp.Arg(), kSuccess},
-        {kGetInputStatus, 0, 1}, {kGetInputStatus, 1, kFail},
-        {kEnablePluginCap, 5, kFail}, {kEnablePluginCap, 16, kSuccess},  // only top-left textures can be enabled
-        {kSetParameterElementValue, set.Arg(), kSuccess}, {kSetParameterElementValue, outside.Arg(), kFail},
-        {kSetParameterElementValue, unknown.Arg(), kFail}, {kGetParameterVisibility, pCounter, 1},
-        {kGetParameterVisibility, pStandard, 1}, {kGetParameterVisibility, kUnregistered, kFail},
-    }, instance);
+    ExpectAnswers(
+        {
+            {kSetTime, time.Arg(), kSuccess},
+            {kSetBeatInfo, beat.Arg(), kSuccess},
+            {kSetHostInfo, host.Arg(), kSuccess},
+            {kSetHostInfo, nullTexts.Arg(), kSuccess},
+            {kSetSampleRate, 48000, kSuccess},
+            {kResize, vp.Arg(), kSuccess},
+            {kGetInputStatus, 0, 1},
+            {kGetInputStatus, 1, kFail},
+            {kEnablePluginCap, 5, kFail},
+            {kEnablePluginCap, 16, kSuccess},  // only top-left textures can be enabled
+            {kSetParameterElementValue, set.Arg(), kSuccess},
+            {kSetParameterElementValue, outside.Arg(), kFail},
+            {kSetParameterElementValue, unknown.Arg(), kFail},
+            {kGetParameterVisibility, pCounter, 1},
+            {kGetParameterVisibility, pStandard, 1},
+            {kGetParameterVisibility, kUnregistered, kFail},
+        },
+        instance);
     EXPECT_EQ(Call(kGetParameterElementDefault, q), FloatBits(2.0f));  // the prototype's is untouched
     EXPECT_EQ(Trace(), "R");
     module.Deinstantiate(instance);
@@ -367,15 +456,29 @@ TEST_F(EmptyModuleAbi, EveryQueryGivesItsFailureAnswer) {
     char buffer[4] = {'#', '#', '#', '#'};
     Record group = GroupQuery(0, buffer, 4), vp = Viewport(0, 0, 8, 8);
     ExpectAnswers({
-        {kGetInfo, 0, kNull}, {kGetExtendedInfo, 0, kNull}, {kInitialiseV2, 0, kFail}, {kDeinitialise, 0, kSuccess},
-        {kGetNumParameters, 0, kFail}, {kGetParameterName, 0, kNull}, {kGetParameterDefault, 0, kFail},
-        {kGetPluginCaps, 5, kFail}, {kGetParameterType, 0, kFail}, {kInstantiateGL, vp.Arg(), kFail},
-        {kGetNumParameterElements, 0, kFail}, {kGetParameterUsage, 0, kFail}, {kGetPluginShortName, 0, kNull},
-        {kGetParameterElementName, element.Arg(), kNull}, {kGetParameterElementDefault, element.Arg(), kFail},
-        {kGetRange, range.Arg(), kFail}, {kGetThumbnail, thumb.Arg(), kFail},
-        {kGetNumFileParameterExtensions, 0, kFail}, {kGetFileParameterExtension, element.Arg(), kNull},
-        {kGetParameterVisibility, 0, kFail}, {kGetNumElementSeparators, 0, 0},
-        {kGetSeparatorElementIndex, element.Arg(), kFail}, {kGetParameterGroup, group.Arg(), kFail},
+        {kGetInfo, 0, kNull},
+        {kGetExtendedInfo, 0, kNull},
+        {kInitialiseV2, 0, kFail},
+        {kDeinitialise, 0, kSuccess},
+        {kGetNumParameters, 0, kFail},
+        {kGetParameterName, 0, kNull},
+        {kGetParameterDefault, 0, kFail},
+        {kGetPluginCaps, 5, kFail},
+        {kGetParameterType, 0, kFail},
+        {kInstantiateGL, vp.Arg(), kFail},
+        {kGetNumParameterElements, 0, kFail},
+        {kGetParameterUsage, 0, kFail},
+        {kGetPluginShortName, 0, kNull},
+        {kGetParameterElementName, element.Arg(), kNull},
+        {kGetParameterElementDefault, element.Arg(), kFail},
+        {kGetRange, range.Arg(), kFail},
+        {kGetThumbnail, thumb.Arg(), kFail},
+        {kGetNumFileParameterExtensions, 0, kFail},
+        {kGetFileParameterExtension, element.Arg(), kNull},
+        {kGetParameterVisibility, 0, kFail},
+        {kGetNumElementSeparators, 0, 0},
+        {kGetSeparatorElementIndex, element.Arg(), kFail},
+        {kGetParameterGroup, group.Arg(), kFail},
     });
     EXPECT_EQ(range.GetF32(4), -7.0f);  // nothing written
     EXPECT_EQ(thumb.GetU64(0), 0u);     // the size is written, as 0 x 0

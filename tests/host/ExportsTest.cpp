@@ -50,7 +50,7 @@ TEST(ModuleExports, OnlyTheHostFacingNamesAreExportedUnderTheirPlainNames) {
         EXPECT_NE(m.Symbol("SetLogCallback"), nullptr);  // plugMain: Loaded() found it
         std::set<std::string> seen;
         for (const auto& [name, kind] : DynamicSymbols(ModulePath(env), "--defined-only -C")) {
-            if (name.rfind("__", 0) == 0) continue;  // toolchain and sanitizer runtime bookkeeping
+            if (name.rfind("__", 0) == 0) continue;                // toolchain and sanitizer runtime bookkeeping
             if (name != "tessivarTestControl") seen.insert(name);  // the test modules' own extra
         }
         EXPECT_EQ(seen, allowed);
@@ -74,8 +74,7 @@ TEST(ModuleExports, EveryUndefinedSymbolComesFromASystemLibrary) {
             Dl_info where{};
             ASSERT_TRUE(address && dladdr(address, &where) && where.dli_fname) << "unresolved: " << versioned;
             const std::string file = where.dli_fname;
-            EXPECT_TRUE(file.rfind("/lib/", 0) == 0 || file.rfind("/usr/lib/", 0) == 0 ||
-                        file.rfind("/lib64/", 0) == 0)
+            EXPECT_TRUE(file.rfind("/lib/", 0) == 0 || file.rfind("/usr/lib/", 0) == 0 || file.rfind("/lib64/", 0) == 0)
                 << versioned << " comes from " << file;
         }
     }

@@ -37,12 +37,27 @@ protected:
         Record time(8), beat(8), events(16), element(12), hostInfo(16), process(24);
         time.F64(0, 1.0);
         hostInfo.Ptr(0, "host").Ptr(8, "1");
-        const struct { uint32_t code; uint64_t input, refused; } calls[] = {
-            {7, 0, 0},           {8, setParam.Arg(), kFail}, {9, 0, kFail},        {16, 0, kFail},
-            {17, process.Arg(), kFail}, {20, time.Arg(), kFail}, {21, 0, kFail}, {22, 0, kFail},
-            {23, viewport.Arg(), kFail}, {37, element.Arg(), kFail}, {38, beat.Arg(), kFail},
-            {39, hostInfo.Arg(), kFail}, {40, 44100, kFail}, {45, 0, kFail}, {46, events.Arg(), kFail},
-            {49, 16, kFail},     {19, 0, kFail},  // last: a second de-instantiation must not free again
+        const struct {
+            uint32_t code;
+            uint64_t input, refused;
+        } calls[] = {
+            {7, 0, 0},
+            {8, setParam.Arg(), kFail},
+            {9, 0, kFail},
+            {16, 0, kFail},
+            {17, process.Arg(), kFail},
+            {20, time.Arg(), kFail},
+            {21, 0, kFail},
+            {22, 0, kFail},
+            {23, viewport.Arg(), kFail},
+            {37, element.Arg(), kFail},
+            {38, beat.Arg(), kFail},
+            {39, hostInfo.Arg(), kFail},
+            {40, 44100, kFail},
+            {45, 0, kFail},
+            {46, events.Arg(), kFail},
+            {49, 16, kFail},
+            {19, 0, kFail},  // last: a second de-instantiation must not free again
         };
         for (const auto& c : calls) {
             g_log.clear();

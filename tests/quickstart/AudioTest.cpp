@@ -32,8 +32,7 @@ TEST(Audio, GainSmoothingAndDecibels) {
     audio.SetGain(-20.0f);
     EXPECT_NEAR(audio.GetGain(), 0.1f, 1e-7f);
 
-    const float toDB[][2] = { { 1, 1 }, { 0.001f, 0.375f }, { 0, 0 }, { 10, 1 },
-                              { std::numeric_limits<float>::quiet_NaN(), 0 } };
+    const float toDB[][2] = {{1, 1}, {0.001f, 0.375f}, {0, 0}, {10, 1}, {std::numeric_limits<float>::quiet_NaN(), 0}};
     for (const auto& c : toDB) EXPECT_FLOAT_EQ(Audio::ToDB(c[0]), c[1]) << c[0];
 }
 
@@ -42,22 +41,27 @@ TEST(Audio, BandBoundariesCountOnlyTowardsVolume) {
     Audio audio;
     audio.SetGain(0.0f);
     audio.SetSmoothness(0.0f);
-    audio.Update({ 1, 1, 1, 100, 2, 2, 100, 3, 3 });
+    audio.Update({1, 1, 1, 100, 2, 2, 100, 3, 3});
     ExpectLevels(audio, std::sqrt((3 * 1.0f + 2 * 4.0f + 2 * 9.0f + 2 * 10000.0f) / 9.0f), 1.0f, 2.0f, 3.0f);
 }
 
 TEST(Audio, ShortAndNonFiniteSpectraReadAsSilenceAndRecover) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const std::vector<std::vector<float>> spectra = {
-        {}, { 1 }, { 1, 1 }, { 1, 1, 1 }, { 1, 1, 1, 1 }, { 1, 1, 1, 1, 1 },  // bands without bins: 0, not 0 / 0
-        { nan, 0, 0, 0, inf, 0, 0, 0, 1e30f },
+        {},
+        {1},
+        {1, 1},
+        {1, 1, 1},
+        {1, 1, 1, 1},
+        {1, 1, 1, 1, 1},  // bands without bins: 0, not 0 / 0
+        {nan, 0, 0, 0, inf, 0, 0, 0, 1e30f},
     };
     for (const auto& spectrum : spectra) {
         Audio audio;
         audio.SetGain(0.0f);
         audio.SetSmoothness(0.5f);
         audio.Update(spectrum);
-        for (float level : { audio.GetVolume(), audio.GetBass(), audio.GetMed(), audio.GetHigh() })
+        for (float level : {audio.GetVolume(), audio.GetBass(), audio.GetMed(), audio.GetHigh()})
             EXPECT_TRUE(std::isfinite(level)) << spectrum.size();
         audio.SetSmoothness(0.0f);  // not stuck: with no smoothing a full spectrum reads at once
         audio.Update(std::vector<float>(9, 1.0f));

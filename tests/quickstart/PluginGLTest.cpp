@@ -25,7 +25,7 @@ public:
     int cleaned = 0;
 };
 
-const FFGLViewportStruct kViewport = { 0, 0, 4, 4 };
+const FFGLViewportStruct kViewport = {0, 0, 4, 4};
 
 // One frame into a 4 x 4 target: succeeds, and the centre is (r, g, b).
 void ExpectFrame(Plugin& plugin, int r, int g, int b) {
@@ -33,7 +33,7 @@ void ExpectFrame(Plugin& plugin, int r, int g, int b) {
     ASSERT_TRUE(target.Create(4, 4));
     target.Bind();
     target.Clear(0, 0, 0, 0);
-    ProcessOpenGLStruct none = { 0, nullptr, 0 };
+    ProcessOpenGLStruct none = {0, nullptr, 0};
     EXPECT_EQ(plugin.ProcessOpenGL(&none), FF_SUCCESS);
     const tessivar::Image image = target.Read();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -39,12 +39,11 @@ TEST(QuickstartPlugin, ParametersGetDenseIndicesAndOneDeclarationPerItem) {
     plugin.AddRGBColorParam("c");
     plugin.AddParam(ParamBool::Create("b"));
     plugin.AddParam(ParamFFT::Create("f", 16));
-    plugin.AddParam(ParamOption::Create("o", { { "x", 5.0f }, { "y", 6.0f } }));
+    plugin.AddParam(ParamOption::Create("o", {{"x", 5.0f}, {"y", 6.0f}}));
 
-    const char* expected[] = { "a", "c", "c_green", "c_blue", "b", "f", "o" };
+    const char* expected[] = {"a", "c", "c_green", "c_blue", "b", "f", "o"};
     ASSERT_EQ(plugin.GetNumParams(), 7u);
-    for (unsigned int i = 0; i < 7; ++i)
-        EXPECT_EQ(RegisteredName(plugin, i), expected[i]) << i;
+    for (unsigned int i = 0; i < 7; ++i) EXPECT_EQ(RegisteredName(plugin, i), expected[i]) << i;
     EXPECT_EQ(plugin.GetParamType(5), FF_TYPE_BUFFER);
     EXPECT_EQ(plugin.GetParamUsage(5), FF_USAGE_FFT);
     EXPECT_EQ(plugin.GetNumParamElements(5), 16u);
@@ -55,8 +54,8 @@ TEST(QuickstartPlugin, ParametersGetDenseIndicesAndOneDeclarationPerItem) {
 
 TEST(QuickstartPlugin, RegistrationAndHostValuesReachTheParameterObjects) {
     Probe plugin;
-    plugin.AddParam(ParamRange::Create("scale", 2.0f, { 0.5f, 4.0f }));
-    auto mode = ParamOption::Create("mode", { { "Low", 10.0f }, { "High", 30.0f } }, 1);
+    plugin.AddParam(ParamRange::Create("scale", 2.0f, {0.5f, 4.0f}));
+    auto mode = ParamOption::Create("mode", {{"Low", 10.0f}, {"High", 30.0f}}, 1);
     plugin.AddParam(mode);
     auto caption = ParamText::create("caption", "x");
     plugin.AddParam(caption);

@@ -29,9 +29,8 @@ int RunProgramAndSignal(const std::string& program, const std::vector<std::strin
 // interrupts it as a console would: Ctrl-C under Wine (delivered to the
 // child whose command line holds `tag`), Ctrl-Break on Windows proper.
 // Answers its exit code.
-int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& outPath, const std::string& errPath, const std::string& tag,
-                           const std::function<bool()>& ready);
+int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                           const std::string& errPath, const std::string& tag, const std::function<bool()>& ready);
 #endif
 
 // A new empty folder under `parent`, with a trailing separator.

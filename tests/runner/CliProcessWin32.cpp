@@ -62,8 +62,7 @@ struct Child {
 };
 
 Child start(const std::string& program, const std::vector<std::string>& args, const std::string& stdinPath,
-            const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env,
-            DWORD flags) {
+            const std::string& outPath, const std::string& errPath, const std::vector<std::string>& env, DWORD flags) {
     std::string commandLine = quoted(program);
     for (const auto& a : args) commandLine += " " + quoted(a);
 
@@ -118,9 +117,8 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     return finish(c);
 }
 
-int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& outPath, const std::string& errPath, const std::string& tag,
-                           const std::function<bool()>& ready) {
+int RunProgramAndInterrupt(const std::string& program, const std::vector<std::string>& args, const std::string& outPath,
+                           const std::string& errPath, const std::string& tag, const std::function<bool()>& ready) {
     // A process group of its own takes Ctrl-Break alone, and ignores Ctrl-C.
     const bool wine = testtools::UnderWine();
     Child c = start(program, args, kNullDevice, outPath, errPath, {}, wine ? 0 : CREATE_NEW_PROCESS_GROUP);
@@ -129,8 +127,10 @@ int RunProgramAndInterrupt(const std::string& program, const std::vector<std::st
         // Wine hands a Windows program's SIGINT to its console handlers as
         // Ctrl-C, as a terminal's Ctrl-C; the Unix process is the one whose
         // command line holds `tag` (not the shell that looks for it).
-        testtools::RunTool("for p in /proc/[0-9]*; do [ \"${p#/proc/}\" = $$ ] && continue; case \"$(tr '\\000' ' ' "
-                           "2>/dev/null < $p/cmdline)\" in *" + tag + "*) kill -INT \"${p#/proc/}\";; esac; done");
+        testtools::RunTool(
+            "for p in /proc/[0-9]*; do [ \"${p#/proc/}\" = $$ ] && continue; case \"$(tr '\\000' ' ' "
+            "2>/dev/null < $p/cmdline)\" in *" +
+            tag + "*) kill -INT \"${p#/proc/}\";; esac; done");
     } else if (c.started) {
         // A console's Ctrl-C reaches only the whole console; Ctrl-Break
         // reaches the child's own process group.

@@ -100,11 +100,11 @@ protected:
     std::string dir;
 };
 
-#define EXPECT_ONE_LINE(result, code_, text)                                             \
-    do {                                                                                 \
-        EXPECT_EQ((result).code, code_) << (result).err;                                 \
-        EXPECT_NE((result).Line().find(text), std::string::npos) << (result).Line();     \
-        EXPECT_EQ((result).Line().rfind("ffglrun: ", 0), 0u) << (result).Line();         \
+#define EXPECT_ONE_LINE(result, code_, text) \
+    do { \
+        EXPECT_EQ((result).code, code_) << (result).err; \
+        EXPECT_NE((result).Line().find(text), std::string::npos) << (result).Line(); \
+        EXPECT_EQ((result).Line().rfind("ffglrun: ", 0), 0u) << (result).Line(); \
     } while (0)
 
 }  // namespace clitest

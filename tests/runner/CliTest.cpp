@@ -66,7 +66,8 @@ TEST_F(Cli, MissingEglOrTooOldGlIsOneLine) {
     GTEST_SKIP() << "Linux only: EGL and Mesa's variables steer the EGL context; WGL and CGL take no such steering";
 #else  // (not after the skip: MSVC refuses unreachable code)
     const std::string module = Module("FRAMETESTPLUGIN");
-    const std::vector<std::string> args = {"render", module, "--pattern", "gradient", "--size", "8x8", "--out", dir + "o.png"};
+    const std::vector<std::string> args = {"render", module, "--pattern", "gradient",
+                                           "--size", "8x8",  "--out",     dir + "o.png"};
     // Mesa's failure path leaves driver state behind when it unloads, which a
     // sanitizer build would report against ffglrun.
     const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0";
@@ -83,9 +84,14 @@ TEST_F(Cli, MissingEglOrTooOldGlIsOneLine) {
 
 TEST_F(Cli, BadArgumentsAreUsageErrorsNamingTheArgument) {
     const std::string m = Module("FRAMETESTPLUGIN"), out = dir + "o.png";
-    const struct { std::vector<std::string> args; int code; std::string says; } cases[] = {
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string says;
+    } cases[] = {
         {{"--pattern", "gradient", "--set", "Nope=1", "--out", out}, 2, "--set Nope=1: no parameter named 'Nope'"},
-        {{"--pattern", "gradient", "--set", "Standard=lots", "--out", out}, 2,
+        {{"--pattern", "gradient", "--set", "Standard=lots", "--out", out},
+         2,
          "--set Standard=lots: 'Standard' takes a number, not 'lots'"},
         {{"--pattern", "plaid", "--out", out}, 2, "--pattern plaid: unknown pattern"},
         {{"--pattern", "gradient", "--size", "wide", "--out", out}, 2, "--size wide: expected WIDTHxHEIGHT"},
@@ -144,7 +150,10 @@ TEST_F(Cli, BadInputFilesAreNamed) {
     if (tessivar::MediaSupported()) {
         ASSERT_EQ(Run({"render", m, "--pattern", "grid", "--size", "8x8", "--frames", "1", "--out", silent}).code, 0);
     }
-    const struct { std::vector<std::string> args; std::string says; } media_cases[] = {
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } media_cases[] = {
         {{"--input", clip, "--out", out}, media("input file not found: " + clip)},
         {{"--input", notMedia, "--out", out}, media(notMedia + ": not a media file")},
         {{"--input", tone, "--out", out}, media(tone + ": no video stream")},
@@ -179,8 +188,8 @@ TEST_F(Cli, UnwritableOutputFailsBeforeRenderingAndLeavesNothing) {
         rlimit small = old;
         small.rlim_cur = 16 * 1024;
         ::setrlimit(RLIMIT_FSIZE, &small);
-        const Result full = Run({"render", m, "--pattern", "grid", "--size", "256x256", "--frames", "30", "--out",
-                                 dir + "full.mov"});
+        const Result full =
+            Run({"render", m, "--pattern", "grid", "--size", "256x256", "--frames", "30", "--out", dir + "full.mov"});
         ::setrlimit(RLIMIT_FSIZE, &old);
         EXPECT_ONE_LINE(full, 1, "cannot write " + dir + "full.mov: File too large");
     }
@@ -196,7 +205,10 @@ TEST_F(Cli, AnOutputThatIsAnInputIsRefusedFirst) {
     ASSERT_TRUE(tessivar::WritePng(in, Image(4, 4), error)) << error;
     const std::string before = slurp(in);
     fs::copy_file(in, dir + "in7.png");
-    const struct { std::vector<std::string> args; std::string out, input; } cases[] = {
+    const struct {
+        std::vector<std::string> args;
+        std::string out, input;
+    } cases[] = {
         {{"--input", in, "--out", dir + "./in.png"}, dir + "./in.png", in},
         {{"--input", dir + "in7.png", "--out", dir + "in%d.png"}, dir + "in%d.png", dir + "in7.png"},
         {{"--pattern", "grid", "--out", in, "--expect", in}, in, in},
@@ -221,8 +233,8 @@ TEST_F(Cli, AnOutputThatIsAnInputIsRefusedFirst) {
 // run at a frame boundary with 130; whatever the run had written goes, the
 // temporary file of a video too.
 TEST_F(Cli, AnInterruptedRunLeavesNothingBehind) {
-    const std::vector<std::string> render = {"render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size",
-                                             "8x8", "--frames", "10000000", "--out"};
+    const std::vector<std::string> render = {
+        "render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size", "8x8", "--frames", "10000000", "--out"};
     auto args = [&](const std::string& out) {
         auto a = render;
         a.push_back(out);
@@ -270,7 +282,8 @@ TEST_F(Cli, RawStreamWritesOneFramePerWholeFrameRead) {
     EXPECT_EQ(r.out.size(), 3u * 48u);
     // Events go to standard error when standard output carries frames; the
     // trigger raises them once.
-    EXPECT_EQ(r.err, "frame 1: event Standard (0) flags 0x2 -> 0.250000\nframe 1: event Count (12) flags 0x2 -> 7.000000\n");
+    EXPECT_EQ(r.err,
+              "frame 1: event Standard (0) flags 0x2 -> 0.250000\nframe 1: event Count (12) flags 0x2 -> 7.000000\n");
     EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "4x3", "--raw-out"}), 1, "no frame to read");
 }
 
@@ -307,10 +320,13 @@ TEST_F(Cli, InfoJsonDescribesEveryParameterKind) {
 TEST_F(Cli, CheckFailsABrokenModuleOnTheRightRows) {
     const Result r = Run({"check", Module("LEAKYPLUGIN")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.out.find("information record                      FAIL   name field has byte 0x5a after its terminator"),
-              std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find("information record                      FAIL   name field has byte 0x5a after its terminator"),
+        std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("GL state restored after each call       FAIL   after FF_PROCESS_OPENGL (frame 1): viewport"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("11 checks: 9 passed, 2 failed"), std::string::npos) << r.out;
     EXPECT_EQ(r.Line().find("fails 2 of 11 checks"), r.Line().size() - std::string("fails 2 of 11 checks").size());
 }
@@ -336,7 +352,8 @@ TEST_F(Cli, ACrashingModuleIsNamedByEveryCommand) {
     for (const char* row : {"instantiate, process, de-instantiate  ", "GL state restored after each call     ",
                             "no KHR_debug errors                   ", "parameter events delivered and cleared"})
         EXPECT_NE(r.out.find(std::string(row) + "  FAIL   crashed in FF_PROCESS_OPENGL (frame 1): "), std::string::npos)
-            << row << "\n" << r.out;
+            << row << "\n"
+            << r.out;
     EXPECT_NE(r.out.find("11 checks: 7 passed, 4 failed"), std::string::npos) << r.out;
 }
 
@@ -345,14 +362,18 @@ TEST_F(Cli, ACrashingModuleIsNamedByEveryCommand) {
 // range (none at its end), and two modules with one ID in a folder.
 TEST_F(Cli, HintsSettingsAndClashesSayWhatIsWrongInOneLine) {
     const std::string misnamed = Module("MISNAMEDPLUGIN");
-    const std::string hint = "ffglrun: hint: a module made with the Tessivar kit declares each parameter as a GLSL "
-                             "uniform of its name, and parameter 0 'time' is one of the kit's own names; parameter 1 "
-                             "'Edge Amount' is not a GLSL identifier (letters, digits and _, not starting with a digit)";
+    const std::string hint =
+        "ffglrun: hint: a module made with the Tessivar kit declares each parameter as a GLSL "
+        "uniform of its name, and parameter 0 'time' is one of the kit's own names; parameter 1 "
+        "'Edge Amount' is not a GLSL identifier (letters, digits and _, not starting with a digit)";
     const Result rendered = Run({"render", misnamed, "--pattern", "grid", "--size", "32x32", "--out", dir + "o.png"});
     EXPECT_EQ(rendered.code, 1);
-    EXPECT_NE(rendered.err.find(misnamed + ": the module refused to make an instance (FF_INSTANTIATE_GL failed at "
-                                           "32x32)\n" + hint + "\n"),
-              std::string::npos) << rendered.err;
+    EXPECT_NE(rendered.err.find(misnamed +
+                                ": the module refused to make an instance (FF_INSTANTIATE_GL failed at "
+                                "32x32)\n" +
+                                hint + "\n"),
+              std::string::npos)
+        << rendered.err;
     const Result checked = Run({"check", misnamed});
     EXPECT_EQ(checked.code, 1);
     EXPECT_NE(checked.err.find("fails 4 of 11 checks\n" + hint + "\n"), std::string::npos) << checked.err;
@@ -360,8 +381,8 @@ TEST_F(Cli, HintsSettingsAndClashesSayWhatIsWrongInOneLine) {
 
     const std::string m = Module("CRASHINGPLUGIN");
     auto set = [&](const std::string& assignment) {
-        return Run({"render", m, "--pattern", "grid", "--size", "8x8", "--out", dir + "o.png", "--set",
-                    "crash=never", "--set", assignment});
+        return Run({"render", m, "--pattern", "grid", "--size", "8x8", "--out", dir + "o.png", "--set", "crash=never",
+                    "--set", assignment});
     };
     const Result atEnd = set("amount=1"), pastEnd = set("amount=1.5"), lastIndex = set("1=never");
     EXPECT_EQ(atEnd.code, 0);
@@ -391,8 +412,9 @@ TEST_F(Cli, HintsSettingsAndClashesSayWhatIsWrongInOneLine) {
 // module draws nothing, so a golden with one pixel set differs by exactly it.
 TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
     const std::string m = Module("FRAMETESTPLUGIN");
-    const std::vector<std::string> render = {"render", m, "--pattern", "grid", "--size", "8x8", "--frames", "2",
-                                             "--out", dir + "o%d.png", "--expect", dir + "g%d.png"};
+    const std::vector<std::string> render = {
+        "render",   m,   "--pattern", "grid",          "--size",   "8x8",
+        "--frames", "2", "--out",     dir + "o%d.png", "--expect", dir + "g%d.png"};
     auto with = [&](std::vector<std::string> extra) {
         extra.insert(extra.begin(), render.begin(), render.end());
         return Run(extra);
@@ -406,8 +428,11 @@ TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
     golden.At(5, 1)[3] = 2;  // within the default tolerance
     std::string error;
     ASSERT_TRUE(tessivar::WritePng(dir + "g2.png", golden, error)) << error;
-    EXPECT_ONE_LINE(with({}), 1, "frame 2 differs from " + dir + "g2.png: 1 of 64 pixels off by more than 2, worst 200 at "
-                                 "(3,2); diff picture " + dir + "o2.diff.png");
+    EXPECT_ONE_LINE(with({}), 1,
+                    "frame 2 differs from " + dir +
+                        "g2.png: 1 of 64 pixels off by more than 2, worst 200 at "
+                        "(3,2); diff picture " +
+                        dir + "o2.diff.png");
     Image diff;
     ASSERT_TRUE(tessivar::ReadPng(dir + "o2.diff.png", diff, error)) << error;
     EXPECT_GT(diff.At(3, 2)[0], 200);
@@ -416,12 +441,15 @@ TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
     // An open-ended stream is compared at its last frame; the diff goes beside the golden.
     std::ofstream(dir + "in.raw", std::ios::binary) << std::string(3 * 8 * 8 * 4, '\x40');
     EXPECT_ONE_LINE(Run({"render", m, "--raw-in", "8x8", "--expect", dir + "g2.png"}, dir + "in.raw"), 1,
-                    "frame 3 differs from " + dir + "g2.png: 1 of 64 pixels off by more than 2, worst 200 at (3,2); "
-                    "diff picture " + dir + "g2.diff.png");
+                    "frame 3 differs from " + dir +
+                        "g2.png: 1 of 64 pixels off by more than 2, worst 200 at (3,2); "
+                        "diff picture " +
+                        dir + "g2.diff.png");
 
     ASSERT_TRUE(tessivar::WritePng(dir + "g1.png", Image(4, 4), error)) << error;
-    EXPECT_ONE_LINE(with({}), 1, "2 of 2 frames differ from their goldens; first frame 1 differs from " + dir +
-                                     "g1.png: it is 8x8, the golden 4x4");
+    EXPECT_ONE_LINE(with({}), 1,
+                    "2 of 2 frames differ from their goldens; first frame 1 differs from " + dir +
+                        "g1.png: it is 8x8, the golden 4x4");
     // Updating replaces the goldens there (which Windows' C library refuses).
     EXPECT_EQ(with({"--update-expected"}).code, 0);
     EXPECT_EQ(with({}).code, 0);
@@ -432,8 +460,8 @@ TEST_F(Cli, GoldensAreWrittenThenComparedFrameByFrame) {
 // own renderer the tolerance alone holds.
 TEST_F(Cli, GoldensFromAnotherRendererAreHeldToTheLooserRule) {
     const std::string golden = dir + "g.png";
-    const std::vector<std::string> render = {"render", Module("FRAMETESTPLUGIN"), "--pattern", "grid",
-                                             "--size", "20x20", "--expect", golden};
+    const std::vector<std::string> render = {
+        "render", Module("FRAMETESTPLUGIN"), "--pattern", "grid", "--size", "20x20", "--expect", golden};
     std::vector<std::string> update = render;
     update.push_back("--update-expected");
     ASSERT_EQ(Run(update).code, 0);
@@ -457,7 +485,8 @@ TEST_F(Cli, GoldensFromAnotherRendererAreHeldToTheLooserRule) {
     EXPECT_EQ(within.err, "ffglrun: note: golden " + golden + " was made on \"Another Renderer\", this is \"" + here +
                               "\": each channel within 8, up to 4 pixels further off (10 in 1000)\n");
     goldenWith(5, 8, "Another Renderer");
-    EXPECT_ONE_LINE(Run(render), 1, "5 of 400 pixels off by more than 8 (4 may be: the golden was made on another renderer)");
+    EXPECT_ONE_LINE(Run(render), 1,
+                    "5 of 400 pixels off by more than 8 (4 may be: the golden was made on another renderer)");
     goldenWith(4, 9, "Another Renderer");
     EXPECT_ONE_LINE(Run(render), 1, "5 of 400 pixels off by more than 8");
     goldenWith(0, 3, here);
@@ -471,13 +500,16 @@ TEST_F(Cli, PathsBeyondAsciiAreTakenAsGiven) {
     const std::string folder = dir + "caf\xc3\xa9 \xe2\x9c\x93/";  // "cafe" with an acute e, a check mark
     ASSERT_TRUE(fs::create_directory(fs::u8path(folder)));
     const fs::path source = fs::u8path(Module("FRAMETESTPLUGIN"));
-    const std::string module = folder + "m\xc3\xb6" "dule" + source.extension().u8string();
+    const std::string module = folder +
+                               "m\xc3\xb6"
+                               "dule" +
+                               source.extension().u8string();
     fs::copy_file(source, fs::u8path(module));
     const Result info = Run({"info", module});
     EXPECT_EQ(info.code, 0) << info.err;
     const std::string out = folder + "\xc3\xb6ut.png", golden = folder + "g\xc3\xb6lden.png";
-    const std::vector<std::string> render = {"render", module, "--pattern", "grid", "--size", "8x8",
-                                             "--out", out, "--expect", golden, "--update-expected"};
+    const std::vector<std::string> render = {"render", module, "--pattern", "grid", "--size",           "8x8",
+                                             "--out",  out,    "--expect",  golden, "--update-expected"};
     const Result made = Run(render);
     EXPECT_EQ(made.code, 0) << made.err;
     Image picture;
@@ -486,7 +518,9 @@ TEST_F(Cli, PathsBeyondAsciiAreTakenAsGiven) {
     EXPECT_TRUE(tessivar::ReadPng(out, picture, error)) << error;
     if (!tessivar::MediaSupported()) return;
     // A clip in and a video out through FFmpeg's own file calls.
-    const std::string clip = folder + "cl\xc3\xadp.mkv", video = folder + "v\xc3\xad" "deo \xe2\x9c\x93.mp4";
+    const std::string clip = folder + "cl\xc3\xadp.mkv", video = folder +
+                                                                 "v\xc3\xad"
+                                                                 "deo \xe2\x9c\x93.mp4";
     ASSERT_EQ(Run({"render", module, "--pattern", "grid", "--size", "16x16", "--frames", "2", "--out", clip}).code, 0);
     const Result through = Run({"render", module, "--input", clip, "--out", video});
     EXPECT_EQ(through.code, 0) << through.err;
@@ -527,7 +561,8 @@ TEST_F(Cli, SoakFailsATextureOrHeapKeptPerCycle) {
     const std::string m = Module("LEAKYPLUGIN");
     EXPECT_ONE_LINE(Run({"soak", m, "--cycles", "100"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=texture"}), 1,
                     m + " fails the soak: instances: GL objects left behind (textures: ");
-    const Result heap = Run({"soak", m, "--cycles", "200", "--json"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=heap"});
+    const Result heap =
+        Run({"soak", m, "--cycles", "200", "--json"}, clitest::kNullDevice, {"LEAKY_PLUGIN_FAULT=heap"});
     EXPECT_EQ(heap.code, 1);
     const auto j = nlohmann::json::parse(heap.out);
     EXPECT_EQ(j["passed"], false);
@@ -547,7 +582,8 @@ TEST_F(Cli, BenchReportsItsTimesAsJson) {
     EXPECT_EQ(b["width"], 8);
     EXPECT_EQ(b["frames"], 3);
     for (const char* key : {"module_ms", "floor_ms"})
-        for (const char* stat : {"min", "median", "mean", "frames_per_second"}) EXPECT_GT(b[key][stat], 0.0) << key << stat;
+        for (const char* stat : {"min", "median", "mean", "frames_per_second"})
+            EXPECT_GT(b[key][stat], 0.0) << key << stat;
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ TEST(ColourPlan, UntaggedClipsAreReadAsPlayersGuessAndTagsAreKept) {
 
 TEST(ColourPlan, EachContainerGetsTheShallowestFormatThatHoldsTheSource) {
     const PixelFormat yuva420p{"yuva420p", 8, false, true}, yuv420p10{"yuv420p10le", 10, false, false},
-        yuv420p12{"yuv420p12le", 12, false, false}, yuv420p{"yuv420p", 8, false, false},
-        bgra{"bgra", 8, true, true}, gbrap16{"gbrap16le", 16, true, true};
+        yuv420p12{"yuv420p12le", 12, false, false}, yuv420p{"yuv420p", 8, false, false}, bgra{"bgra", 8, true, true},
+        gbrap16{"gbrap16le", 16, true, true};
     const std::vector<PixelFormat> vp9 = {yuv420p10, yuva420p, yuv420p12}, ffv1 = {bgra, gbrap16};
     const ColourTags hd = tags(1, 1, 1, 1);
     EXPECT_EQ(ChooseEncoding(vp9, hd, 8, true, 64, 48).pixels.name, "yuva420p");

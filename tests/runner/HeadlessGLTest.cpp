@@ -12,9 +12,9 @@
 
 namespace {
 
-using testhost::GLTest;
 using tessivar::Image;
 using tessivar::InputTexture;
+using testhost::GLTest;
 
 TEST_F(GLTest, InputTexturePlacesImageBottomLeftAndPadsTheRest) {
     Image img(2, 2);  // rows top first: green 20 on the top row, 21 on the bottom
@@ -34,8 +34,8 @@ TEST_F(GLTest, InputTexturePlacesImageBottomLeftAndPadsTheRest) {
     glReadPixels(0, 0, 4, 4, GL_RGBA, GL_UNSIGNED_BYTE, px);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glDeleteFramebuffers(1, &fbo);
-    EXPECT_EQ(px[1], 21);                 // (0,0) in GL = image row 1
-    EXPECT_EQ(px[(1 * 4 + 0) * 4 + 1], 20);  // GL row 1 = image row 0
+    EXPECT_EQ(px[1], 21);                      // (0,0) in GL = image row 1
+    EXPECT_EQ(px[(1 * 4 + 0) * 4 + 1], 20);    // GL row 1 = image row 0
     EXPECT_EQ(px[(3 * 4 + 3) * 4 + 0], 0x11);  // padding
     EXPECT_EQ(px[(3 * 4 + 3) * 4 + 3], 0x44);
 }

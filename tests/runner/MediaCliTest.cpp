@@ -51,19 +51,27 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
     // transparent bars (silent).
     mediatest::WriteToneWav(dir + "tone.wav", 8000, 2.0, 60, 1.0);
     ASSERT_EQ(Run({"render", Module("QUICKSTARTSOURCE"), "--audio", dir + "tone.wav", "--size", "64x48", "--frames",
-                   "8", "--fps", "4", "--out", dir + "lit.mkv"}).code, 0);
+                   "8", "--fps", "4", "--out", dir + "lit.mkv"})
+                  .code,
+              0);
     ASSERT_EQ(Run({"render", tessivar, "--pattern", "alpha-bars", "--size", "64x48", "--frames", "8", "--fps", "4",
-                   "--set", "Show Guides=off", "--set", "Auto Bounds=off", "--out", dir + "bars.mkv"}).code, 0);
+                   "--set", "Show Guides=off", "--set", "Auto Bounds=off", "--out", dir + "bars.mkv"})
+                  .code,
+              0);
     EXPECT_TRUE(HasAudio(dir + "lit.mkv"));
     EXPECT_FALSE(HasAudio(dir + "bars.mkv"));
     // The spectrum of each frame ends at its time: black before the tone, lit after.
     const auto lit = Frames(dir + "lit.mkv");
     ASSERT_EQ(lit.size(), 8u);
-    EXPECT_EQ(mediatest::MeanDifference(lit[2].first, Image(64, 48), false), 0.0);  // 0.5 s
+    EXPECT_EQ(mediatest::MeanDifference(lit[2].first, Image(64, 48), false), 0.0);   // 0.5 s
     EXPECT_GT(mediatest::MeanDifference(lit[7].first, Image(64, 48), false), 32.0);  // 1.75 s
 
     // The tolerance is a mean difference per channel value: 4:2:0 blurs the bars' edges.
-    const struct { const char* in, *ext; bool alpha, audio; double tolerance; } cases[] = {
+    const struct {
+        const char *in, *ext;
+        bool alpha, audio;
+        double tolerance;
+    } cases[] = {
         {"lit.mkv", "mov", true, true, 0.05},
         {"lit.mkv", "mkv", true, true, 0.0},
         {"bars.mkv", "webm", true, false, 6.0},
@@ -73,12 +81,13 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
         SCOPED_TRACE(c.ext);
         const std::string out = dir + "out." + c.ext;
         // Fitted to the whole canvas, the warp passes the picture through.
-        const Result r = Run({"render", tessivar, "--input", dir + c.in, "--start", "0.75", "--frames", "4", "--set",
-                              "Show Guides=off", "--set", "Auto Bounds=off", "--set", "Input Aspect=1.3333333",
-                              "--out", out});
+        const Result r =
+            Run({"render", tessivar, "--input", dir + c.in, "--start", "0.75", "--frames", "4", "--set",
+                 "Show Guides=off", "--set", "Auto Bounds=off", "--set", "Input Aspect=1.3333333", "--out", out});
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err.find("ffglrun: note: " + out + " keeps no alpha; frames are composited over black"),
-                  c.alpha ? std::string::npos : 0u) << r.err;
+                  c.alpha ? std::string::npos : 0u)
+            << r.err;
         EXPECT_EQ(HasAudio(out), c.audio);
         const auto source = Frames(dir + c.in), result = Frames(out);
         ASSERT_EQ(result.size(), 4u);
@@ -88,12 +97,14 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
             if (!c.alpha)
                 for (size_t p = 0; p < expected.rgba.size(); p += 4)
                     for (size_t k = 0; k < 4; ++k)
-                        expected.rgba[p + k] = uint8_t(k == 3 ? 255 : (expected.rgba[p + k] * expected.rgba[p + 3] + 127) / 255);
+                        expected.rgba[p + k] =
+                            uint8_t(k == 3 ? 255 : (expected.rgba[p + k] * expected.rgba[p + 3] + 127) / 255);
             EXPECT_LE(mediatest::MeanDifference(result[i].first, expected, true), c.tolerance) << "frame " << i;
         }
     }
     // A clip shorter than --frames ends the run with its last frame written.
-    ASSERT_EQ(Run({"render", tessivar, "--input", dir + "bars.mkv", "--frames", "100", "--out", dir + "last.png"}).code, 0);
+    ASSERT_EQ(Run({"render", tessivar, "--input", dir + "bars.mkv", "--frames", "100", "--out", dir + "last.png"}).code,
+              0);
     Image last;
     std::string error;
     EXPECT_TRUE(tessivar::ReadPng(dir + "last.png", last, error) && last.width == 64) << error;
@@ -103,8 +114,10 @@ TEST_F(MediaCli, ClipsPassThroughTessivarIntoEveryContainerWithTheirAudio) {
 // decodes fails. Pictures wider than GL renders are refused from the header.
 TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
     // 4 s at 10 frames/s, its index up front, as a download would have it.
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=10 -t 4 -pix_fmt yuv420p -g 10 "
-                                  "-movflags +faststart " + dir + "whole.mp4"));
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=10 -t 4 -pix_fmt yuv420p -g 10 "
+                          "-movflags +faststart " +
+                          dir + "whole.mp4"));
     const size_t size = size_t(std::filesystem::file_size(dir + "whole.mp4"));
     mediatest::Truncate(dir + "whole.mp4", dir + "half.mp4", size / 2);
     mediatest::Truncate(dir + "whole.mp4", dir + "head.mp4", 3000);
@@ -113,7 +126,8 @@ TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
     EXPECT_EQ(half.err, "ffglrun: note: " + dir + "half.mp4: 1 damaged packet(s) skipped (at 2.000 s)\n");
     EXPECT_EQ(Frames(dir + "half.mkv").size(), 20u);
     // The decoder, ahead of the render, is stopped when --frames is reached.
-    const Result three = Run({"render", tessivar, "--input", dir + "whole.mp4", "--frames", "3", "--out", dir + "3.mkv"});
+    const Result three =
+        Run({"render", tessivar, "--input", dir + "whole.mp4", "--frames", "3", "--out", dir + "3.mkv"});
     ASSERT_EQ(three.code, 0) << three.err;
     EXPECT_EQ(Frames(dir + "3.mkv").size(), 3u);
     EXPECT_ONE_LINE(Run({"render", tessivar, "--input", dir + "head.mp4", "--out", dir + "head.mkv"}), 1,
@@ -135,8 +149,9 @@ TEST_F(MediaCli, DamagedClipsKeepTheirWholeFramesAndOversizedOnesAreRefused) {
 // Tessivar fitted to the whole canvas passes the picture through.
 std::vector<std::string> identity(const std::string& module, const std::string& in, const std::string& out,
                                   const char* aspect, const char* convert = "auto") {
-    return {"render", module, "--input", in, "--set", "Show Guides=off", "--set", "Auto Bounds=off",
-            "--set", std::string("Input Aspect=") + aspect, "--out", out, "--convert", convert};
+    return {"render",          module,  "--input",         in,      "--set",
+            "Show Guides=off", "--set", "Auto Bounds=off", "--set", std::string("Input Aspect=") + aspect,
+            "--out",           out,     "--convert",       convert};
 }
 
 // Who converts the pixels: auto packs on the GL and (on llvmpipe) decodes
@@ -147,9 +162,11 @@ const char* const kConvertModes[] = {"auto", "gl", "cpu"};
 // each frame's time, and its audio keeps its place beside them.
 TEST_F(MediaCli, VariableRateClipsKeepTheirTimesAndTheirAudioInStep) {
     const std::string in = dir + "vfr.mp4";
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=30 -f lavfi -i sine=sample_rate=48000 "
-                                  "-vf \"select='lt(mod(n,10),3)+eq(mod(n,10),7)'\" -vsync vfr -t 2 "
-                                  "-c:v libx264 -pix_fmt yuv420p -c:a aac " + in));
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=30 -f lavfi -i sine=sample_rate=48000 "
+                          "-vf \"select='lt(mod(n,10),3)+eq(mod(n,10),7)'\" -vsync vfr -t 2 "
+                          "-c:v libx264 -pix_fmt yuv420p -c:a aac " +
+                          in));
     const auto source = Frames(in);
     ASSERT_EQ(source.size(), 24u);
     const std::string startsBefore = mediatest::Probe(in, "-show_entries stream=codec_type,start_time");
@@ -174,65 +191,76 @@ TEST_F(MediaCli, ColoursRoundTripThroughEveryContainer) {
     const std::string in = dir + "bars.mkv";
     // (ffmpeg 7 tags the stream as its frames are tagged, so the frames are
     // tagged too: setparams; ffmpeg 5 takes the encoder's options.)
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i smptehdbars=size=128x72:rate=10 -frames:v 2 "
-                                  "-vf setparams=colorspace=bt709:color_primaries=bt709:color_trc=bt709:range=tv "
-                                  "-c:v libx264 -qp 0 -pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 "
-                                  "-color_trc bt709 -color_range tv " + in));
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i smptehdbars=size=128x72:rate=10 -frames:v 2 "
+                          "-vf setparams=colorspace=bt709:color_primaries=bt709:color_trc=bt709:range=tv "
+                          "-c:v libx264 -qp 0 -pix_fmt yuv444p -colorspace bt709 -color_primaries bt709 "
+                          "-color_trc bt709 -color_range tv " +
+                          in));
     ASSERT_NE(mediatest::Probe(in, "-show_entries stream=color_primaries").find("=bt709"), std::string::npos);
     const auto source = mediatest::DecodeRgb24(in, dir + "in.rgb");
     for (const char* convert : kConvertModes)
-    for (const char* ext : {"mov", "mkv", "webm", "mp4"}) {
-        SCOPED_TRACE(std::string(ext) + " --convert " + convert);
-        const std::string out = dir + "out." + ext;
-        const Result r = Run(identity(tessivar, in, out, "1.7777778", convert));
-        ASSERT_EQ(r.code, 0) << r.err;
-        const auto result = mediatest::DecodeRgb24(out, dir + "out.rgb");
-        ASSERT_EQ(result.size(), source.size());
-        const auto error = mediatest::Errors(source, result, 128);
-        std::printf("colour round trip .%s, --convert %s: median %d, mean %.2f; flat areas worst %d, mean %.2f\n",
-                    ext, convert, error.median, error.mean, error.flatWorst, error.flatMean);
-        // 4:2:0 (.webm, .mp4) blurs colour a pixel or two beyond an edge.
-        EXPECT_LE(error.median, 2);
-        EXPECT_LE(error.flatMean, 2.0);
-        if (std::string(ext) == "mov" || std::string(ext) == "mkv") {
-            EXPECT_LE(error.flatWorst, 2);
+        for (const char* ext : {"mov", "mkv", "webm", "mp4"}) {
+            SCOPED_TRACE(std::string(ext) + " --convert " + convert);
+            const std::string out = dir + "out." + ext;
+            const Result r = Run(identity(tessivar, in, out, "1.7777778", convert));
+            ASSERT_EQ(r.code, 0) << r.err;
+            const auto result = mediatest::DecodeRgb24(out, dir + "out.rgb");
+            ASSERT_EQ(result.size(), source.size());
+            const auto error = mediatest::Errors(source, result, 128);
+            std::printf("colour round trip .%s, --convert %s: median %d, mean %.2f; flat areas worst %d, mean %.2f\n",
+                        ext, convert, error.median, error.mean, error.flatWorst, error.flatMean);
+            // 4:2:0 (.webm, .mp4) blurs colour a pixel or two beyond an edge.
+            EXPECT_LE(error.median, 2);
+            EXPECT_LE(error.flatMean, 2.0);
+            if (std::string(ext) == "mov" || std::string(ext) == "mkv") {
+                EXPECT_LE(error.flatWorst, 2);
+            }
+            const std::string tags =
+                mediatest::Probe(out, "-select_streams v -show_entries stream=color_space,color_primaries");
+            EXPECT_NE(tags.find(std::string(ext) == "mkv" ? "color_space=gbr" : "color_space=bt709"), std::string::npos)
+                << tags;
+            const std::string frame = mediatest::Probe(out,
+                                                       "-select_streams v -read_intervals %+#1 -show_entries "
+                                                       "frame=color_space,color_primaries");
+            EXPECT_NE(frame.find("color_primaries=bt709"), std::string::npos) << frame;
         }
-        const std::string tags = mediatest::Probe(out, "-select_streams v -show_entries stream=color_space,color_primaries");
-        EXPECT_NE(tags.find(std::string(ext) == "mkv" ? "color_space=gbr" : "color_space=bt709"), std::string::npos)
-            << tags;
-        const std::string frame = mediatest::Probe(out, "-select_streams v -read_intervals %+#1 -show_entries "
-                                                        "frame=color_space,color_primaries");
-        EXPECT_NE(frame.find("color_primaries=bt709"), std::string::npos) << frame;
-    }
 }
 
 // A 10-bit ramp tagged PQ over BT.2020 keeps its levels (8 bits would leave
 // at most 220) and its tags, untouched, in every container.
 TEST_F(MediaCli, DeepClipsKeepTheirLevelsAndTheirHdrTags) {
     const std::string in = dir + "ramp.mkv";
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i nullsrc=size=1024x256:rate=10 -frames:v 2 -vf "
-                                  "\"format=yuv444p10le,geq=lum='64+X*876/1023':cb=512:cr=512,"
-                                  "setparams=colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084:range=tv\" "
-                                  "-c:v ffv1 -colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084 "
-                                  "-color_range tv " + in));
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i nullsrc=size=1024x256:rate=10 -frames:v 2 -vf "
+                          "\"format=yuv444p10le,geq=lum='64+X*876/1023':cb=512:cr=512,"
+                          "setparams=colorspace=bt2020nc:color_primaries=bt2020:color_trc=smpte2084:range=tv\" "
+                          "-c:v ffv1 -colorspace bt2020nc -color_primaries bt2020 -color_trc smpte2084 "
+                          "-color_range tv " +
+                          in));
     ASSERT_NE(mediatest::Probe(in, "-show_entries stream=color_transfer").find("=smpte2084"), std::string::npos);
     const int levelsIn = mediatest::GreenLevels(in, dir + "in.rgb48");
     EXPECT_GE(levelsIn, 870);
-    const struct { const char* ext; int atLeast; } cases[] = {{"mov", 870}, {"mkv", 870}, {"webm", 600}, {"mp4", 600}};
+    const struct {
+        const char* ext;
+        int atLeast;
+    } cases[] = {{"mov", 870}, {"mkv", 870}, {"webm", 600}, {"mp4", 600}};
     for (const char* convert : kConvertModes)
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.ext) + " --convert " + convert);
-        const std::string out = dir + "out." + c.ext;
-        const Result r = Run(identity(tessivar, in, out, "4", convert));
-        ASSERT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(r.err.find("bits a channel"), std::string::npos) << r.err;
-        const int levels = mediatest::GreenLevels(out, dir + "out.rgb48");
-        std::printf("10-bit ramp of %d levels into .%s, --convert %s: %d levels\n", levelsIn, c.ext, convert, levels);
-        EXPECT_GE(levels, c.atLeast);
-        const std::string tags = mediatest::Probe(out, "-select_streams v -show_entries stream=color_transfer,color_primaries");
-        EXPECT_NE(tags.find("color_transfer=smpte2084"), std::string::npos) << tags;
-        EXPECT_NE(tags.find("color_primaries=bt2020"), std::string::npos) << tags;
-    }
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.ext) + " --convert " + convert);
+            const std::string out = dir + "out." + c.ext;
+            const Result r = Run(identity(tessivar, in, out, "4", convert));
+            ASSERT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(r.err.find("bits a channel"), std::string::npos) << r.err;
+            const int levels = mediatest::GreenLevels(out, dir + "out.rgb48");
+            std::printf("10-bit ramp of %d levels into .%s, --convert %s: %d levels\n", levelsIn, c.ext, convert,
+                        levels);
+            EXPECT_GE(levels, c.atLeast);
+            const std::string tags =
+                mediatest::Probe(out, "-select_streams v -show_entries stream=color_transfer,color_primaries");
+            EXPECT_NE(tags.find("color_transfer=smpte2084"), std::string::npos) << tags;
+            EXPECT_NE(tags.find("color_primaries=bt2020"), std::string::npos) << tags;
+        }
 }
 
 // A phone's clip turned a quarter by its display matrix comes out upright,
@@ -242,13 +270,16 @@ TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
     // (ffmpeg writes the display matrix when it copies the stream, not when it
     // encodes: ffmpeg 7 as the input's -display_rotation, ffmpeg 5 as the
     // output's rotate tag, which later versions pass over without a word.)
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
-                                  "-pix_fmt yuv444p " + dir + "stored.mp4"));
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 2 -c:v libx264 -qp 0 "
+                          "-pix_fmt yuv444p " +
+                          dir + "stored.mp4"));
     ASSERT_TRUE(mediatest::Ffmpeg("-display_rotation:v:0 -90 -i " + dir + "stored.mp4 -c copy " + turned) ||
                 mediatest::Ffmpeg("-i " + dir + "stored.mp4 -c copy -metadata:s:v:0 rotate=90 " + turned));
     const std::string matrix = mediatest::Probe(turned, "-show_entries stream_side_data=rotation");
     ASSERT_NE(matrix.find("90\n"), std::string::npos) << matrix;  // ffprobe 5 says 90, ffprobe 7 -90
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=48x36:rate=10 -frames:v 2 -vf setsar=4/3 -pix_fmt yuv420p " + wide));
+    ASSERT_TRUE(mediatest::Ffmpeg(
+        "-f lavfi -i testsrc2=size=48x36:rate=10 -frames:v 2 -vf setsar=4/3 -pix_fmt yuv420p " + wide));
     for (const char* convert : kConvertModes) {
         SCOPED_TRACE(convert);
         const Result r = Run(identity(tessivar, turned, dir + "upright.mkv", "0.75", convert));
@@ -265,7 +296,8 @@ TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
         const std::string out = dir + "wide." + ext;
         ASSERT_EQ(Run(identity(tessivar, wide, out, "1.3333333")).code, 0) << ext;
         EXPECT_NE(mediatest::Probe(out, "-show_entries stream=sample_aspect_ratio").find("sample_aspect_ratio=4:3"),
-                  std::string::npos) << ext;
+                  std::string::npos)
+            << ext;
     }
 }
 
@@ -274,13 +306,19 @@ TEST_F(MediaCli, TurnedAndAnamorphicClipsComeOutAsTheyAreShown) {
 // and --audio alone sets how long a render of patterns lasts.
 TEST_F(MediaCli, EveryAudioTrackComesAlongOrIsReencodedWithANote) {
     const std::string in = dir + "tracks.mkv";
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -f lavfi -i sine=sample_rate=48000 "
-                                  "-f lavfi -i sine=frequency=880:sample_rate=48000 -map 0 -map 1 -map 2 -t 1 "
-                                  "-c:v ffv1 -c:a:0 aac -c:a:1 libopus -metadata:s:a:0 language=eng "
-                                  "-metadata:s:a:1 language=fra " + in));
-    const struct { const char* ext; const char* codecs; const char* note; } cases[] = {
+    ASSERT_TRUE(
+        mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -f lavfi -i sine=sample_rate=48000 "
+                          "-f lavfi -i sine=frequency=880:sample_rate=48000 -map 0 -map 1 -map 2 -t 1 "
+                          "-c:v ffv1 -c:a:0 aac -c:a:1 libopus -metadata:s:a:0 language=eng "
+                          "-metadata:s:a:1 language=fra " +
+                          in));
+    const struct {
+        const char* ext;
+        const char* codecs;
+        const char* note;
+    } cases[] = {
         {"mkv", "aac,opus", nullptr},
-        {"mov", "aac,aac", "audio track 2 (opus) of " },
+        {"mov", "aac,aac", "audio track 2 (opus) of "},
         {"webm", "opus,opus", "audio track 1 (aac) of "},
     };
     for (const auto& c : cases) {
@@ -290,9 +328,11 @@ TEST_F(MediaCli, EveryAudioTrackComesAlongOrIsReencodedWithANote) {
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(mediatest::AudioCodecs(out), c.codecs);
         const std::string languages = mediatest::Probe(out, "-select_streams a -show_entries stream_tags=language");
-        EXPECT_NE(languages.find("language=eng\n[/STREAM]\n[STREAM]\nTAG:language=fra"), std::string::npos) << languages;
+        EXPECT_NE(languages.find("language=eng\n[/STREAM]\n[STREAM]\nTAG:language=fra"), std::string::npos)
+            << languages;
         if (c.note)
-            EXPECT_NE(r.err.find("ffglrun: note: " + out + ": " + c.note + in + " is re-encoded"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("ffglrun: note: " + out + ": " + c.note + in + " is re-encoded"), std::string::npos)
+                << r.err;
         else
             EXPECT_EQ(r.err, "");
     }
@@ -314,7 +354,11 @@ namespace {
 TEST_F(MediaCli, StatsNameTheConversionsAndEveryStage) {
     const std::string in = dir + "clip.mp4";
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 6 -pix_fmt yuv420p " + in));
-    const struct { const char* convert; const char* in; const char* out; } cases[] = {
+    const struct {
+        const char* convert;
+        const char* in;
+        const char* out;
+    } cases[] = {
         {"gl", "gl (yuv420p bt601 limited)", "gl (yuv420p bt601 limited)"},
         {"cpu", "swscale", "swscale"},
         {"auto", "swscale", "gl (yuv420p bt601 limited)"},  // the suite renders on llvmpipe

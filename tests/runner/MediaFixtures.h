@@ -30,7 +30,8 @@ inline void WriteToneWav(const std::string& path, uint32_t rate, double seconds,
     put(n * 2, 4);
     for (uint32_t i = 0; i < n; ++i) {
         const double t = double(i) / rate;
-        put(uint16_t(int16_t(t >= toneFrom ? std::lround(32767 * std::sin(2 * 3.14159265358979323846 * hz * t)) : 0)), 2);
+        put(uint16_t(int16_t(t >= toneFrom ? std::lround(32767 * std::sin(2 * 3.14159265358979323846 * hz * t)) : 0)),
+            2);
     }
 }
 

@@ -136,7 +136,7 @@ ModuleInfo sampleInfo() {
     mode.elements = {{"Add", 0.0f}, {"Multiply", 1.0f}, {"Screen", 2.0f}};
     add("Caption", FF_TYPE_TEXT);
     add("Spectrum", FF_TYPE_BUFFER);
-    add("mode", FF_TYPE_STANDARD);  // differs from "Mode" only by case
+    add("mode", FF_TYPE_STANDARD);              // differs from "Mode" only by case
     add("falloffStartRadi", FF_TYPE_STANDARD);  // "falloffStartRadius", cut to 16 by the record
     add("innerRadiusOfThe", FF_TYPE_STANDARD);  // two names cut to the same 16
     add("innerRadiusOfThe", FF_TYPE_STANDARD);
@@ -145,13 +145,20 @@ ModuleInfo sampleInfo() {
 
 TEST(ParamSetting, ResolvesNamesAndIndicesAndParsesEachType) {
     const ModuleInfo info = sampleInfo();
-    const struct { const char* arg; uint32_t index; float value; } cases[] = {
-        {"Show Guides=off", 0, 0}, {"show guides=ON", 0, 1},
+    const struct {
+        const char* arg;
+        uint32_t index;
+        float value;
+    } cases[] = {
+        {"Show Guides=off", 0, 0},
+        {"show guides=ON", 0, 1},
         {"1=2.5", 1, 2.5f},  // by index, sent unclamped
-        {"Mode=screen", 2, 2}, {"Mode=1", 2, 1},
+        {"Mode=screen", 2, 2},
+        {"Mode=1", 2, 1},
         {"mode=0.25", 5, 0.25f},  // exact case wins
-        {"falloffStartRadius=0.5", 6, 0.5f}, {"falloffStartRadi=0.75", 6, 0.75f},  // the full name, or as cut
-        {"8=1", 8, 1},  // the last index
+        {"falloffStartRadius=0.5", 6, 0.5f},
+        {"falloffStartRadi=0.75", 6, 0.75f},  // the full name, or as cut
+        {"8=1", 8, 1},                        // the last index
     };
     ParamSetting s;
     std::string error;
@@ -177,7 +184,9 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
     const ModuleInfo info = sampleInfo();
     ParamSetting s;
     std::string error;
-    const struct { const char* arg, *says; } cases[] = {
+    const struct {
+        const char *arg, *says;
+    } cases[] = {
         {"Show Guides", "expected NAME=VALUE"},
         {"=1", "expected NAME=VALUE"},
         {"9=1", "no parameter 9 in sample.so: its parameters are numbered 0 to 8"},
@@ -190,7 +199,7 @@ TEST(ParamSetting, RefusesWithOneLineNamingTheArgument) {
         {"Mode=3", "has no option '3'"},
         {"Mode=0.5", "has no option '0.5'"},
         {"Spectrum=1", "is a buffer"},
-        {"MODE=1", "no parameter named 'MODE'"},  // two parameters match ignoring case
+        {"MODE=1", "no parameter named 'MODE'"},           // two parameters match ignoring case
         {"Input Aspect Ratio X=1", "no parameter named"},  // longer than 16, but no name was cut
         {"falloffStartRad=1", "no parameter named"},
         {"innerRadiusOfTheCircle=1", "parameters 7 and 8 are both shown as 'innerRadiusOfThe'"},
@@ -217,31 +226,39 @@ TEST(UniformNameHint, NamesEachParameterThatCannotBeAUniformAndWhy) {
         }
         return info;
     };
-    const ModuleInfo fine = module(FF_EFFECT, {{"amount", FF_TYPE_STANDARD}, {"_2nd", FF_TYPE_BOOLEAN},
-                                               {"tint", FF_TYPE_RED}, {"tint_green", FF_TYPE_GREEN},
-                                               {"tint_blue", FF_TYPE_BLUE}, {"time", FF_TYPE_BUFFER},
+    const ModuleInfo fine = module(FF_EFFECT, {{"amount", FF_TYPE_STANDARD},
+                                               {"_2nd", FF_TYPE_BOOLEAN},
+                                               {"tint", FF_TYPE_RED},
+                                               {"tint_green", FF_TYPE_GREEN},
+                                               {"tint_blue", FF_TYPE_BLUE},
+                                               {"time", FF_TYPE_BUFFER},
                                                {"textureSrc", FF_TYPE_STANDARD}});
     EXPECT_EQ(UniformNameHint(fine), "");
 
-    const ModuleInfo broken = module(
-        FF_EFFECT, {{"amount", FF_TYPE_STANDARD}, {"time", FF_TYPE_STANDARD}, {"Edge Amount", FF_TYPE_STANDARD},
-                    {"2nd", FF_TYPE_STANDARD}, {"sample", FF_TYPE_OPTION}, {"gl_Size", FF_TYPE_STANDARD},
-                    {"inputTexture", FF_TYPE_STANDARD}, {"amount", FF_TYPE_INTEGER}, {"mix", FF_TYPE_STANDARD}});
+    const ModuleInfo broken = module(FF_EFFECT, {{"amount", FF_TYPE_STANDARD},
+                                                 {"time", FF_TYPE_STANDARD},
+                                                 {"Edge Amount", FF_TYPE_STANDARD},
+                                                 {"2nd", FF_TYPE_STANDARD},
+                                                 {"sample", FF_TYPE_OPTION},
+                                                 {"gl_Size", FF_TYPE_STANDARD},
+                                                 {"inputTexture", FF_TYPE_STANDARD},
+                                                 {"amount", FF_TYPE_INTEGER},
+                                                 {"mix", FF_TYPE_STANDARD}});
     const std::string hint = UniformNameHint(broken);
-    EXPECT_EQ(hint.rfind("hint: a module made with the Tessivar kit declares each parameter as a GLSL uniform", 0),
-              0u);
+    EXPECT_EQ(hint.rfind("hint: a module made with the Tessivar kit declares each parameter as a GLSL uniform", 0), 0u);
     EXPECT_EQ(hint.find('\n'), std::string::npos);
-    for (const char* says : {"parameter 1 'time' is one of the kit's own names",
-                             "parameter 2 'Edge Amount' is not a GLSL identifier", "parameter 3 '2nd' is not",
-                             "parameter 4 'sample' is a GLSL keyword", "parameter 5 'gl_Size' starts with gl_",
-                             "parameter 6 'inputTexture' is one of the kit's own names",
-                             "parameter 7 'amount' is the name of parameter 0 too",
-                             "parameter 8 'mix' hides GLSL's function mix()"})
+    for (const char* says :
+         {"parameter 1 'time' is one of the kit's own names", "parameter 2 'Edge Amount' is not a GLSL identifier",
+          "parameter 3 '2nd' is not", "parameter 4 'sample' is a GLSL keyword", "parameter 5 'gl_Size' starts with gl_",
+          "parameter 6 'inputTexture' is one of the kit's own names",
+          "parameter 7 'amount' is the name of parameter 0 too", "parameter 8 'mix' hides GLSL's function mix()"})
         EXPECT_NE(hint.find(says), std::string::npos) << says << "\n" << hint;
     EXPECT_EQ(hint.find("parameter 0 'amount'"), std::string::npos);
 
-    const ModuleInfo mixer = module(FF_MIXER, {{"mixVal", FF_TYPE_STANDARD}, {"inputTexture", FF_TYPE_STANDARD},
-                                               {"mixVal", FF_TYPE_STANDARD}, {"i_uv_src", FF_TYPE_STANDARD}});
+    const ModuleInfo mixer = module(FF_MIXER, {{"mixVal", FF_TYPE_STANDARD},
+                                               {"inputTexture", FF_TYPE_STANDARD},
+                                               {"mixVal", FF_TYPE_STANDARD},
+                                               {"i_uv_src", FF_TYPE_STANDARD}});
     const std::string mixed = UniformNameHint(mixer);
     EXPECT_EQ(mixed.find("'inputTexture'"), std::string::npos) << mixed;
     EXPECT_NE(mixed.find("parameter 2 'mixVal' is the name of parameter 0 too"), std::string::npos) << mixed;
@@ -252,12 +269,16 @@ TEST(UniformNameHint, NamesEachParameterThatCannotBeAUniformAndWhy) {
 // lasting jumps are excused; steady growth, also within a jumping block, and
 // jumps in every block, are not.
 TEST(SoakHeap, TwoDriverJumpsAreExcusedSteadyGrowthIsNot) {
-    const struct { std::vector<long> floors; double perCycle; bool passes; } cases[] = {
-        {{1000, 1000, 481000, 481000, 546536, 546536}, 0.0, true},  // as Mesa's two jumps came in CI
-        {{1000, 5800, 10600, 15400, 20200, 25000}, 48.0, false},     // 48 bytes a cycle
+    const struct {
+        std::vector<long> floors;
+        double perCycle;
+        bool passes;
+    } cases[] = {
+        {{1000, 1000, 481000, 481000, 546536, 546536}, 0.0, true},     // as Mesa's two jumps came in CI
+        {{1000, 5800, 10600, 15400, 20200, 25000}, 48.0, false},       // 48 bytes a cycle
         {{0, 100000, 200000, 300000, 400000, 500000}, 1000.0, false},  // a jump every block
-        {{0, 6400, 492800}, 64.0, false},  // 64 bytes a cycle beside a driver jump
-        {{0, 2000000}, 0.0, false},                                   // one jump past 1 MiB
+        {{0, 6400, 492800}, 64.0, false},                              // 64 bytes a cycle beside a driver jump
+        {{0, 2000000}, 0.0, false},                                    // one jump past 1 MiB
     };
     for (const auto& c : cases) {
         SoakPhase phase;

@@ -127,7 +127,8 @@ std::vector<std::pair<uint32_t, uint64_t>> Module::CollectEvents(uint64_t instan
     query.U32(0, pending).Ptr(8, events.Data());
     Call(46, query, instance);
     const uint32_t got = query.GetU32(0);
-    for (uint32_t i = 0; i < got && i < pending; ++i) out.emplace_back(events.GetU32(i * 16), events.GetU64(i * 16 + 8));
+    for (uint32_t i = 0; i < got && i < pending; ++i)
+        out.emplace_back(events.GetU32(i * 16), events.GetU64(i * 16 + 8));
     return out;
 }
 

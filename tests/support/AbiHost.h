@@ -31,7 +31,9 @@ inline float AsFloat(uint64_t v) {
 }
 inline uint64_t PtrBits(const void* p) { return uint64_t(reinterpret_cast<uintptr_t>(p)); }
 template <typename T>
-inline T* AsPtr(uint64_t v) { return reinterpret_cast<T*>(uintptr_t(v)); }
+inline T* AsPtr(uint64_t v) {
+    return reinterpret_cast<T*>(uintptr_t(v));
+}
 
 // A host record as raw little-endian bytes, 8-byte aligned.
 class Record {
@@ -44,9 +46,21 @@ public:
     Record& F64(size_t off, double v) { return Put(off, &v, 8); }
     Record& Ptr(size_t off, const void* p) { return U64(off, PtrBits(p)); }
 
-    uint32_t GetU32(size_t off) const { uint32_t v; Get(off, &v, 4); return v; }
-    float GetF32(size_t off) const { float v; Get(off, &v, 4); return v; }
-    uint64_t GetU64(size_t off) const { uint64_t v; Get(off, &v, 8); return v; }
+    uint32_t GetU32(size_t off) const {
+        uint32_t v;
+        Get(off, &v, 4);
+        return v;
+    }
+    float GetF32(size_t off) const {
+        float v;
+        Get(off, &v, 4);
+        return v;
+    }
+    uint64_t GetU64(size_t off) const {
+        uint64_t v;
+        Get(off, &v, 8);
+        return v;
+    }
 
     void* Data() { return storage.data(); }
     const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(storage.data()); }
@@ -61,11 +75,11 @@ private:
 };
 
 // Builders for the records a host passes, at their byte offsets.
-Record Viewport(uint32_t x, uint32_t y, uint32_t w, uint32_t h);            // 16 bytes
+Record Viewport(uint32_t x, uint32_t y, uint32_t w, uint32_t h);                      // 16 bytes
 Record Texture(uint32_t w, uint32_t h, uint32_t hwW, uint32_t hwH, uint32_t handle);  // 20 bytes
-Record SetParamFloat(uint32_t index, float value);                           // 16 bytes
-Record SetParamText(uint32_t index, const char* text);                       // 16 bytes
-Record ElementQuery(uint32_t index, uint32_t position);                      // 8 bytes
+Record SetParamFloat(uint32_t index, float value);                                    // 16 bytes
+Record SetParamText(uint32_t index, const char* text);                                // 16 bytes
+Record ElementQuery(uint32_t index, uint32_t position);                               // 8 bytes
 
 // Input textures for FF_PROCESS_OPENGL: keeps the texture records, the pointer
 // array and the 24-byte process record alive together.

@@ -56,8 +56,8 @@ void GLStateGuard::After(uint32_t code) {
     if (!shared().routed) {
         EXPECT_EQ(tessivar::DrainGLErrors(), 0u) << "function code " << code << " left GL errors";
     }
-    EXPECT_EQ(before.Diff(tessivar::GLStateSnapshot::Capture()), "") << "function code " << code
-                                                                      << " changed the host's GL state";
+    EXPECT_EQ(before.Diff(tessivar::GLStateSnapshot::Capture()), "")
+        << "function code " << code << " changed the host's GL state";
 }
 
 }  // namespace testhost

@@ -100,8 +100,10 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_ve
 
 bool RunTool(const std::string& command) {
     HMODULE kernel = GetModuleHandleA("kernel32");
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
-    const auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+    const auto toUnix =
+        reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
+    const auto toDos =
+        reinterpret_cast<ToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
     if (toUnix && toDos) return runUnderWine(command, toUnix, toDos);
     return std::system(command.c_str()) == 0;
 }

@@ -101,7 +101,8 @@ bool GoldenCheck::Frame(int number, const Image& image, const std::string& golde
         RemoveNamedFile(diffPath);  // a diff picture from an earlier failing run would mislead
         return true;
     }
-    Mismatch m{number, golden, "", "", diff, image.width, image.height, expected.width, expected.height, limit, allowed};
+    Mismatch m{number,         golden,          "",    "",     diff, image.width, image.height,
+               expected.width, expected.height, limit, allowed};
     if (diff.sameSize) {
         if (WritePng(diffPath, DiffPicture(image, expected, limit), m.diffError)) m.diffPath = diffPath;
     }
@@ -125,16 +126,19 @@ bool GoldenCheck::Finish(std::string& error) {
     const Mismatch& m = mismatches.front();
     std::string line;
     if (mismatches.size() > 1)
-        line = std::to_string(mismatches.size()) + " of " + std::to_string(compared) + " frames differ from their goldens; first ";
+        line = std::to_string(mismatches.size()) + " of " + std::to_string(compared) +
+               " frames differ from their goldens; first ";
     line += "frame " + std::to_string(m.frame) + " differs from " + m.golden + ": ";
     if (!m.diff.sameSize) {
-        error = line + "it is " + sizeText(m.width, m.height) + ", the golden " + sizeText(m.goldenWidth, m.goldenHeight);
+        error =
+            line + "it is " + sizeText(m.width, m.height) + ", the golden " + sizeText(m.goldenWidth, m.goldenHeight);
         return false;
     }
     line += std::to_string(m.diff.differing) + " of " + std::to_string(size_t(m.width) * m.height) +
             " pixels off by more than " + std::to_string(m.tolerance) +
-            (m.allowed ? " (" + std::to_string(m.allowed) + " may be: the golden was made on another renderer)" : "") + ", worst " + std::to_string(m.diff.worst) +
-            " at (" + std::to_string(m.diff.worstX) + "," + std::to_string(m.diff.worstY) + "); ";
+            (m.allowed ? " (" + std::to_string(m.allowed) + " may be: the golden was made on another renderer)" : "") +
+            ", worst " + std::to_string(m.diff.worst) + " at (" + std::to_string(m.diff.worstX) + "," +
+            std::to_string(m.diff.worstY) + "); ";
     line += m.diffPath.empty() ? "no diff picture (" + m.diffError + ")" : "diff picture " + m.diffPath;
     error = line;
     return false;

@@ -19,10 +19,14 @@ std::string lower(std::string text) {
 }  // namespace
 
 bool ParseConvertMode(const std::string& text, ConvertMode& mode) {
-    if (text == "auto") mode = ConvertMode::Auto;
-    else if (text == "gl") mode = ConvertMode::Gl;
-    else if (text == "cpu") mode = ConvertMode::Cpu;
-    else return false;
+    if (text == "auto")
+        mode = ConvertMode::Auto;
+    else if (text == "gl")
+        mode = ConvertMode::Gl;
+    else if (text == "cpu")
+        mode = ConvertMode::Cpu;
+    else
+        return false;
     return true;
 }
 

@@ -53,12 +53,24 @@ YuvCoefficients Coefficients(const PixelLayout& layout) {
     const double kg = 1.0 - kr - kb;
 
     YuvCoefficients c;
-    c.toRgb = {1.0f, 1.0f, 1.0f,                                                          // Y'
-               0.0f, float(-2.0 * kb * (1.0 - kb) / kg), float(2.0 * (1.0 - kb)),         // Cb'
-               float(2.0 * (1.0 - kr)), float(-2.0 * kr * (1.0 - kr) / kg), 0.0f};        // Cr'
-    c.toYuv = {float(kr), float(-kr / (2.0 * (1.0 - kb))), 0.5f,                          // R'
-               float(kg), float(-kg / (2.0 * (1.0 - kb))), float(-kg / (2.0 * (1.0 - kr))),  // G'
-               float(kb), 0.5f, float(-kb / (2.0 * (1.0 - kr)))};                         // B'
+    c.toRgb = {1.0f,
+               1.0f,
+               1.0f,  // Y'
+               0.0f,
+               float(-2.0 * kb * (1.0 - kb) / kg),
+               float(2.0 * (1.0 - kb)),  // Cb'
+               float(2.0 * (1.0 - kr)),
+               float(-2.0 * kr * (1.0 - kr) / kg),
+               0.0f};  // Cr'
+    c.toYuv = {float(kr),
+               float(-kr / (2.0 * (1.0 - kb))),
+               0.5f,  // R'
+               float(kg),
+               float(-kg / (2.0 * (1.0 - kb))),
+               float(-kg / (2.0 * (1.0 - kr))),  // G'
+               float(kb),
+               0.5f,
+               float(-kb / (2.0 * (1.0 - kr)))};  // B'
 
     const int bits = layout.Planar() ? layout.bits : 8;
     const double storage = layout.Wide() ? 65535.0 : 255.0;

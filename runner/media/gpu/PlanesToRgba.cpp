@@ -161,9 +161,7 @@ bool PlanesToRgba::Prepare(const PixelLayout& layout, int width, int height, std
 void PlanesToRgba::Upload(const PixelLayout& layout, const PlanePointers& planes, int width, int height) const {
     const bool packedPlane = !layout.Planar();
     const int bytes = layout.BytesPerSample();
-    const GLenum format = layout.kind == PixelLayout::Kind::Bgra ? GL_BGRA
-                          : packedPlane                          ? GL_RGBA
-                                                                 : GL_RED;
+    const GLenum format = layout.kind == PixelLayout::Kind::Bgra ? GL_BGRA : packedPlane ? GL_RGBA : GL_RED;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int i = 0; i < layout.Planes(); ++i) {
         glActiveTexture(GLenum(GL_TEXTURE0 + i));

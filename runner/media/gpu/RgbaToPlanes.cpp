@@ -219,7 +219,8 @@ std::string RgbaToPlanes::FragmentSource() const {
         for (int word = 0; word < words; ++word) {
             if (word) value += ", ";
             for (int j = 0; j < perWord; ++j) {
-                const std::string sample = std::string(t.array) + "[" + std::to_string(first + word * perWord + j) + "]";
+                const std::string sample =
+                    std::string(t.array) + "[" + std::to_string(first + word * perWord + j) + "]";
                 value += j == 0 ? sample : " | (" + sample + " << " + std::to_string(j * 8 * unit) + ")";
             }
         }
@@ -296,8 +297,8 @@ bool RgbaToPlanes::Collect(const PlanePointers& out, std::string& error) {
         return false;
     }
     glBindBuffer(GL_PIXEL_PACK_BUFFER, slot.buffer);
-    const auto* mapped =
-        static_cast<const uint8_t*>(glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(bufferBytes), GL_MAP_READ_BIT));
+    const auto* mapped = static_cast<const uint8_t*>(
+        glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(bufferBytes), GL_MAP_READ_BIT));
     if (mapped) {
         for (size_t i = 0; i < planes.size(); ++i) {
             const Plane& p = planes[i];

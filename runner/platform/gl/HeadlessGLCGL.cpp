@@ -28,15 +28,15 @@ using Context = struct ContextRecord*;          // CGLContextObj
 using Attribute = int32_t;                      // CGLPixelFormatAttribute
 using Error = int32_t;                          // CGLError
 
-constexpr Attribute kAccelerated = 73;            // kCGLPFAAccelerated
-constexpr Attribute kRendererID = 70;             // kCGLPFARendererID
-constexpr Attribute kAllowOfflineRenderers = 96;  // kCGLPFAAllowOfflineRenderers
-constexpr Attribute kOpenGLProfile = 99;          // kCGLPFAOpenGLProfile
-constexpr Attribute kProfileCore3_2 = 0x3200;     // kCGLOGLPVersion_3_2_Core
-constexpr Attribute kProfileCore4_1 = 0x4100;     // kCGLOGLPVersion_GL4_Core
+constexpr Attribute kAccelerated = 73;                   // kCGLPFAAccelerated
+constexpr Attribute kRendererID = 70;                    // kCGLPFARendererID
+constexpr Attribute kAllowOfflineRenderers = 96;         // kCGLPFAAllowOfflineRenderers
+constexpr Attribute kOpenGLProfile = 99;                 // kCGLPFAOpenGLProfile
+constexpr Attribute kProfileCore3_2 = 0x3200;            // kCGLOGLPVersion_3_2_Core
+constexpr Attribute kProfileCore4_1 = 0x4100;            // kCGLOGLPVersion_GL4_Core
 constexpr Attribute kGenericFloatRenderer = 0x00020400;  // kCGLRendererGenericFloatID
-constexpr Error kNoError = 0;                     // kCGLNoError
-constexpr Error kBadPixelFormat = 10002;          // kCGLBadPixelFormat
+constexpr Error kNoError = 0;                            // kCGLNoError
+constexpr Error kBadPixelFormat = 10002;                 // kCGLBadPixelFormat
 
 struct Functions {
     Error (*ChoosePixelFormat)(const Attribute* attributes, PixelFormat* format, GLint* count);
@@ -90,8 +90,8 @@ std::string cglError(const cgl::Functions& f, const std::string& what, cgl::Erro
 
 // One pixel format for `profile`, or null with the CGL error in `why`.
 cgl::PixelFormat choosePixelFormat(const cgl::Functions& f, cgl::Attribute profile, bool software, cgl::Error& why) {
-    const cgl::Attribute accelerated[] = {cgl::kOpenGLProfile, profile, cgl::kAllowOfflineRenderers,
-                                          cgl::kAccelerated, 0};
+    const cgl::Attribute accelerated[] = {cgl::kOpenGLProfile, profile, cgl::kAllowOfflineRenderers, cgl::kAccelerated,
+                                          0};
     const cgl::Attribute generic[] = {cgl::kOpenGLProfile, profile, cgl::kRendererID, cgl::kGenericFloatRenderer, 0};
     cgl::PixelFormat format = nullptr;
     GLint count = 0;
@@ -119,7 +119,9 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
     cgl::PixelFormat format = choosePixelFormat(*f, profile, false, why);
     if (!format) format = choosePixelFormat(*f, profile, true, why);
     if (!format) {
-        error = cglError(*f, "no CGL pixel format for an OpenGL " + wanted + " core context, not even Apple's software renderer", why);
+        error = cglError(
+            *f, "no CGL pixel format for an OpenGL " + wanted + " core context, not even Apple's software renderer",
+            why);
         return nullptr;
     }
     cgl::Context context = nullptr;

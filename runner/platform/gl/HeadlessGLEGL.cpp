@@ -105,19 +105,23 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
     // take any desktop-GL config (Mesa offers pbuffer configs only there).
     EGLConfig config = EGL_NO_CONFIG_KHR;
     if (!hasExtension(eglQueryString(dpy, EGL_EXTENSIONS), "EGL_KHR_no_config_context")) {
-        const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_NONE};
+        const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+                                        EGL_NONE};
         EGLint numConfigs = 0;
         if (!eglChooseConfig(dpy, configAttribs, &config, 1, &numConfigs) || numConfigs < 1) {
             error = "EGL offers no configuration that renders desktop OpenGL: install libgl1-mesa-dri";
             return nullptr;
         }
     }
-    const EGLint contextAttribs[] = {
-        EGL_CONTEXT_MAJOR_VERSION, options.major,
-        EGL_CONTEXT_MINOR_VERSION, options.minor,
-        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-        EGL_CONTEXT_OPENGL_DEBUG, options.debug ? EGL_TRUE : EGL_FALSE,
-        EGL_NONE};
+    const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                     options.major,
+                                     EGL_CONTEXT_MINOR_VERSION,
+                                     options.minor,
+                                     EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                     EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                     EGL_CONTEXT_OPENGL_DEBUG,
+                                     options.debug ? EGL_TRUE : EGL_FALSE,
+                                     EGL_NONE};
     EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, contextAttribs);
     if (ctx == EGL_NO_CONTEXT) {
         error = "cannot create an OpenGL " + std::to_string(options.major) + "." + std::to_string(options.minor) +

@@ -18,7 +18,9 @@ using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 
 const char kWindowClass[] = "TessivarHeadlessGL";
 
-std::string windowsError(const char* what) { return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")"; }
+std::string windowsError(const char* what) {
+    return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
+}
 
 }  // namespace
 
@@ -33,8 +35,8 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
         error = windowsError("cannot register a window class for WGL");
         return nullptr;
     }
-    HWND window = CreateWindowA(kWindowClass, "Tessivar", WS_OVERLAPPEDWINDOW, 0, 0, 16, 16, nullptr, nullptr,
-                                instance, nullptr);
+    HWND window =
+        CreateWindowA(kWindowClass, "Tessivar", WS_OVERLAPPEDWINDOW, 0, 0, 16, 16, nullptr, nullptr, instance, nullptr);
     if (!window) {
         error = windowsError("cannot create a hidden window for WGL");
         return nullptr;
@@ -64,10 +66,14 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
     }
     auto createContext = reinterpret_cast<CreateContextAttribs>(
         reinterpret_cast<void (*)()>(wglGetProcAddress("wglCreateContextAttribsARB")));
-    const int attribs[] = {kMajorVersion, options.major,
-                           kMinorVersion, options.minor,
-                           kProfileMask,  kCoreProfileBit,
-                           kContextFlags, options.debug ? kDebugBit : 0,
+    const int attribs[] = {kMajorVersion,
+                           options.major,
+                           kMinorVersion,
+                           options.minor,
+                           kProfileMask,
+                           kCoreProfileBit,
+                           kContextFlags,
+                           options.debug ? kDebugBit : 0,
                            0};
     HGLRC coreContext = createContext ? createContext(dc, nullptr, attribs) : nullptr;
     wglMakeCurrent(nullptr, nullptr);

@@ -25,7 +25,7 @@ void (*lookUp(const char* name))() {
 bool LoadHostGL(std::string& missing) {
     HostGLEntryPoints table{};
     missing.clear();
-#define TESSIVAR_GL_HOST_RESOLVE(Name, NAME)                                  \
+#define TESSIVAR_GL_HOST_RESOLVE(Name, NAME) \
     table.Name = reinterpret_cast<decltype(table.Name)>(lookUp("gl" #Name)); \
     if (!table.Name && missing.empty()) missing = "gl" #Name;
     TESSIVAR_GL_HOST_FUNCTIONS(TESSIVAR_GL_HOST_RESOLVE)

@@ -13,8 +13,24 @@
 namespace {
 
 enum Param : unsigned int {
-    Standard, Boolean, Trigger, Red, Green, Blue, Hue, Saturation, Brightness, Alpha,
-    Option, Bands, Count, Image, Caption, Counter, LongName, NumParams
+    Standard,
+    Boolean,
+    Trigger,
+    Red,
+    Green,
+    Blue,
+    Hue,
+    Saturation,
+    Brightness,
+    Alpha,
+    Option,
+    Bands,
+    Count,
+    Image,
+    Caption,
+    Counter,
+    LongName,
+    NumParams
 };
 
 class FrameTestPlugin : public CFFGLPlugin {

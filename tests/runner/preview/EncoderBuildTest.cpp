@@ -34,8 +34,8 @@ TEST(PreviewEncoder, TransparencyShowsTheCheckerboardAndBlocksAverageByCoverage)
         for (uint32_t x = 0; x < 2; ++x) std::copy(red, red + 4, frame.At(x, y));
     std::copy(clearGreen, clearGreen + 4, frame.At(1, 1));
     const auto full = FlattenForView(frame, 1);
-    EXPECT_EQ(full[(kCheckerSquare) * 3], 153);            // the dark square beside the first light one
-    EXPECT_EQ(full[(2 * kCheckerSquare) * 3 + 1], 204);    // light again
+    EXPECT_EQ(full[(kCheckerSquare) * 3], 153);          // the dark square beside the first light one
+    EXPECT_EQ(full[(2 * kCheckerSquare) * 3 + 1], 204);  // light again
     const auto half = FlattenForView(frame, 2);
     // Three red pixels of four over light grey: 3/4 red, 1/4 grey, no green.
     EXPECT_EQ(half[0], (3 * 255 + 204 + 2) / 4);
@@ -54,8 +54,9 @@ TEST(PreviewEncoder, TransparencyShowsTheCheckerboardAndBlocksAverageByCoverage)
 class PreviewBuild : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("preview-build-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("preview-build-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }

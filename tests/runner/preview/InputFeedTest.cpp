@@ -20,7 +20,8 @@ void ExpectFilled(const Image& img) {
 
 TEST(PreviewInput, AClipPlaysWithItsTimesThenStopsOrStartsOverAndPatternsStay) {
     if (!MediaSupported()) GTEST_SKIP() << "this build has no media support";
-    const fs::path dir = fs::temp_directory_path() / ("preview-input-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path dir = fs::temp_directory_path() /
+                         ("preview-input-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(dir);
     // Removed after the feeds below have closed their files (Windows deletes no open file).
     struct Cleanup {
@@ -32,7 +33,8 @@ TEST(PreviewInput, AClipPlaysWithItsTimesThenStopsOrStartsOverAndPatternsStay) {
     } cleanup{dir};
     const std::string eight = (dir / "eight.mp4").string(), deep = (dir / "deep.mov").string();
     ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=32x16:rate=25 -frames:v 3 -pix_fmt yuv420p " + eight));
-    ASSERT_TRUE(mediatest::Ffmpeg("-f lavfi -i testsrc2=size=32x16:rate=25 -frames:v 2 -c:v prores_ks -pix_fmt yuv422p10le " + deep));
+    ASSERT_TRUE(mediatest::Ffmpeg(
+        "-f lavfi -i testsrc2=size=32x16:rate=25 -frames:v 2 -c:v prores_ks -pix_fmt yuv422p10le " + deep));
 
     InputFeed feed;
     uint32_t w = 0, h = 0;

@@ -22,9 +22,12 @@ ParamDesc param(uint32_t index, const char* name, uint32_t type, float lo = 0, f
 
 ModuleInfo sample() {
     ModuleInfo info;
-    info.params = {param(0, "Amount", FF_TYPE_STANDARD, -2, 4), param(1, "Count", FF_TYPE_INTEGER, 0, 16),
-                   param(2, "Mode", FF_TYPE_OPTION), param(3, "Caption", FF_TYPE_TEXT),
-                   param(4, "Image", FF_TYPE_FILE), param(5, "Bands", FF_TYPE_BUFFER),
+    info.params = {param(0, "Amount", FF_TYPE_STANDARD, -2, 4),
+                   param(1, "Count", FF_TYPE_INTEGER, 0, 16),
+                   param(2, "Mode", FF_TYPE_OPTION),
+                   param(3, "Caption", FF_TYPE_TEXT),
+                   param(4, "Image", FF_TYPE_FILE),
+                   param(5, "Bands", FF_TYPE_BUFFER),
                    param(6, "On", FF_TYPE_BOOLEAN, 0, 0)};
     info.params[2].elements = {{"Add", 0.0f}, {"Multiply", 0.5f}, {"Screen", 1.0f}};
     return info;
@@ -34,9 +37,10 @@ std::string text(size_t n) { return "{\"index\":3,\"text\":\"" + std::string(n, 
 
 TEST(PreviewRequests, ChangesWithinTheirLimitsAreTaken) {
     const ModuleInfo info = sample();
-    for (const std::string& body : std::vector<std::string>{"{\"index\":0,\"value\":4}", "{\"index\":0,\"value\":-2}", "{\"index\":1,\"value\":16}",
-                                   "{\"index\":2,\"value\":0.5}", "{\"index\":6,\"value\":1}", text(kMaxTextBytes),
-                                   "[{\"index\":0,\"value\":1},{\"index\":3,\"text\":\"\"}]"}) {
+    for (const std::string& body : std::vector<std::string>{
+             "{\"index\":0,\"value\":4}", "{\"index\":0,\"value\":-2}", "{\"index\":1,\"value\":16}",
+             "{\"index\":2,\"value\":0.5}", "{\"index\":6,\"value\":1}", text(kMaxTextBytes),
+             "[{\"index\":0,\"value\":1},{\"index\":3,\"text\":\"\"}]"}) {
         std::vector<Command> out;
         std::string error;
         EXPECT_TRUE(ParseParamRequest(info, 7, body, out, error)) << body << ": " << error;
@@ -56,17 +60,31 @@ TEST(PreviewRequests, ChangesWithinTheirLimitsAreTaken) {
 TEST(PreviewRequests, MalformedOrOutOfRangeChangesAreRefusedWhole) {
     const ModuleInfo info = sample();
     const std::string tooLong(kMaxBodyBytes + 1, ' ');
-    for (const std::string& body : std::vector<std::string>{std::string("not json"), std::string("{\"value\":1}"), std::string("{\"index\":7,\"value\":0}"),
-          std::string("{\"index\":-1,\"value\":0}"), std::string("{\"index\":0,\"value\":4.001}"),
-          std::string("{\"index\":0,\"value\":-2.001}"), std::string("{\"index\":1,\"value\":2.5}"),
-          std::string("{\"index\":1,\"value\":17}"), std::string("{\"index\":2,\"value\":0.25}"),
-          std::string("{\"index\":6,\"value\":1.01}"), std::string("{\"index\":0,\"value\":\"1\"}"),
-          std::string("{\"index\":0,\"text\":\"1\"}"), std::string("{\"index\":3,\"value\":1}"),
-          std::string("{\"index\":0,\"value\":1,\"text\":\"x\"}"), std::string("{\"index\":0,\"value\":1,\"more\":1}"),
-          text(kMaxTextBytes + 1), std::string("{\"index\":3,\"text\":\"a\\u0000b\"}"),
-          std::string("{\"index\":4,\"text\":\"/etc/passwd\"}"), std::string("{\"index\":4,\"value\":0}"), std::string("{\"index\":5,\"value\":0}"),
-          std::string("[]"), std::string("[{\"index\":0,\"value\":1},{\"index\":0,\"value\":9}]"),
-          std::string("[") + std::string(7, ' ') + "1,1,1,1,1,1,1,1]", tooLong}) {
+    for (const std::string& body :
+         std::vector<std::string>{std::string("not json"),
+                                  std::string("{\"value\":1}"),
+                                  std::string("{\"index\":7,\"value\":0}"),
+                                  std::string("{\"index\":-1,\"value\":0}"),
+                                  std::string("{\"index\":0,\"value\":4.001}"),
+                                  std::string("{\"index\":0,\"value\":-2.001}"),
+                                  std::string("{\"index\":1,\"value\":2.5}"),
+                                  std::string("{\"index\":1,\"value\":17}"),
+                                  std::string("{\"index\":2,\"value\":0.25}"),
+                                  std::string("{\"index\":6,\"value\":1.01}"),
+                                  std::string("{\"index\":0,\"value\":\"1\"}"),
+                                  std::string("{\"index\":0,\"text\":\"1\"}"),
+                                  std::string("{\"index\":3,\"value\":1}"),
+                                  std::string("{\"index\":0,\"value\":1,\"text\":\"x\"}"),
+                                  std::string("{\"index\":0,\"value\":1,\"more\":1}"),
+                                  text(kMaxTextBytes + 1),
+                                  std::string("{\"index\":3,\"text\":\"a\\u0000b\"}"),
+                                  std::string("{\"index\":4,\"text\":\"/etc/passwd\"}"),
+                                  std::string("{\"index\":4,\"value\":0}"),
+                                  std::string("{\"index\":5,\"value\":0}"),
+                                  std::string("[]"),
+                                  std::string("[{\"index\":0,\"value\":1},{\"index\":0,\"value\":9}]"),
+                                  std::string("[") + std::string(7, ' ') + "1,1,1,1,1,1,1,1]",
+                                  tooLong}) {
         std::vector<Command> out;
         std::string error;
         EXPECT_FALSE(ParseParamRequest(info, 1, body, out, error)) << body;
@@ -83,8 +101,9 @@ TEST(PreviewRequests, TransportTakesItsFourActionsOnly) {
     ASSERT_TRUE(ParseTransportRequest("{\"action\":\"loop\",\"on\":false}", c, error));
     EXPECT_EQ(c.kind, Command::Kind::Loop);
     EXPECT_FALSE(c.on);
-    for (const char* body : {"{\"action\":\"open\",\"file\":\"x.mp4\"}", "{\"action\":\"loop\"}", "{\"action\":\"loop\",\"on\":1}",
-                             "{\"action\":\"play\",\"on\":true}", "[\"play\"]", "play"})
+    for (const char* body :
+         {"{\"action\":\"open\",\"file\":\"x.mp4\"}", "{\"action\":\"loop\"}", "{\"action\":\"loop\",\"on\":1}",
+          "{\"action\":\"play\",\"on\":true}", "[\"play\"]", "play"})
         EXPECT_FALSE(ParseTransportRequest(body, c, error)) << body;
 }
 

@@ -80,8 +80,9 @@ TEST_F(PreviewServer, EveryRequestNeedsTheToken) {
     EXPECT_EQ(Get(root + "state"), 200);
     EXPECT_EQ(Get(root), 200);
     EXPECT_EQ(Get("/" + kToken), 302);
-    for (const std::string& path : std::vector<std::string>{"/", "/state", "/" + kToken.substr(1) + "/state", "/" + kToken + "0/state",
-                                   "/x" + kToken + "/state", "/../" + kToken + "/state"})
+    for (const std::string& path :
+         std::vector<std::string>{"/", "/state", "/" + kToken.substr(1) + "/state", "/" + kToken + "0/state",
+                                  "/x" + kToken + "/state", "/../" + kToken + "/state"})
         EXPECT_EQ(Get(path), 403) << path;
     EXPECT_EQ(Post("/param", "{\"index\":0,\"value\":0.5}"), 403);
     EXPECT_EQ(Get(root + "..%2f..%2fetc%2fpasswd"), 404);  // nothing is read from disk
@@ -144,7 +145,7 @@ TEST_F(PreviewServer, ClientsLeavingMidAnswerEndOnlyTheirConnection) {
         ASSERT_EQ(::send(fd, request.data(), int(request.size()), 0), int(request.size()));
         if (i % 3 == 0) {  // gone before the answer starts
             ::shutdown(fd, kShutBoth);
-        } else {           // gone mid-body
+        } else {  // gone mid-body
             char some[1024];
             ::recv(fd, some, sizeof some, 0);
             if (i % 3 == 1) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
@@ -171,10 +172,14 @@ TEST_F(PreviewServer, AFloodIsServedOrRefusedAndTheServerHoldsUp) {
             for (int i = 0; i < 50; ++i) {
                 auto res = i % 2 ? c.Post((root + "param").c_str(), "{\"index\":0,\"value\":0.5}", "application/json")
                                  : c.Post(("/wrong" + std::to_string(t) + "/param").c_str(), "{}", "application/json");
-                if (!res) ++other;
-                else if (res->status == 200) ++good;
-                else if (res->status == 403) ++refused;
-                else ++other;
+                if (!res)
+                    ++other;
+                else if (res->status == 200)
+                    ++good;
+                else if (res->status == 403)
+                    ++refused;
+                else
+                    ++other;
             }
         });
     for (auto& f : flood) f.join();

@@ -22,8 +22,8 @@ TEST(ClipConversions, ModesAreThreeWordsAndAutoDecodesOnTheGlOnlyOnHardware) {
     for (const char* software : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Google SwiftShader",
                                  "Apple Software Renderer", "GDI Generic", "Microsoft Basic Render Driver"})
         EXPECT_TRUE(IsSoftwareRenderer(software)) << software;
-    for (const char* hardware : {"AMD Radeon Pro 5500M OpenGL Engine", "NVIDIA GeForce RTX 3060/PCIe/SSE2",
-                                 "Apple M1", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)"})
+    for (const char* hardware : {"AMD Radeon Pro 5500M OpenGL Engine", "NVIDIA GeForce RTX 3060/PCIe/SSE2", "Apple M1",
+                                 "Mesa Intel(R) UHD Graphics 620 (KBL GT2)"})
         EXPECT_FALSE(IsSoftwareRenderer(hardware)) << hardware;
 
     const auto onLlvmpipe = ChooseConversions(ConvertMode::Auto, "llvmpipe (LLVM 15.0.6, 256 bits)");

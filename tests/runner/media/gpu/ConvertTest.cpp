@@ -66,7 +66,7 @@ void setSample(AVFrame* f, int plane, int x, int y, int v) {
 
 // The layout the media layer gives the GL passes for `format`.
 PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
-    const int code = matrix == Matrix::BT601 ? AVCOL_SPC_SMPTE170M
+    const int code = matrix == Matrix::BT601   ? AVCOL_SPC_SMPTE170M
                      : matrix == Matrix::BT709 ? AVCOL_SPC_BT709
                                                : AVCOL_SPC_BT2020_NCL;
     PixelLayout l;
@@ -74,7 +74,6 @@ PixelLayout layoutOf(AVPixelFormat format, Matrix matrix, bool fullRange) {
         << av_get_pix_fmt_name(format);
     return l;
 }
-
 
 // swscale's conversion from `src` into `dst`, the Y'CbCr side with the
 // given matrix and range.
@@ -222,9 +221,9 @@ Difference planesVersusSwscale(AVPixelFormat format, Matrix matrix, bool fullRan
 }
 
 TEST_F(GpuConvert, PlanesBecomeRgbaAsSwscaleMakesThemForEverySubsamplingDepthMatrixAndRange) {
-    for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA420P,
-                                 AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUVA444P10LE, AV_PIX_FMT_YUV422P12LE,
-                                 AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP16LE})
+    for (AVPixelFormat format :
+         {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVA420P, AV_PIX_FMT_YUV420P10LE,
+          AV_PIX_FMT_YUVA444P10LE, AV_PIX_FMT_YUV422P12LE, AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP16LE})
         for (Matrix matrix : {Matrix::BT601, Matrix::BT709, Matrix::BT2020})
             for (bool full : {false, true}) {
                 SCOPED_TRACE(layoutOf(format, matrix, full).Describe());
@@ -250,7 +249,8 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
                         // The centre of the pixels sample (x, y) covers, in pixels.
                         const double cx = (x + 0.5) * (1 << layout.chromaShiftX) - 0.5;
                         const double cy = (y + 0.5) * (1 << layout.chromaShiftY) - 0.5;
-                        setSample(planes.get(), p, x, y, p == 2 ? int(std::lround(60 + slope * (axis ? cy : cx))) : 128);
+                        setSample(planes.get(), p, x, y,
+                                  p == 2 ? int(std::lround(60 + slope * (axis ? cy : cx))) : 128);
                     }
             gpu::PlanesToRgba pass;
             std::string error;
@@ -265,7 +265,7 @@ TEST_F(GpuConvert, ChromaIsInterpolatedFromTheCentreOfThePixelsASampleCovers) {
             for (int y = 1; y < height; ++y)
                 for (int x = 1; x < width; ++x) {
                     const double cr = 60 + slope * (axis ? y : x) - 128.0;  // red stays within 0..255
-                    const double red = 128 + 1.5748 * cr;  // BT.709, full range
+                    const double red = 128 + 1.5748 * cr;                   // BT.709, full range
                     d.Add(std::abs(got[size_t((y * width + x) * 4)] - red), 0, at("pixel", x, y));
                 }
             EXPECT_LE(d.worst, 1.5) << d.where;
@@ -394,9 +394,10 @@ TEST_F(GpuConvert, RgbaBecomesPlanesAsSwscaleMakesThemForEachEncoderFormatMatrix
         AVPixelFormat format;
         bool composite;
     };
-    for (const Case c : {Case{AV_PIX_FMT_YUV420P, true}, Case{AV_PIX_FMT_YUVA420P, false}, Case{AV_PIX_FMT_YUV422P, false},
-                         Case{AV_PIX_FMT_YUVA444P10LE, false}, Case{AV_PIX_FMT_YUV420P10LE, true},
-                         Case{AV_PIX_FMT_BGRA, false}, Case{AV_PIX_FMT_GBRAP16LE, false}})
+    for (const Case c :
+         {Case{AV_PIX_FMT_YUV420P, true}, Case{AV_PIX_FMT_YUVA420P, false}, Case{AV_PIX_FMT_YUV422P, false},
+          Case{AV_PIX_FMT_YUVA444P10LE, false}, Case{AV_PIX_FMT_YUV420P10LE, true}, Case{AV_PIX_FMT_BGRA, false},
+          Case{AV_PIX_FMT_GBRAP16LE, false}})
         for (Matrix matrix : {Matrix::BT601, Matrix::BT709, Matrix::BT2020})
             for (bool full : {false, true}) {
                 SCOPED_TRACE(layoutOf(c.format, matrix, full).Describe() + (c.composite ? " over black" : ""));
