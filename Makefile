@@ -40,7 +40,7 @@ sanitize:
 	./scripts/install-deps.sh clang libclang-rt-dev
 	$(MAKE) test PRESET=sanitize
 
-test-windows:
+test-windows: deps
 	./scripts/test-windows.sh
 
 build-macos:

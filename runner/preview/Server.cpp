@@ -126,16 +126,29 @@ std::string Server::Address() const {
 
 void Server::Routes() {
     const std::string root = "/" + token;
-    http->set_pre_routing_handler([root](const httplib::Request& req, httplib::Response& res) {
-        const std::string head = req.path.substr(0, root.size());
-        const bool rooted =
-            req.path.size() == root.size() || (req.path.size() > root.size() && req.path[root.size()] == '/');
-        if (sameText(head, root) && rooted) return httplib::Server::HandlerResponse::Unhandled;
-        refuse(res, 403, "refused: this address needs the session's token");
+    const auto underToken = [root](const std::string& path) {
+        const bool rooted = path.size() == root.size() || (path.size() > root.size() && path[root.size()] == '/');
+        return sameText(path.substr(0, root.size()), root) && rooted;
+    };
+    static const std::string kNeedsToken = "refused: this address needs the session's token";
+    http->set_pre_routing_handler([underToken](const httplib::Request& req, httplib::Response& res) {
+        if (underToken(req.path)) return httplib::Server::HandlerResponse::Unhandled;
+        // A request whose body follows is refused only once the body is read
+        // (no route outside the token takes it; the error handler below
+        // refuses it). Refused before, its body would stay on the connection:
+        // read as the next request of a kept-alive client, or, where a socket
+        // closed with unread data is reset (Windows), taking the answer with it.
+        const bool bodyFollows = req.has_header("Transfer-Encoding") ||
+                                 (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
+        if (bodyFollows) return httplib::Server::HandlerResponse::Unhandled;
+        refuse(res, 403, kNeedsToken);
         return httplib::Server::HandlerResponse::Handled;
     });
-    http->set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty()) refuse(res, res.status, "refused: no such thing here");
+    http->set_error_handler([underToken](const httplib::Request& req, httplib::Response& res) {
+        if (!underToken(req.path))
+            refuse(res, 403, kNeedsToken);
+        else if (res.body.empty())
+            refuse(res, res.status, "refused: no such thing here");
     });
     http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         refuse(res, 500, "the server failed to answer this request");
