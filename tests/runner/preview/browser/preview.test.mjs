@@ -249,8 +249,10 @@ test('a new build is loaded with the same values; a broken or crashing one leave
     fs.renameSync(module + '.new', module);
   };
   fs.copyFileSync(tessivar, module);
-  // Its copies of the builds go to a temporary folder of its own here.
-  const p = await startPreview([module, '--pattern', 'grid', '--size', '96x64'], { TMPDIR: dir });
+  // Its copies of the builds go to a temporary folder of its own here. Not
+  // under Wine: ffglrun.exe takes Windows' temporary folder whatever TMPDIR
+  // says, and Wine 10 aborts at start when TMPDIR is not its server's.
+  const p = await startPreview([module, '--pattern', 'grid', '--size', '96x64'], launcher ? {} : { TMPDIR: dir });
   const page = await openPage(p.url);
   await page.$eval('input[aria-label="Point 2 X"]', (el) => { el.value = 0.75; el.dispatchEvent(new Event('input')); });
   await page.waitForFunction(() => window.preview.latencyMs !== null, WAIT);
