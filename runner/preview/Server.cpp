@@ -124,8 +124,8 @@ std::string Server::Address() const {
     return "http://" + shown + ":" + std::to_string(port) + "/" + token + "/";
 }
 
-void Server::Routes() {
-    const std::string root = "/" + token;
+// Every path outside the session's token is refused, before any route sees it.
+void Server::RefuseOutsideToken(const std::string& root) {
     const auto underToken = [root](const std::string& path) {
         const bool rooted = path.size() == root.size() || (path.size() > root.size() && path[root.size()] == '/');
         return sameText(path.substr(0, root.size()), root) && rooted;
@@ -150,6 +150,11 @@ void Server::Routes() {
         else if (res.body.empty())
             refuse(res, res.status, "refused: no such thing here");
     });
+}
+
+void Server::Routes() {
+    const std::string root = "/" + token;
+    RefuseOutsideToken(root);
     http->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         refuse(res, 500, "the server failed to answer this request");
     });

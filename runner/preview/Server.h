@@ -55,6 +55,7 @@ public:
 
 private:
     void Routes();
+    void RefuseOutsideToken(const std::string& root);
 
     Hub& hub;
     std::string host, token;

@@ -22,9 +22,9 @@ std::string windowsError(const char* what) {
     return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
 }
 
-}  // namespace
-
-std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options& options) {
+// A window of our own, never shown: WGL draws only through a window's
+// device context.
+HWND makeHiddenWindow(std::string& error) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass{};
     windowClass.style = CS_OWNDC;  // one device context for the window's life
@@ -37,14 +37,13 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
     }
     HWND window =
         CreateWindowA(kWindowClass, "Tessivar", WS_OVERLAPPEDWINDOW, 0, 0, 16, 16, nullptr, nullptr, instance, nullptr);
-    if (!window) {
-        error = windowsError("cannot create a hidden window for WGL");
-        return nullptr;
-    }
-    std::unique_ptr<HeadlessGL> gl(new HeadlessGL());
-    gl->display = window;  // destroyed with gl from here on
+    if (!window) error = windowsError("cannot create a hidden window for WGL");
+    return window;
+}
 
-    HDC dc = GetDC(window);
+// A core context needs wglCreateContextAttribsARB, which only a current
+// legacy context can look up: one is made, asked, and deleted again.
+HGLRC makeCoreContext(HDC dc, const HeadlessGL::Options& options, std::string& error) {
     PIXELFORMATDESCRIPTOR pfd{};
     pfd.nSize = sizeof pfd;
     pfd.nVersion = 1;
@@ -78,15 +77,23 @@ std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options
     HGLRC coreContext = createContext ? createContext(dc, nullptr, attribs) : nullptr;
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(legacy);
-    if (!createContext) {
+    if (!createContext)
         error = "the OpenGL driver lacks wglCreateContextAttribsARB, so it makes no core contexts";
-        return nullptr;
-    }
-    if (!coreContext) {
+    else if (!coreContext)
         error = "cannot create an OpenGL " + std::to_string(options.major) + "." + std::to_string(options.minor) +
                 " core context: the GL driver is too old or missing";
-        return nullptr;
-    }
+    return coreContext;
+}
+
+}  // namespace
+
+std::unique_ptr<HeadlessGL> HeadlessGL::Create(std::string& error, const Options& options) {
+    HWND window = makeHiddenWindow(error);
+    if (!window) return nullptr;
+    std::unique_ptr<HeadlessGL> gl(new HeadlessGL());
+    gl->display = window;  // destroyed with gl from here on
+    HGLRC coreContext = makeCoreContext(GetDC(window), options, error);
+    if (!coreContext) return nullptr;
     gl->context = coreContext;
     if (!gl->MakeCurrent()) {
         error = windowsError("cannot make the OpenGL context current");
