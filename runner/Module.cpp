@@ -137,7 +137,8 @@ std::unique_ptr<Module> Module::Load(const std::string& file, std::string& error
     void* library = nullptr;
     Crash crash;
     // Loading runs the module's static initialisers: its code already.
-    if (!Guarded("loading (its static initialisers)", [&] { library = OpenLibrary(binary, why); }, crash)) {
+    const auto load = [&] { library = OpenLibrary(binary, why); };
+    if (!Guarded("loading (its static initialisers)", load, crash)) {
         error = file + " " + crash.Describe();
         return nullptr;  // left loaded: unloading would run more of it
     }
@@ -165,7 +166,8 @@ Module::~Module() {
     if (entry) Call(FF_DEINITIALISE, 0u);
     if (!crashed) {
         Crash ignored;
-        if (!Guarded("unloading (its static destructors)", [&] { CloseLibrary(handle); }, ignored)) crashed = true;
+        const auto unload = [&] { CloseLibrary(handle); };
+        if (!Guarded("unloading (its static destructors)", unload, ignored)) crashed = true;
     }
 }
 
@@ -174,7 +176,8 @@ void* Module::Symbol(const char* name) const { return LibrarySymbol(handle, name
 FFMixed Module::Call(uint32_t code, FFMixed input, FFInstanceID instance) const {
     FFMixed answer = ffMixedU32(FF_FAIL);
     if (crashed) return answer;
-    if (!Guarded(FunctionName(code), [&] { answer = entry(code, input, instance); }, crash)) {
+    const auto call = [&] { answer = entry(code, input, instance); };
+    if (!Guarded(FunctionName(code), call, crash)) {
         crashed = true;
         answer = ffMixedU32(FF_FAIL);
     }

@@ -288,7 +288,8 @@ bool RunSoak(const Module& module, const ModuleInfo& info, uint32_t cycles, Soak
     instances.name = "instances";
     instances.counted = true;
     instances.glBefore = GLCensus::Take();
-    measure(instances, cycles, [&](uint32_t cycle) { return host.InstanceCycle(cycle); }, progress);
+    const auto instanceCycle = [&](uint32_t cycle) { return host.InstanceCycle(cycle); };
+    measure(instances, cycles, instanceCycle, progress);
     instances.glAfter = GLCensus::Take();
     if (const std::string diff = instances.glBefore.Diff(instances.glAfter); !diff.empty())
         instances.problems.insert(instances.problems.begin(), "GL objects left behind (" + diff + ")");

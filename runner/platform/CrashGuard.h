@@ -51,7 +51,8 @@ bool Guarded(const char* call, void (*fn)(void*), void* context, Crash& crash);
 template <class F>
 bool Guarded(const char* call, F&& f, Crash& crash) {
     auto run = [&f] { f(); };
-    return Guarded(call, [](void* p) { (*static_cast<decltype(run)*>(p))(); }, &run, crash);
+    void (*const trampoline)(void*) = [](void* p) { (*static_cast<decltype(run)*>(p))(); };
+    return Guarded(call, trampoline, &run, crash);
 }
 
 // Files and (then empty) folders to remove when a crash ends the program,

@@ -11,7 +11,7 @@ extern "C" void onSignal(int number) { g_signal = number; }
 }  // namespace
 
 void CatchInterrupts() {
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a read blocked on a pipe returns, so the run notices.

@@ -10,7 +10,7 @@
 namespace tessivar {
 
 PathKind KindOf(const std::string& path) {
-    struct stat st{};
+    struct stat st = {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
 }
@@ -52,7 +52,7 @@ std::FILE* CreateTemporaryBeside(const std::string& path, std::string& tmpPath, 
 
 FileStamp StampOf(const std::string& path) {
     FileStamp s;
-    struct stat st{};
+    struct stat st = {};
     if (::stat(path.c_str(), &st) != 0) return s;
     s.exists = true;
 #ifdef __APPLE__
